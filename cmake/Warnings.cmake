@@ -1,0 +1,54 @@
+# Warnings are errors in every toolchain we build with.
+add_library(sarn_warnings INTERFACE)
+if(MSVC)
+  target_compile_options(sarn_warnings INTERFACE /W4 /WX /utf-8)
+else()
+  target_compile_options(sarn_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Wcast-align
+    -Wno-missing-field-initializers)
+endif()
+
+if(WIN32)
+  # Windows headers: keep them lean, target Windows 7 and later, narrow (ANSI) calls unless a file asks for W.
+  add_library(sarn_win32 INTERFACE)
+  target_compile_definitions(sarn_win32 INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  if(MINGW)
+    # One self-contained executable: no libstdc++/libwinpthread DLLs to ship.
+    target_link_options(sarn_win32 INTERFACE -static -static-libgcc -static-libstdc++)
+  endif()
+endif()
+
+option(SARN_SANITIZE "Build with address and undefined-behaviour sanitizers" OFF)
+if(SARN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# sarn_portable_library(NAME [DEPS libs...] [WIN_LIBS libs...]): a library from the *.cpp files of the calling
+# directory. Files ending in _win.cpp are Windows adapters and only built for Windows; the rest is portable.
+function(sarn_portable_library name)
+  cmake_parse_arguments(L "" "" "DEPS;WIN_LIBS" ${ARGN})
+  file(GLOB all_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  set(sources "")
+  foreach(f IN LISTS all_sources)
+    if(f MATCHES "_win\\.cpp$")
+      if(WIN32)
+        list(APPEND sources "${f}")
+      endif()
+    else()
+      list(APPEND sources "${f}")
+    endif()
+  endforeach()
+  if(NOT sources)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE sarn_warnings)
+  if(WIN32)
+    target_link_libraries(${name} PUBLIC sarn_win32 ${L_WIN_LIBS})
+  endif()
+endfunction()

@@ -1,0 +1,16 @@
+// Stored texts are in the system code page; windows, JSON and labels want Unicode. Conversions happen here,
+// at the edge. On Windows the system (ANSI) code page is used; elsewhere stored text is taken as Windows-1252.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sarn {
+
+[[nodiscard]] std::string AnsiToUtf8(std::string_view ansi);
+// Characters the code page cannot hold become '?'.
+[[nodiscard]] std::string Utf8ToAnsi(std::string_view utf8);
+[[nodiscard]] std::wstring Utf8ToWide(std::string_view utf8);
+[[nodiscard]] std::string WideToUtf8(std::wstring_view wide);
+
+}  // namespace sarn
