@@ -1,0 +1,28 @@
+// Placeholder until this group of commands is built.
+#include <cstdio>
+
+#include "tools/sarnctl.h"
+
+namespace sarnctl {
+
+int RunSettings(const Args&) {
+  std::fputs("sarnctl: this command is not available yet\n", stderr);
+  return 2;
+}
+
+int RunProfile(const Args&) {
+  std::fputs("sarnctl: this command is not available yet\n", stderr);
+  return 2;
+}
+
+int RunMacros(const Args&) {
+  std::fputs("sarnctl: this command is not available yet\n", stderr);
+  return 2;
+}
+
+int RunTimers(const Args&) {
+  std::fputs("sarnctl: this command is not available yet\n", stderr);
+  return 2;
+}
+
+}  // namespace sarnctl

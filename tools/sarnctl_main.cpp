@@ -1,0 +1,46 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/sarnctl.h"
+
+namespace {
+
+struct Group {
+  const char* name;
+  int (*run)(const sarnctl::Args&);
+  const char* usage;
+};
+
+constexpr Group kGroups[] = {
+    {"mouse", sarnctl::RunMouse, "mouse COMMAND...        send one command to the virtual mouse (press N, click N, tilt left, state, ...)"},
+    {"settings", sarnctl::RunSettings, "settings show [FOLDER]  settings and the five profiles as JSON\n"
+                                       "  settings reset [FOLDER] write factory settings into the folder"},
+    {"profile", sarnctl::RunProfile, "profile show FILE.zmp   one profile file as JSON"},
+    {"macros", sarnctl::RunMacros, "macros show [FOLDER]    the macro store as JSON"},
+    {"timers", sarnctl::RunTimers, "timers show [FOLDER]    the timer list as JSON"},
+    {"monitor", sarnctl::RunMonitor, "monitor show            the running monitor's shared block as JSON\n"
+                                     "  monitor configure       ask the monitor to open the configuration window\n"
+                                     "  monitor exit            ask the monitor to end"},
+};
+
+void PrintHelp(std::FILE* out) {
+  std::fputs("usage: sarnctl GROUP COMMAND [ARGS]\n\n", out);
+  for (const auto& g : kGroups) std::fprintf(out, "  %s\n", g.usage);
+  std::fputs("\nFOLDER defaults to the folder of sarnctl itself (the program folder).\n", out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+      std::strcmp(argv[1], "help") == 0) {
+    PrintHelp(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const auto& g : kGroups) {
+    if (std::strcmp(argv[1], g.name) == 0) return g.run(sarnctl::Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "sarnctl: unknown command '%s' (see sarnctl --help)\n", argv[1]);
+  return 2;
+}
