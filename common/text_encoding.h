@@ -2,6 +2,7 @@
 // at the edge. On Windows the system (ANSI) code page is used; elsewhere stored text is taken as Windows-1252.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,7 @@ namespace sarn {
 [[nodiscard]] std::string Utf8ToAnsi(std::string_view utf8);
 [[nodiscard]] std::wstring Utf8ToWide(std::string_view utf8);
 [[nodiscard]] std::string WideToUtf8(std::wstring_view wide);
+// A path from stored (system code page) text: on Windows converted through the ANSI code page, elsewhere as is.
+[[nodiscard]] std::filesystem::path AnsiPath(std::string_view ansi);
 
 }  // namespace sarn
