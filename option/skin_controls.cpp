@@ -1,0 +1,235 @@
+#include "option/skin_controls.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace sarn {
+namespace {
+
+constexpr std::size_t kLayoutNameMax = 39;
+constexpr std::size_t kLayoutTipMax = 403;
+
+std::string_view Trim(std::string_view s) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Reads an optionally signed decimal integer at the front of s (leading blanks allowed), saturating;
+// advances s past it and past one following comma.
+std::int32_t ReadField(std::string_view& s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  long long v = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+    v = std::min<long long>(v * 10 + (s[i] - '0'), std::numeric_limits<std::int32_t>::max());
+    ++i;
+  }
+  auto comma = s.find(',', i);
+  s.remove_prefix(comma == std::string_view::npos ? s.size() : comma + 1);
+  return static_cast<std::int32_t>(negative ? -v : v);
+}
+
+std::int32_t SaturatingAdd(std::int32_t a, std::int32_t b) {
+  long long sum = static_cast<long long>(a) + b;
+  sum = std::clamp<long long>(sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+  return static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+LayoutEntry ParseLayout(std::string_view text) {
+  LayoutEntry e;
+  auto firstComma = text.find(',');
+  e.name = std::string(text.substr(0, std::min(firstComma == std::string_view::npos ? text.size() : firstComma,
+                                               kLayoutNameMax)));
+  if (firstComma == std::string_view::npos) return e;
+  std::string_view rest = text.substr(firstComma + 1);
+  e.left = ReadField(rest);
+  e.top = ReadField(rest);
+  std::int32_t w = ReadField(rest);
+  std::int32_t h = ReadField(rest);
+  e.right = SaturatingAdd(e.left, w);
+  e.bottom = SaturatingAdd(e.top, h);
+  auto tip = Trim(text.substr(text.rfind(',') + 1));
+  e.tip = std::string(tip.substr(0, kLayoutTipMax));
+  return e;
+}
+
+ButtonImage ChooseButtonImage(const ButtonState& s) {
+  if (s.toggleMode) {
+    if (s.disabled) return ButtonImage::kDisabled;
+    if (s.pressedLook) return ButtonImage::kPressed;
+    if (s.hover) return ButtonImage::kHover;
+    return ButtonImage::kNormal;
+  }
+  if (s.pressedLook && !s.disabled) return ButtonImage::kPressed;
+  if (s.selected) return ButtonImage::kPressed;
+  if (s.hover) return ButtonImage::kHover;
+  if (s.disabled) return ButtonImage::kDisabled;
+  return ButtonImage::kNormal;
+}
+
+int SliderModel::Clamp(long long v) const {
+  if (min_ > max_) return min_;
+  return static_cast<int>(std::clamp<long long>(v, min_, max_));
+}
+
+int SliderModel::ClickTrack(std::int32_t x) {
+  double span = static_cast<double>(right_) - left_;
+  double v = span > 0 ? min_ + (static_cast<double>(x) - left_) * (static_cast<double>(max_) - min_) / span : min_;
+  if (snap_) v += 0.5;
+  value_ = Clamp(static_cast<long long>(std::trunc(v)));
+  thumbX_ = ThumbFor(value_);
+  return value_;
+}
+
+double SliderModel::DragValue() const {
+  // A thumb as wide as the track leaves no room to move: the value stays at the minimum.
+  double span = static_cast<double>(right_) - left_ - thumbWidth_;
+  if (span <= 0) return min_;
+  return min_ + (static_cast<double>(thumbX_) - left_) * (static_cast<double>(max_) - min_) / span;
+}
+
+int SliderModel::Drag(std::int32_t thumbX) {
+  std::int32_t highest = std::max(left_, right_ - thumbWidth_);
+  thumbX_ = std::clamp(thumbX, left_, highest);
+  value_ = Clamp(static_cast<long long>(std::trunc(DragValue())));
+  return value_;
+}
+
+int SliderModel::Release() {
+  double v = DragValue();
+  if (snap_) v += 0.5;
+  value_ = Clamp(static_cast<long long>(std::trunc(v)));
+  if (snap_) thumbX_ = ThumbFor(value_);
+  return value_;
+}
+
+void SliderModel::SetPosition(int value) {
+  value_ = Clamp(value);
+  thumbX_ = ThumbFor(value_);
+}
+
+std::int32_t SliderModel::ThumbFor(int value) const {
+  if (max_ <= min_) return left_;
+  double x = left_ + (static_cast<double>(right_) - thumbWidth_ - left_) * (static_cast<double>(value) - min_) /
+                         (static_cast<double>(max_) - min_);
+  return static_cast<std::int32_t>(x);
+}
+
+std::string FilterNumericText(std::string_view text) {
+  auto end = text.find_first_not_of("0123456789,.");
+  return std::string(text.substr(0, end));
+}
+
+bool NumericEditAcceptsKey(unsigned vk) {
+  if (vk >= '0' && vk <= '9') return true;    // main keyboard digits
+  if (vk >= 0x60 && vk <= 0x69) return true;  // numeric pad digits
+  switch (vk) {
+    case 0x08:  // Backspace
+    case 0x0D:  // Enter
+    case 0x23:  // End
+    case 0x24:  // Home
+    case 0x25:  // Left
+    case 0x27:  // Right
+    case 0x2E:  // Delete
+    case 0xBC:  // comma
+    case 0xBE:  // period
+      return true;
+    default:
+      return false;
+  }
+}
+
+NumberBoxUpdate NumberBoxOnEdit(std::string_view text, unsigned code, int minimum, int maximum, bool decimalMode) {
+  NumberBoxUpdate u;
+  // The value: from the first non-zero digit on, separators removed, capped at the maximum (never overflowing).
+  auto first = text.find_first_of("123456789");
+  long long value = 0;
+  if (first != std::string_view::npos) {
+    for (char c : text.substr(first)) {
+      if (c == ',' || c == '.') continue;
+      if (c < '0' || c > '9') break;
+      value = value * 10 + (c - '0');
+      if (value > maximum) { value = maximum; break; }
+    }
+  }
+  if (value > maximum) value = maximum;
+
+  // The text shown: the typed digits and only the first separator.
+  bool haveSeparator = false;
+  std::size_t separatorAt = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      u.shownText += c;
+    } else if ((c == ',' || c == '.') && !haveSeparator) {
+      haveSeparator = true;
+      separatorAt = u.shownText.size();
+      u.shownText += c;
+    }
+  }
+
+  auto show = [&u](long long v) {
+    std::string formatted = std::to_string(v);
+    if (formatted != u.shownText) u.shownText = formatted;
+  };
+  if (code == 13) {
+    std::size_t n = u.shownText.size();
+    if (decimalMode && ((!haveSeparator && n >= 1 && n <= 3) || (haveSeparator && n == 2 && separatorAt == 1) ||
+                        (haveSeparator && n == 3 && separatorAt == 2))) {
+      value *= 10;
+    }
+    value = std::clamp<long long>(value, minimum, std::max(minimum, maximum));
+    show(value);
+  } else if (!u.shownText.empty()) {
+    if (value == 0 && value < minimum) value = minimum;
+    show(value);
+  }
+  u.value = static_cast<int>(value);
+  u.notify = minimum <= u.value && minimum <= maximum;
+  return u;
+}
+
+MenuItemSize MeasureMenuItem(unsigned command, std::string_view text, int menuWidth) {
+  MenuItemSize size;
+  size.height = command == 0 ? 5 : 18;
+  // Room for the 2-pixel left margin and the submenu arrow on the right.
+  size.width = menuWidth > 0 ? menuWidth : static_cast<int>(text.size()) * 8 + 30;
+  return size;
+}
+
+std::vector<PixelRect> OpaqueRuns(const std::uint32_t* pixels, int width, int height, int stride,
+                                  std::uint32_t transparent) {
+  std::vector<PixelRect> runs;
+  if (pixels == nullptr || width <= 0 || height <= 0 || stride < width) return runs;
+  transparent &= 0xFFFFFF;
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* row = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    int x = 0;
+    while (x < width) {
+      while (x < width && (row[x] & 0xFFFFFF) == transparent) ++x;
+      int start = x;
+      while (x < width && (row[x] & 0xFFFFFF) != transparent) ++x;
+      if (x > start) runs.push_back({start, y, x, y + 1});
+    }
+  }
+  return runs;
+}
+
+std::vector<PixelRect> ShapeRunsFromImage(const std::uint32_t* pixels, int width, int height, int stride) {
+  return OpaqueRuns(pixels, width, height, stride, 0xFFFFFF);
+}
+
+std::vector<PixelRect> ShapeRunsFromKeyColour(const std::uint32_t* pixels, int width, int height, int stride) {
+  if (pixels == nullptr || width <= 0 || height <= 0) return {};
+  return OpaqueRuns(pixels, width, height, stride, pixels[0]);
+}
+
+}  // namespace sarn
