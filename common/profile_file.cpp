@@ -1,0 +1,203 @@
+#include "common/profile_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+#include "common/text_encoding.h"
+
+namespace sarn {
+
+namespace {
+
+constexpr const char* kSection = "Setting";
+
+struct IntKey {
+  const char* key;
+  std::int32_t ProfileRecord::*field;
+};
+
+// Integer keys in file order up to the dpi flags, and after them.
+constexpr IntKey kIntsBeforeDpi[] = {
+    {"DbleClickSpeed", &ProfileRecord::DbleClickSpeed},   {"ScrollWheelSpeed", &ProfileRecord::ScrollWheelSpeed},
+    {"ScrollWheelFlag", &ProfileRecord::ScrollWheelFlag}, {"MouseSpeed", &ProfileRecord::MouseSpeed},
+    {"Acceleration", &ProfileRecord::Acceleration},       {"AccelerationFlag", &ProfileRecord::AccelerationFlag},
+    {"TiltSpeed", &ProfileRecord::TiltSpeed},             {"MediaOption", &ProfileRecord::MediaOption},
+    {"HDDKeyboard", &ProfileRecord::HDDKeyboard},         {"Orientation", &ProfileRecord::Orientation},
+    {"XYSynchronous", &ProfileRecord::XYSynchronous},     {"Sensitivity_X", &ProfileRecord::Sensitivity_X},
+    {"Sensitivity_Y", &ProfileRecord::Sensitivity_Y},
+};
+constexpr IntKey kIntsAfterDpi[] = {
+    {"Cpi_X", &ProfileRecord::Cpi_X},
+    {"Cpi_Y", &ProfileRecord::Cpi_Y},
+    {"XYCpiFlag", &ProfileRecord::XYCpiFlag},
+    {"PollingRate", &ProfileRecord::PollingRate},
+    {"LightSwitch", &ProfileRecord::LightSwitch},
+    {"LightType", &ProfileRecord::LightType},
+    {"ColorFlag", &ProfileRecord::ColorFlag},
+    {"ColorOptions", &ProfileRecord::ColorOptions},
+    {"ColorChangeMode", &ProfileRecord::ColorChangeMode},
+    {"BTOption", &ProfileRecord::BTOption},
+};
+
+template <std::size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+  return std::string_view(field, TextFieldLength(field));
+}
+
+void ReadText(const IniDocument& doc, const char* key, char* field, std::size_t size) {
+  const std::string text = doc.GetString(kSection, key, "");
+  CopyTextField(field, size, text.c_str());
+}
+
+std::string DpiKey(int i) { return "dpi" + std::to_string(i); }
+std::string SlotKey(int b) { return "MacroKeyInfo" + std::to_string(b); }
+
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  std::error_code ecA, ecB;
+  const auto ca = std::filesystem::weakly_canonical(a, ecA);
+  const auto cb = std::filesystem::weakly_canonical(b, ecB);
+  return !ecA && !ecB && ca == cb;
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path, bool& ok) {
+  ok = false;
+  std::string bytes;
+#if defined(_WIN32)
+  std::FILE* f = _wfopen(path.c_str(), L"rb");
+#else
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+#endif
+  if (f == nullptr) return bytes;
+  char buffer[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return bytes;
+}
+
+}  // namespace
+
+std::filesystem::path SlotFilePath(const std::filesystem::path& programFolder, int slot) {
+  return programFolder / "config" / ("Default" + std::to_string(slot) + ".zmp");
+}
+
+void DefaultButtonSlot(ButtonSlot& slot, int button) {
+  std::memset(&slot, 0, sizeof slot);
+  slot.buttonIndex = static_cast<std::uint8_t>(button);
+  slot.functionCode = DefaultButtonCodes[button];
+}
+
+void SanitizeButtonSlot(ButtonSlot& slot) {
+  slot.setName[sizeof slot.setName - 1] = '\0';
+  slot.macroName[sizeof slot.macroName - 1] = '\0';
+  slot.timerName[sizeof slot.timerName - 1] = '\0';
+  slot.programPath[sizeof slot.programPath - 1] = '\0';
+  if (slot.count > kMacroEventCapacity) slot.count = kMacroEventCapacity;
+}
+
+void WriteProfileDocument(const ProfileRecord& r, IniDocument& doc) {
+  doc.SetString(kSection, "ProFileName", FieldText(r.ProFileName));
+  doc.SetString(kSection, "GameFile0", FieldText(r.GameFile0));
+  doc.SetString(kSection, "GameFile1", FieldText(r.GameFile1));
+  doc.SetString(kSection, "GameFile2", FieldText(r.GameFile2));
+  for (const IntKey& k : kIntsBeforeDpi) doc.SetInt(kSection, k.key, r.*k.field);
+  for (int i = 0; i < kDpiLevels; ++i) doc.SetInt(kSection, DpiKey(i), r.dpi[i]);
+  for (const IntKey& k : kIntsAfterDpi) doc.SetInt(kSection, k.key, r.*k.field);
+  for (int b = 0; b < kButtonCount; ++b) doc.SetStruct(kSection, SlotKey(b), &r.MacroKeyInfo[b], sizeof(ButtonSlot));
+}
+
+void ReadProfileDocument(ProfileRecord& r, const IniDocument& doc) {
+  ReadText(doc, "ProFileName", r.ProFileName, sizeof r.ProFileName);
+  ReadText(doc, "GameFile0", r.GameFile0, sizeof r.GameFile0);
+  ReadText(doc, "GameFile1", r.GameFile1, sizeof r.GameFile1);
+  ReadText(doc, "GameFile2", r.GameFile2, sizeof r.GameFile2);
+  for (const IntKey& k : kIntsBeforeDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
+  for (int i = 0; i < kDpiLevels; ++i) r.dpi[i] = static_cast<std::uint8_t>(doc.GetInt(kSection, DpiKey(i), -1));
+  for (const IntKey& k : kIntsAfterDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
+  for (int b = 0; b < kButtonCount; ++b) {
+    ButtonSlot scratch;
+    // A missing or damaged value must not leave stale bytes in the slot: the button gets its factory default.
+    if (doc.GetStruct(kSection, SlotKey(b), &scratch, sizeof scratch)) {
+      SanitizeButtonSlot(scratch);
+    } else {
+      DefaultButtonSlot(scratch, b);
+    }
+    std::memcpy(&r.MacroKeyInfo[b], &scratch, sizeof scratch);
+  }
+}
+
+int ReadProfileFile(ProfileRecord& record, const std::filesystem::path& path) {
+  IniDocument doc;
+  if (!LoadIniFile(path, doc)) return 0;
+  ReadProfileDocument(record, doc);
+  return 1;
+}
+
+int WriteProfileFile(const ProfileRecord& record, const std::filesystem::path& path) {
+  IniDocument doc;
+  (void)LoadIniFile(path, doc);  // a missing file is created
+  WriteProfileDocument(record, doc);
+  return SaveIniFile(path, doc) ? 1 : 0;
+}
+
+int WriteSlotFileName(const std::filesystem::path& programFolder, int slotNumber, std::string_view title) {
+  const auto path = programFolder / "config.ini";
+  IniDocument doc;
+  (void)LoadIniFile(path, doc);
+  doc.SetString("FileName", "Profile" + std::to_string(slotNumber), title);
+  return SaveIniFile(path, doc) ? 1 : 0;
+}
+
+std::string ProfileFileTitle(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  std::string name = Utf8ToAnsi(WideToUtf8(path.filename().wstring()));
+#else
+  std::string name = path.filename().string();
+#endif
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
+int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& programFolder,
+                        const std::filesystem::path& chosen) {
+  const int s = working.CurrentProfile;
+  if (s < 0 || s >= kProfileCount) return 0;
+  bool ok = false;
+  const std::string bytes = ReadWholeFile(chosen, ok);
+  if (!ok) return 0;
+
+  // Keep a copy beside the programs; the profile is read from the bytes already in hand, so a copy that
+  // cannot be written (read-only folder, or the chosen file is that copy) changes nothing.
+  const std::string title = ProfileFileTitle(chosen);
+  const auto copy = programFolder / AnsiPath(title + ".zmp");
+  if (!SamePath(chosen, copy)) (void)WriteFileAtomic(copy, bytes);
+
+  ReadProfileDocument(working.profiles[s], IniDocument::Parse(bytes));
+  for (int b = 0; b < kButtonCount; ++b) working.ButtonChanged[s][b] = 1;
+  return 1;
+}
+
+int SaveSlotToProfileFile(const SharedBlock& working, const std::filesystem::path& programFolder,
+                          const std::filesystem::path& chosen) {
+  const int s = working.CurrentProfile;
+  if (s < 0 || s >= kProfileCount) return 0;
+  // A fresh document replaces the old file in one step: it ends up with exactly our keys, in order, and
+  // is never missing in between.
+  IniDocument doc;
+  WriteProfileDocument(working.profiles[s], doc);
+  if (!SaveIniFile(chosen, doc)) return 0;
+
+  const std::string title = ProfileFileTitle(chosen);
+  (void)WriteSlotFileName(programFolder, s + 1, title);
+  const auto copy = programFolder / "config" / AnsiPath(title + ".zmp");
+  if (!SamePath(chosen, copy)) (void)WriteFileAtomic(copy, doc.Serialize());
+  return 1;
+}
+
+}  // namespace sarn

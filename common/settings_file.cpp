@@ -1,0 +1,188 @@
+#include "common/settings_file.h"
+
+#include <string>
+#include <system_error>
+
+#include "common/private_profile.h"
+#include "common/profile_file.h"
+#include "common/registry.h"
+
+namespace sarn {
+
+namespace {
+
+constexpr const char* kSetting = "Setting";
+
+struct BlockInt {
+  const char* key;
+  std::int32_t SharedBlock::*field;
+};
+// Read and written in this order.
+constexpr BlockInt kBlockInts[] = {
+    {"CurrentProfile", &SharedBlock::CurrentProfile}, {"WindowsProfile", &SharedBlock::WindowsProfile},
+    {"QuickHelpLan", &SharedBlock::QuickHelpLan},     {"MouseType", &SharedBlock::MouseType},
+    {"SoundProfile", &SharedBlock::SoundProfile},     {"SoundDpi", &SharedBlock::SoundDpi},
+    {"SoundSens", &SharedBlock::SoundSens},           {"SoundVolume", &SharedBlock::SoundVolume},
+};
+
+struct LanguageRow {
+  int index;
+  const char* name;
+  std::uint16_t ids[20];  // zero-terminated
+};
+constexpr LanguageRow kLanguages[] = {
+    {0, "Danish", {0x0406}},
+    {1, "English", {}},
+    {2, "Finnish", {0x040B}},
+    {3, "French", {0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C}},
+    {4, "German", {0x0407, 0x0807, 0x0C07, 0x1007, 0x1407}},
+    {5, "Italian", {0x0410, 0x0810}},
+    {6, "Japanese", {0x0411}},
+    {7, "Korean", {0x0412}},
+    {8, "Polish", {0x0415}},
+    {9, "Russian", {0x0419}},
+    {10, "SimplChinese", {0x0804}},
+    {11, "Spanish", {0x040A, 0x080A, 0x0C0A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A,
+                      0x300A, 0x340A, 0x380A, 0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A}},
+    {12, "Swedish", {0x041D}},
+    {13, "Thai", {0x041E}},
+    {14, "TradChinese", {0x0404}},
+    {15, "Turkish", {0x041F}},
+    {16, "Vietnamese", {0x042A}},
+};
+
+int WriteSettingInt(const std::filesystem::path& folder, const char* key, int value) {
+  const auto path = SettingsFilePath(folder);
+  IniDocument doc;
+  (void)LoadIniFile(path, doc);
+  doc.SetInt(kSetting, key, value);
+  return SaveIniFile(path, doc) ? 1 : 0;
+}
+
+std::string WithPoint(int version) {
+  std::string digits = std::to_string(version);
+  return digits.substr(0, 1) + "." + digits.substr(1);
+}
+
+}  // namespace
+
+int DetectLanguage(std::uint16_t languageId) {
+  for (const LanguageRow& row : kLanguages) {
+    for (std::uint16_t id : row.ids) {
+      if (id == 0) break;
+      if (id == languageId) return row.index;
+    }
+  }
+  return 1;
+}
+
+int DetectLanguage(const LanguageIdSource& source) {
+  return DetectLanguage(source ? source() : SystemDefaultLanguageId());
+}
+
+const char* LanguageName(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kLanguages))) return "English";
+  return kLanguages[index].name;
+}
+
+std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolder) {
+  return programFolder / "config.ini";
+}
+
+int LoadSettings(SharedBlock& block, const SettingsContext& context) {
+  IniDocument doc;
+  (void)LoadIniFile(SettingsFilePath(context.folder), doc);  // missing: every integer takes its default
+  for (const BlockInt& k : kBlockInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
+
+  for (int i = 0; i < kProfileCount; ++i) {
+    if (ReadProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) {
+      InitProfileDefaults(block.profiles[i], i);
+    }
+  }
+  if (context.registry != nullptr && block.CurrentProfile >= 0 && block.CurrentProfile < kProfileCount) {
+    (void)ReadMouseRegistry(block.profiles[block.CurrentProfile], *context.registry);
+  }
+  return 1;
+}
+
+int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
+  if (context.registry != nullptr && block.CurrentProfile >= 0 && block.CurrentProfile < kProfileCount) {
+    (void)WriteMouseRegistry(block.profiles[block.CurrentProfile], *context.registry);
+  }
+  int result = 1;
+  const auto path = SettingsFilePath(context.folder);
+  IniDocument doc;
+  (void)LoadIniFile(path, doc);
+  for (const BlockInt& k : kBlockInts) doc.SetInt(kSetting, k.key, block.*k.field);
+  if (!SaveIniFile(path, doc)) result = 0;
+
+  // A program folder without its config folder (a fresh copy) would otherwise never keep its profiles.
+  std::error_code ec;
+  if (std::filesystem::is_directory(context.folder, ec)) std::filesystem::create_directory(context.folder / "config", ec);
+  for (int i = 0; i < kProfileCount; ++i) {
+    if (WriteProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) result = 0;
+  }
+  return result;
+}
+
+int ReadFirmwareVersion(const std::filesystem::path& programFolder) {
+  IniDocument doc;
+  (void)LoadIniFile(SettingsFilePath(programFolder), doc);
+  return doc.GetInt(kSetting, "FWVersion", 100);
+}
+
+std::string FirmwareVersionText(int version) {
+  if (version < 100 || version > 500) return "N/A";
+  return WithPoint(version);
+}
+
+std::string FirmwareVersionTextAfterRead(int version) {
+  if (version < 100) return "N/A";
+  return WithPoint(version);
+}
+
+int WriteCurrentProfile(const std::filesystem::path& programFolder, int profile) {
+  return WriteSettingInt(programFolder, "CurrentProfile", profile);
+}
+
+int WriteDeviceState(const std::filesystem::path& programFolder, int present) {
+  return WriteSettingInt(programFolder, "Device", present);
+}
+
+int WriteFirmwareVersion(const std::filesystem::path& programFolder, int version) {
+  return WriteSettingInt(programFolder, "FWVersion", version);
+}
+
+int LoadNotificationSettings(NotificationSettings& settings, const std::filesystem::path& programFolder) {
+  IniDocument doc;
+  if (!LoadIniFile(SettingsFilePath(programFolder), doc)) return 0;
+  NotificationSettings scratch;
+  if (!doc.GetStruct("OSDSetting", "config", &scratch, sizeof scratch)) return 0;
+  // Texts that fill their field are cut to fit so nothing reads past them.
+  scratch.mailServer[sizeof scratch.mailServer - 1] = '\0';
+  scratch.mailUser[sizeof scratch.mailUser - 1] = '\0';
+  scratch.mailPassword[sizeof scratch.mailPassword - 1] = '\0';
+  settings = scratch;
+  return 1;
+}
+
+int SaveNotificationSettings(const NotificationSettings& settings, const std::filesystem::path& programFolder) {
+  const auto path = SettingsFilePath(programFolder);
+  IniDocument doc;
+  (void)LoadIniFile(path, doc);
+  doc.SetStruct("OSDSetting", "config", &settings, sizeof settings);
+  return SaveIniFile(path, doc) ? 1 : 0;
+}
+
+#if !defined(_WIN32)
+std::string ProgramFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return exe.parent_path().string() + "/";
+}
+
+std::uint16_t SystemDefaultLanguageId() { return 0x0409; }
+#endif
+
+}  // namespace sarn

@@ -1,0 +1,63 @@
+// config.ini in the program folder: the block's eight "Setting" integers, the firmware version, the
+// monitor's single-key notes, the notification settings, and (through LoadSettings/SaveSettings) the five
+// slot profile files and the active profile's Windows mouse settings.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "common/profile_record.h"
+
+namespace sarn {
+
+class RegistryPort;
+
+// The folder of the running executable with a trailing separator (system code page text); empty when the
+// platform cannot tell.
+[[nodiscard]] std::string ProgramFolder();
+
+// The system's default language identifier (GetSystemDefaultLangID on Windows; 0x0409 elsewhere).
+using LanguageIdSource = std::function<std::uint16_t()>;
+[[nodiscard]] std::uint16_t SystemDefaultLanguageId();
+// Language index 0..16 of a language identifier; 1 (English) for every identifier not in the table.
+[[nodiscard]] int DetectLanguage(std::uint16_t languageId);
+[[nodiscard]] int DetectLanguage(const LanguageIdSource& source);
+// The help library's language name for an index ("English" for index 1 and anything out of range).
+[[nodiscard]] const char* LanguageName(int index);
+
+// Where the settings live and how the registry is reached. Without a registry the mouse settings are not
+// exchanged (native builds, sarnctl).
+struct SettingsContext {
+  std::filesystem::path folder;
+  RegistryPort* registry = nullptr;
+};
+
+[[nodiscard]] std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolder);
+
+// config.ini and the five slot files into the block (defaults for what is missing), then the active
+// profile's mouse settings from the registry. Returns 1.
+int LoadSettings(SharedBlock& block, const SettingsContext& context);
+// The active profile's mouse settings to the registry, the "Setting" integers and the five slot files.
+// Returns 1 when every file was written, 0 when one could not be (nothing is shown to the user).
+int SaveSettings(const SharedBlock& block, const SettingsContext& context);
+
+// "Setting"/"FWVersion", 100 when missing.
+[[nodiscard]] int ReadFirmwareVersion(const std::filesystem::path& programFolder);
+// "1.28" for 128; "N/A" outside 100..500.
+[[nodiscard]] std::string FirmwareVersionText(int version);
+// After the monitor read the mouse again: only values below 100 give "N/A".
+[[nodiscard]] std::string FirmwareVersionTextAfterRead(int version);
+
+// The monitor's single-key writes of "Setting": 1, or 0 when the file could not be written.
+int WriteCurrentProfile(const std::filesystem::path& programFolder, int profile);
+int WriteDeviceState(const std::filesystem::path& programFolder, int present);
+int WriteFirmwareVersion(const std::filesystem::path& programFolder, int version);
+
+// "OSDSetting"/"config" as one 344-byte struct. A missing or damaged value leaves the record as it was.
+// Load returns 1 when the record was replaced, 0 otherwise; Save 1, or 0 on failure.
+int LoadNotificationSettings(NotificationSettings& settings, const std::filesystem::path& programFolder);
+int SaveNotificationSettings(const NotificationSettings& settings, const std::filesystem::path& programFolder);
+
+}  // namespace sarn
