@@ -11,7 +11,8 @@ class KeyboardLayout {
   [[nodiscard]] virtual unsigned ScanCodeToVirtualKey(unsigned scanCode) const = 0;
   // Virtual key to scan code, as MapVirtualKey(vk, 0); 0 when the layout has none.
   [[nodiscard]] virtual unsigned VirtualKeyToScanCode(unsigned virtualKey) const = 0;
-  // The character the key types with no modifier held (ToAscii with an empty key state); 0 for none.
+  // The character the key types with no modifier held (ToAscii with an empty key state), as a byte of the
+  // system code page; 0 for none. A dead key answers with the accent it shows.
   [[nodiscard]] virtual int CharacterOf(unsigned virtualKey, unsigned scanCode) const = 0;
 };
 

@@ -28,7 +28,8 @@ struct UsageLookup {
 };
 [[nodiscard]] UsageLookup VirtualKeyToUsage(unsigned virtualKey, const KeyboardLayout& layout);
 
-// Display names (plain ASCII).
+// Display names as UTF-8: fixed English names, or the character the key types on the layout
+// (which may lie outside ASCII, such as the French digit row).
 [[nodiscard]] std::string UsageName(std::uint8_t usage, const KeyboardLayout& layout);
 [[nodiscard]] std::string VirtualKeyName(unsigned virtualKey, const KeyboardLayout& layout);
 
