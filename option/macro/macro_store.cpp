@@ -1,0 +1,222 @@
+#include "option/macro/macro_store.h"
+
+#include <cstring>
+
+#include "common/name_match.h"
+#include "common/private_profile.h"
+
+namespace sarn {
+
+namespace {
+
+std::string_view SlotText(const char* field, std::size_t size) { return {field, TextFieldLength(field, size)}; }
+
+std::string CutSetName(std::string_view name) {
+  return std::string(name.substr(0, name.size() < kMacroSetNameMax ? name.size() : kMacroSetNameMax));
+}
+
+void SanitizeRecord(MacroRecord& record) {
+  record.name[sizeof record.name - 1] = '\0';
+  if (record.count > kMacroEventCapacity) record.count = kMacroEventCapacity;
+}
+
+}  // namespace
+
+std::filesystem::path MacroStorePath(const std::filesystem::path& programFolder) {
+  return programFolder / "config" / "Sarn_sequence.dat";
+}
+
+std::unique_ptr<MacroRecord> NewMacroRecord(std::string_view name) {
+  auto record = std::make_unique<MacroRecord>();
+  std::memset(record.get(), 0, sizeof(MacroRecord));
+  CopyTextField(record->name, std::string(name).c_str());
+  return record;
+}
+
+void FreeMacroStore(MacroStore& store) { store.sets.clear(); }
+
+void ReadMacroStoreDocument(MacroStore& store, const IniDocument& doc) {
+  FreeMacroStore(store);
+  // Counts come from the file and may be junk: entries that are missing from the file are made up (as empty
+  // sets or macros) only within a small budget, and the store as a whole has a ceiling far above any real
+  // library, so a damaged count cannot exhaust memory.
+  std::size_t missingBudget = kMacroStoreMissingBudget;
+  const int setCount = doc.GetInt(kMacroStoreSection, "number", -1);
+  for (int i = 0; i < setCount && store.sets.size() < kMacroStoreMaxSets; ++i) {
+    const std::string key = std::to_string(i);
+    if (!doc.HasKey(kMacroStoreSection, key)) {
+      if (missingBudget == 0) break;
+      --missingBudget;
+    }
+    auto set = std::make_unique<MacroSet>();
+    set->name = CutSetName(doc.GetString(kMacroStoreSection, key, ""));
+    store.sets.push_back(std::move(set));
+  }
+  std::size_t records = 0;
+  for (auto& set : store.sets) {
+    const std::string section(TrimName(set->name));
+    const int macroCount = doc.GetInt(section, "number", -1);
+    for (int j = 0; j < macroCount && records < kMacroStoreMaxRecords; ++j, ++records) {
+      const std::string key = std::to_string(j);
+      auto record = NewMacroRecord();
+      // A damaged entry keeps its place as an empty macro so the indexes of the others do not move.
+      if (!doc.GetStruct(section, key, record.get(), sizeof(MacroRecord))) {
+        if (!doc.HasKey(section, key)) {
+          if (missingBudget == 0) break;
+          --missingBudget;
+        }
+        std::memset(record.get(), 0, sizeof(MacroRecord));
+      }
+      SanitizeRecord(*record);
+      set->macros.push_back(std::move(record));
+    }
+  }
+}
+
+void ParseMacroStore(MacroStore& store, std::string_view bytes) {
+  ReadMacroStoreDocument(store, IniDocument::Parse(bytes));
+}
+
+int LoadMacroStore(MacroStore& store, const std::filesystem::path& programFolder) {
+  FreeMacroStore(store);
+  IniDocument doc;
+  if (!LoadIniFile(MacroStorePath(programFolder), doc)) return 0;
+  ReadMacroStoreDocument(store, doc);
+  return 1;
+}
+
+std::string SerializeMacroStore(const MacroStore& store) {
+  IniDocument doc;
+  doc.SetInt(kMacroStoreSection, "number", static_cast<int>(store.sets.size()));
+  for (std::size_t i = 0; i < store.sets.size(); ++i) {
+    doc.SetString(kMacroStoreSection, std::to_string(i), store.sets[i]->name);
+  }
+  for (const auto& set : store.sets) {
+    const std::string section(TrimName(set->name));
+    doc.SetInt(section, "number", static_cast<int>(set->macros.size()));
+    for (std::size_t j = 0; j < set->macros.size(); ++j) {
+      doc.SetStruct(section, std::to_string(j), set->macros[j].get(), sizeof(MacroRecord));
+    }
+  }
+  return doc.Serialize();
+}
+
+int SaveMacroStore(const MacroStore& store, const std::filesystem::path& programFolder) {
+  return WriteFileAtomic(MacroStorePath(programFolder), SerializeMacroStore(store)) ? 1 : 0;
+}
+
+MacroSet* FindSetByIndex(MacroStore& store, int setIndex) {
+  if (setIndex < 0 || static_cast<std::size_t>(setIndex) >= store.sets.size()) return nullptr;
+  return store.sets[static_cast<std::size_t>(setIndex)].get();
+}
+
+const MacroSet* FindSetByIndex(const MacroStore& store, int setIndex) {
+  return FindSetByIndex(const_cast<MacroStore&>(store), setIndex);
+}
+
+MacroRecord* FindMacroByIndex(MacroStore& store, int setIndex, int macroIndex) {
+  MacroSet* set = FindSetByIndex(store, setIndex);
+  if (set == nullptr || macroIndex < 0 || static_cast<std::size_t>(macroIndex) >= set->macros.size()) return nullptr;
+  return set->macros[static_cast<std::size_t>(macroIndex)].get();
+}
+
+const MacroRecord* FindMacroByIndex(const MacroStore& store, int setIndex, int macroIndex) {
+  return FindMacroByIndex(const_cast<MacroStore&>(store), setIndex, macroIndex);
+}
+
+int FindSetByName(const MacroStore& store, std::string_view name) {
+  for (std::size_t i = 0; i < store.sets.size(); ++i) {
+    if (NamesMatch(store.sets[i]->name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool SetNameExists(const MacroStore& store, std::string_view name) { return FindSetByName(store, name) >= 0; }
+
+bool SetNameAllowed(const MacroStore& store, std::string_view name, int ignoreIndex) {
+  if (TrimName(name).empty() || name.size() > kMacroSetNameMax) return false;
+  if (NamesMatch(name, kMacroStoreSection)) return false;
+  for (std::size_t i = 0; i < store.sets.size(); ++i) {
+    if (static_cast<int>(i) != ignoreIndex && NamesMatch(store.sets[i]->name, name)) return false;
+  }
+  return true;
+}
+
+int AddMacroSet(MacroStore& store, std::string_view name) {
+  if (!SetNameAllowed(store, name)) return -1;
+  auto set = std::make_unique<MacroSet>();
+  set->name = std::string(name);
+  store.sets.push_back(std::move(set));
+  return static_cast<int>(store.sets.size()) - 1;
+}
+
+SlotMacroMatch FindMacroForSlot(const MacroStore& store, const ButtonSlot& slot) {
+  SlotMacroMatch match;
+  match.setIndex = FindSetByName(store, SlotText(slot.setName, sizeof slot.setName));
+  if (match.setIndex < 0) return match;
+  const MacroSet& set = *store.sets[static_cast<std::size_t>(match.setIndex)];
+  const std::string_view macroName = SlotText(slot.macroName, sizeof slot.macroName);
+  for (std::size_t j = 0; j < set.macros.size(); ++j) {
+    const MacroRecord& record = *set.macros[j];
+    if (!NamesMatch(SlotText(record.name, sizeof record.name), macroName)) continue;
+    match.macroIndex = static_cast<int>(j);
+    const std::size_t count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
+    match.identical = record.count == slot.count &&
+                      std::memcmp(record.events, slot.events, count * sizeof(MacroEvent)) == 0;
+    return match;
+  }
+  return match;
+}
+
+int AddMacroFromSlot(MacroStore& store, const ButtonSlot& slot, int setIndex) {
+  if (setIndex == -1) setIndex = AddMacroSet(store, SlotText(slot.setName, sizeof slot.setName));
+  MacroSet* set = FindSetByIndex(store, setIndex);
+  if (set == nullptr) return -1;
+  auto record = NewMacroRecord(SlotText(slot.macroName, sizeof slot.macroName));
+  record->loops = slot.loops;
+  record->count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
+  std::memcpy(record->events, slot.events, record->count * sizeof(MacroEvent));
+  set->macros.push_back(std::move(record));
+  return static_cast<int>(set->macros.size()) - 1;
+}
+
+void MergeProfileMacros(MacroStore& store, std::span<const ProfileRecord> profiles) {
+  for (const ProfileRecord& profile : profiles) {
+    for (const ButtonSlot& slot : profile.MacroKeyInfo) {
+      if (slot.functionCode != 48 || slot.setName[0] == '\0') continue;
+      const SlotMacroMatch match = FindMacroForSlot(store, slot);
+      if (match.setIndex < 0 || match.macroIndex < 0) {
+        (void)AddMacroFromSlot(store, slot, match.setIndex);
+      } else if (!match.identical) {
+        MacroRecord& record = *FindMacroByIndex(store, match.setIndex, match.macroIndex);
+        std::memcpy(record.events, slot.events, sizeof record.events);
+        record.count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
+        record.loops = slot.loops;
+      }
+    }
+  }
+}
+
+int CopyMacroToSlot(const MacroStore& store, int setIndex, int macroIndex, ButtonSlot& slot) {
+  const MacroSet* set = FindSetByIndex(store, setIndex);
+  const MacroRecord* record = FindMacroByIndex(store, setIndex, macroIndex);
+  if (set == nullptr || record == nullptr) return 0;
+  slot.functionCode = 48;
+  CopyTextField(slot.setName, set->name.c_str());
+  std::memcpy(slot.macroName, record->name, sizeof slot.macroName);
+  slot.macroName[sizeof slot.macroName - 1] = '\0';
+  slot.loops = record->loops;
+  slot.count = static_cast<std::uint16_t>(record->count < kMacroEventCapacity ? record->count : kMacroEventCapacity);
+  std::memcpy(slot.events, record->events, sizeof slot.events);
+  return 1;
+}
+
+void ClearSlotMacro(ButtonSlot& slot) {
+  std::memset(slot.setName, 0, sizeof slot.setName);
+  std::memset(slot.macroName, 0, 50);
+  slot.loops = 0;
+  slot.count = 0;
+  std::memset(slot.events, 0, sizeof slot.events);
+}
+
+}  // namespace sarn
