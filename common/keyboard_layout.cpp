@@ -16,7 +16,8 @@ struct LayoutKey {
   std::uint8_t character;
 };
 
-// Keys that sit at the same place and do the same on both layouts.
+// Keys that sit at the same place and do the same on both layouts. Pause has no plain scan code (it
+// sends an E1 sequence), so it has no row.
 constexpr LayoutKey kSharedKeys[] = {
     {27, 0x01, 0x1B}, {8, 0x0E, 0x08}, {9, 0x0F, '\t'}, {13, 0x1C, '\r'}, {162, 0x1D, 0},
     {160, 0x2A, 0}, {161, 0x36, 0}, {106, 0x37, '*'}, {164, 0x38, 0}, {32, 0x39, ' '}, {20, 0x3A, 0},
@@ -27,7 +28,7 @@ constexpr LayoutKey kSharedKeys[] = {
     {46, 0x53, 0}, {44, 0x54, 0}, {122, 0x57, 0}, {123, 0x58, 0},
     // Keys reached only by virtual key: the extended twins and the keypad digits.
     {16, 0x2A, 0}, {17, 0x1D, 0}, {18, 0x38, 0}, {163, 0x1D, 0}, {165, 0x38, 0}, {111, 0x35, '/'},
-    {19, 0x45, 0}, {91, 0x5B, 0}, {92, 0x5C, 0}, {93, 0x5D, 0}, {103, 0x47, '7'}, {104, 0x48, '8'},
+    {91, 0x5B, 0}, {92, 0x5C, 0}, {93, 0x5D, 0}, {103, 0x47, '7'}, {104, 0x48, '8'},
     {105, 0x49, '9'}, {100, 0x4B, '4'}, {101, 0x4C, '5'}, {102, 0x4D, '6'}, {97, 0x4F, '1'},
     {98, 0x50, '2'}, {99, 0x51, '3'}, {96, 0x52, '0'}, {110, 0x53, '.'},
 };
