@@ -1,0 +1,147 @@
+// The monitor's decisions, apart from any window: the dispatch of device events, setting changes made on the
+// mouse, the announcement timers, the countdown, the game check's decision, and attach and removal.
+// Everything runs on the window thread; the window procedure turns messages and timer ticks into these calls,
+// and the core acts only through the ports below.
+//
+// Announcements: every change stops the five sound timers and starts its own with 500 ms, so a burst of
+// changes is announced once, with the state at the last tick:
+//
+//   event ──> stop 601..605, start 60x (500 ms) ──tick──> stop 60x, play cue computed now
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/profile_record.h"
+
+namespace sarn {
+
+// Window timers of the monitor's main window.
+enum MonitorTimer : unsigned {
+  kTimerVolumeRepeat = 101,
+  kTimerShortcutRepeat = 102,
+  kTimerGameCheck = 500,
+  kTimerFirstRead = 502,
+  kTimerOpenAttached = 503,  // the wait before an attached mouse is opened
+  kTimerCountdown = 600,
+  kTimerSoundProfile = 601,
+  kTimerSoundWindowsProfile = 602,
+  kTimerSoundDpi = 603,
+  kTimerSoundSensUp = 604,
+  kTimerSoundSensDown = 605,
+};
+inline constexpr unsigned kAttachOpenDelayMs = 5000;
+inline constexpr unsigned kGameCheckPeriodMs = 2000;
+inline constexpr unsigned kSoundDelayMs = 500;
+
+// Device states shared with the device thread.
+enum DeviceState : int { kDeviceUnknown = 0, kDeviceAttached = 1, kDeviceRemoved = 2 };
+
+// Messages to the configuration application.
+inline constexpr unsigned kMsgDeviceReadDone = 1254;
+inline constexpr unsigned kMsgProfileSwitched = 1255;
+inline constexpr unsigned kMsgSensorChanged = 1257;
+inline constexpr unsigned kCmdOpenConfiguration = 6001;
+inline constexpr unsigned kCmdExit = 6002;
+
+// Device jobs of the DeviceThread.
+inline constexpr int kJobReadAll = 2;
+inline constexpr int kJobWriteActiveProfile = 3;
+
+class MonitorTimers {
+ public:
+  virtual ~MonitorTimers() = default;
+  virtual void StartTimer(unsigned id, unsigned periodMs) = 0;
+  virtual void StopTimer(unsigned id) = 0;
+};
+
+// What the core asks of the mouse and the device thread.
+class MonitorDevice {
+ public:
+  virtual ~MonitorDevice() = default;
+  virtual void OpenFeatureDevice() = 0;
+  virtual void CloseFeatureDevice() = 0;
+  virtual void RequestAbort() = 0;
+  virtual void PostDeviceJob(int job) = 0;
+};
+
+// The monitor's surroundings: files, registry, windows, tray and sound.
+class MonitorHost {
+ public:
+  virtual ~MonitorHost() = default;
+  virtual void WriteBlock() = 0;                       // publish the monitor's copy in the shared block
+  virtual void WriteCurrentProfile(int slot) = 0;      // "Setting"/"CurrentProfile"
+  virtual void WriteDeviceState(int state) = 0;        // "Setting"/"Device"
+  virtual void ApplyWindowsSettings(int slot) = 0;     // registry write and system parameters of that profile
+  virtual bool OptionWindowExists() = 0;
+  virtual void PostToOption(unsigned message) = 0;     // posted when the window exists
+  virtual void CloseOptionWindow() = 0;
+  virtual void PostOwnCommand(unsigned command) = 0;   // WM_COMMAND to the monitor's own window
+  virtual void SetTrayIcon(bool shown) = 0;
+  virtual void PlaySoundCue(int cue) = 0;
+  virtual void Debug(std::string_view text) = 0;
+};
+
+// The host-side functions of buttons (input synthesis).
+class ButtonActions {
+ public:
+  virtual ~ButtonActions() = default;
+  virtual void TiltScroll(int direction) = 0;
+  virtual void LaunchProgram(int button) = 0;                 // button number 1..18
+  virtual void ShortcutButton(int buttonIndex, bool pressed) = 0;
+  virtual void StartMacroForButton(int buttonIndex) = 0;
+  virtual void MediaButton(int functionCode, bool pressed) = 0;
+};
+
+class MonitorCore {
+ public:
+  MonitorCore(SharedBlock& block, std::atomic<int>& deviceState, MonitorTimers& timers, MonitorDevice& device,
+              MonitorHost& host, ButtonActions& actions)
+      : block_(block), deviceState_(deviceState), timers_(timers), device_(device), host_(host), actions_(actions) {}
+
+  // DeviceEvent (the joined code) and DevicePresence (1 attached, otherwise removed).
+  void OnDeviceEvent(std::uint32_t code);
+  void OnDevicePresence(bool attached);
+  // Releases a pressed shortcut or media button before the host switches profile.
+  void ReleaseHeldButton();
+  void SwitchProfile(int slot);
+  // One tick of a window timer that the core owns (600, 601..605, 503). False for other ids.
+  bool OnTimer(unsigned id);
+  // The game check's decision, given the executable of the foreground program ("" when none is known).
+  void GameCheck(std::string_view foregroundExecutable);
+  // Timer buttons (function codes 49 and 50).
+  void TimerButton(std::uint32_t code);
+
+  [[nodiscard]] bool finalSeconds() const { return finalSeconds_; }
+  [[nodiscard]] bool timerRunning() const { return timerRunning_; }
+  [[nodiscard]] int countdown() const { return countdown_; }
+  [[nodiscard]] std::uint32_t lastEvent() const { return lastEvent_; }
+
+ private:
+  void Dispatch(std::uint32_t code);
+  void SettingChange(unsigned type, unsigned value);
+  void ButtonFunction(std::uint32_t code);
+  void Announce(unsigned timer);
+  void StopSoundTimers();
+  void OpenAttachedMouse();
+  [[nodiscard]] bool ActiveProfileValid() const { return block_.CurrentProfile >= 0 && block_.CurrentProfile < kProfileCount; }
+  ProfileRecord& ActiveProfile() { return block_.profiles[block_.CurrentProfile]; }
+
+  SharedBlock& block_;
+  std::atomic<int>& deviceState_;
+  MonitorTimers& timers_;
+  MonitorDevice& device_;
+  MonitorHost& host_;
+  ButtonActions& actions_;
+
+  std::uint32_t lastEvent_ = 0;
+  bool releasedByHost_ = false;
+  bool attachPending_ = false;
+  int countdown_ = 0;
+  bool timerRunning_ = false;
+  bool finalSeconds_ = false;
+};
+
+}  // namespace sarn

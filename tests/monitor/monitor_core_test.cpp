@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/button_functions.h"
+#include "monitor/monitor_core.h"
+#include "monitor/sound_cues.h"
+
+namespace sarn {
+namespace {
+
+// Window timers in virtual time: Advance fires every due tick in time order, as a message loop would.
+class VirtualTimers final : public MonitorTimers {
+ public:
+  void StartTimer(unsigned id, unsigned periodMs) override { timers_[id] = {periodMs, now_ + periodMs}; }
+  void StopTimer(unsigned id) override { timers_.erase(id); }
+  bool Running(unsigned id) const { return timers_.count(id) != 0; }
+
+  template <typename OnTick>
+  void Advance(long long ms, OnTick onTick) {
+    long long end = now_ + ms;
+    for (;;) {
+      auto next = std::min_element(timers_.begin(), timers_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+      if (next == timers_.end() || next->second.due > end) break;
+      now_ = next->second.due;
+      next->second.due += next->second.period;
+      onTick(next->first);
+    }
+    now_ = end;
+  }
+  long long now() const { return now_; }
+
+ private:
+  struct Timer {
+    unsigned period;
+    long long due;
+  };
+  std::map<unsigned, Timer> timers_;
+  long long now_ = 0;
+};
+
+// Records every outward call as one line; sounds carry their virtual time.
+struct Recorder final : MonitorDevice, MonitorHost, ButtonActions {
+  std::vector<std::string> log;
+  const VirtualTimers* clock = nullptr;
+  bool optionOpen = true;
+
+  void Add(std::string s) { log.push_back(std::move(s)); }
+  void OpenFeatureDevice() override { Add("open"); }
+  void CloseFeatureDevice() override { Add("close"); }
+  void RequestAbort() override { Add("abort"); }
+  void PostDeviceJob(int job) override { Add("job " + std::to_string(job)); }
+  void WriteBlock() override { Add("block"); }
+  void WriteCurrentProfile(int slot) override { Add("ini CurrentProfile=" + std::to_string(slot)); }
+  void WriteDeviceState(int state) override { Add("ini Device=" + std::to_string(state)); }
+  void ApplyWindowsSettings(int slot) override { Add("windows " + std::to_string(slot)); }
+  bool OptionWindowExists() override { return optionOpen; }
+  void PostToOption(unsigned m) override { Add("option " + std::to_string(m)); }
+  void CloseOptionWindow() override { Add("option close"); }
+  void PostOwnCommand(unsigned c) override { Add("command " + std::to_string(c)); }
+  void SetTrayIcon(bool shown) override { Add(shown ? "tray on" : "tray off"); }
+  void PlaySoundCue(int cue) override {
+    Add("@" + std::to_string(clock->now()) + " " + SoundCueFile(cue));
+  }
+  void Debug(std::string_view) override {}
+  void TiltScroll(int d) override { Add("tilt " + std::to_string(d)); }
+  void LaunchProgram(int b) override { Add("launch " + std::to_string(b)); }
+  void ShortcutButton(int i, bool p) override { Add("shortcut " + std::to_string(i) + (p ? " down" : " up")); }
+  void StartMacroForButton(int i) override { Add("macro " + std::to_string(i)); }
+  void MediaButton(int c, bool p) override { Add("media " + std::to_string(c) + (p ? " down" : " up")); }
+
+  std::vector<std::string> Take() { return std::exchange(log, {}); }
+  std::vector<std::string> Sounds() {
+    std::vector<std::string> s;
+    for (auto& l : log) if (l[0] == '@') s.push_back(l);
+    log.clear();
+    return s;
+  }
+};
+
+class MonitorCoreTest : public ::testing::Test {
+ protected:
+  MonitorCoreTest() : block(std::make_unique<SharedBlock>()) {
+    ResetSettings(*block, [] { return 1; });
+    block->MouseType = 0;
+    rec.clock = &timers;
+    core = std::make_unique<MonitorCore>(*block, deviceState, timers, rec, rec, rec);
+  }
+  void Advance(long long ms) {
+    timers.Advance(ms, [this](unsigned id) { core->OnTimer(id); });
+  }
+  static std::uint32_t Button(unsigned type, unsigned n, bool released) {
+    return type << 16 | (released ? 0x100u : 0u) | n;
+  }
+  ButtonSlot& Slot(int profile, int index) { return block->profiles[profile].MacroKeyInfo[index]; }
+  void Shortcut(int profile, int index, std::uint8_t key) {
+    ButtonSlot& s = Slot(profile, index);
+    s.functionCode = kFnShortcut;
+    s.count = 1;
+    s.events[0] = {key, kModCtrl, 0};
+  }
+
+  std::unique_ptr<SharedBlock> block;
+  std::atomic<int> deviceState{kDeviceAttached};
+  VirtualTimers timers;
+  Recorder rec;
+  std::unique_ptr<MonitorCore> core;
+};
+
+using Log = std::vector<std::string>;
+
+TEST_F(MonitorCoreTest, ProfileChangeOnTheMouseIsSavedPublishedAndAnnouncedWithoutWritingTheMouse) {
+  core->OnDeviceEvent(0x30000003);
+  EXPECT_EQ(block->CurrentProfile, 2);
+  EXPECT_EQ(rec.Take(), (Log{"ini CurrentProfile=2", "block", "windows 2", "option 1255"}));
+  Advance(499);
+  EXPECT_TRUE(rec.Take().empty());
+  Advance(1);
+  EXPECT_EQ(rec.Take(), (Log{"@500 profile_three.wav"}));
+  Advance(5000);
+  EXPECT_TRUE(rec.Take().empty());  // one-shot
+}
+
+TEST_F(MonitorCoreTest, BurstsAreAnnouncedOnceWithTheStateAtTheTick) {
+  core->OnDeviceEvent(0xB0000001);
+  Advance(300);
+  core->OnDeviceEvent(0xB0000007);
+  EXPECT_EQ(block->profiles[0].Cpi_X, 7);
+  EXPECT_EQ(block->profiles[0].Cpi_Y, 7);
+  Advance(1000);
+  EXPECT_EQ(rec.Sounds(), (Log{"@800 3200_dpi.wav"}));
+  // Profile cue computed at the tick: changed by hand after the announcement.
+  core->OnDeviceEvent(0x30000001);
+  block->CurrentProfile = 3;
+  Advance(500);
+  EXPECT_EQ(rec.Sounds(), (Log{"@1800 profile_four.wav"}));
+}
+
+TEST_F(MonitorCoreTest, SensitivityEvents) {
+  // Same X, new Y: Y changes, no sound.
+  core->OnDeviceEvent(0xC0000805);
+  EXPECT_EQ(block->profiles[0].Sensitivity_Y, 8);
+  EXPECT_EQ(rec.Take(), (Log{"block", "option 1257"}));
+  Advance(1000);
+  EXPECT_TRUE(rec.Sounds().empty());
+  core->OnDeviceEvent(0xC0000806);
+  Advance(500);
+  EXPECT_EQ(rec.Sounds(), (Log{"@1500 sens_up.wav"}));
+  core->OnDeviceEvent(0xC0000802);
+  Advance(500);
+  EXPECT_EQ(rec.Sounds(), (Log{"@2000 sens_down.wav"}));
+  // Out of range values change nothing and write nothing.
+  core->OnDeviceEvent(0xC0000B00);
+  core->OnDeviceEvent(0xB0000008);
+  core->OnDeviceEvent(0xD0000005);
+  core->OnDeviceEvent(0x30000006);
+  EXPECT_TRUE(rec.Take().empty());
+  core->OnDeviceEvent(0xD0000001);
+  EXPECT_EQ(block->profiles[0].PollingRate, 0);
+  EXPECT_EQ(rec.Take(), (Log{"block", "option 1257"}));
+}
+
+TEST_F(MonitorCoreTest, ButtonEventsReachTheirFunctions) {
+  Shortcut(0, 5, 4);
+  Slot(0, 6).functionCode = kFnMacro;
+  Slot(0, 7).functionCode = kFnDpiCycle;
+  core->OnDeviceEvent(Button(0x5000, 6, false));
+  core->OnDeviceEvent(Button(0x5000, 6, true));
+  core->OnDeviceEvent(Button(0x4000, 7, false));
+  core->OnDeviceEvent(Button(0x4000, 7, true));  // a macro acts on press only
+  core->OnDeviceEvent(Button(0x8000, 8, false)); // nothing for other codes
+  core->OnDeviceEvent(Button(0x5000, 19, false));
+  core->OnDeviceEvent(Button(0x6000, 3, false));
+  core->OnDeviceEvent(Button(0x6000, 3, true));
+  core->OnDeviceEvent(0xF0000026);
+  core->OnDeviceEvent(0xF0000126);
+  core->OnDeviceEvent(0xF0000028);               // not a media code
+  core->OnDeviceEvent(0x100000FF);
+  core->OnDeviceEvent(0x10000001);
+  core->OnDeviceEvent(0xA0000001);
+  core->OnDeviceEvent(0x1A000001);
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 down", "shortcut 5 up", "macro 6", "launch 3", "media 38 down", "media 38 up",
+                             "tilt 1", "tilt -1", "command 6001"}));
+}
+
+TEST_F(MonitorCoreTest, HeldShortcutIsReleasedBeforeAGameSwitchAndTheMouseReleaseDropped) {
+  Shortcut(0, 5, 4);
+  Shortcut(2, 5, 5);
+  CopyTextField(block->profiles[2].GameFile1, "  C:\\Games\\Quake\\QUAKE.EXE ");
+  rec.optionOpen = false;
+  core->OnDeviceEvent(Button(0x5000, 6, false));
+  rec.Take();
+  core->GameCheck("quake.exe");
+  EXPECT_EQ(block->CurrentProfile, 2);
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 up", "block", "job 3", "windows 2"}));
+  core->OnDeviceEvent(Button(0x5000, 6, true));  // the mouse's own release: dropped once
+  EXPECT_TRUE(rec.Take().empty());
+  core->OnDeviceEvent(Button(0x5000, 6, true));
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 up"}));
+  Advance(500);
+  EXPECT_EQ(rec.Sounds(), (Log{"@500 profile_three.wav"}));
+}
+
+TEST_F(MonitorCoreTest, GameCheckDecisions) {
+  CopyTextField(block->profiles[1].GameFile2, "D:/x/Game.exe");
+  CopyTextField(block->profiles[3].GameFile0, "game.EXE");
+  block->WindowsProfile = 4;
+  rec.optionOpen = true;
+  core->GameCheck("game.exe");
+  EXPECT_EQ(block->CurrentProfile, 1);  // the first slot naming it wins
+  rec.Take();
+  core->GameCheck("game.exe");          // already active: nothing, no sound
+  EXPECT_TRUE(rec.Take().empty());
+  core->GameCheck("explorer.exe");      // the configuration window holds the windows profile back
+  EXPECT_EQ(block->CurrentProfile, 1);
+  rec.optionOpen = false;
+  core->GameCheck("explorer.exe");
+  EXPECT_EQ(block->CurrentProfile, 4);
+  Advance(500);
+  EXPECT_EQ(rec.Sounds(), (Log{"@500 windows_profile.wav"}));
+  core->GameCheck("");                  // windows profile already active: nothing
+  EXPECT_TRUE(rec.Take().empty());
+  block->WindowsProfile = -1;
+  core->GameCheck("game.exe");
+  core->GameCheck("explorer.exe");      // no windows profile: the game's profile stays
+  EXPECT_EQ(block->CurrentProfile, 1);
+  block->WindowsProfile = 9;            // a damaged mark is no profile
+  core->GameCheck("explorer.exe");
+  EXPECT_EQ(block->CurrentProfile, 1);
+}
+
+TEST_F(MonitorCoreTest, CountdownSpeaksItsSecondsAndSilencesOtherCues) {
+  Slot(0, 6).functionCode = kFnTimer;
+  Slot(0, 6).timerValue = 12;
+  Slot(0, 7).functionCode = kFnStopTimer;
+  core->OnDeviceEvent(Button(0x9000, 7, false));
+  core->OnDeviceEvent(Button(0x9000, 7, true));
+  Advance(9000);
+  // A DPI change 3 s before the end makes no sound.
+  core->OnDeviceEvent(0xB0000004);
+  Advance(4000);
+  EXPECT_EQ(rec.Sounds(), (Log{"@0 timer_activated.wav", "@2000 10_seconds.wav", "@7000 5.wav", "@8000 4.wav",
+                               "@9000 3.wav", "@10000 2.wav", "@11000 1.wav", "@12000 go.wav"}));
+  EXPECT_FALSE(core->timerRunning());
+  EXPECT_FALSE(core->finalSeconds());
+  // Stop with no timer running: silence.
+  core->OnDeviceEvent(Button(0x9000, 8, false));
+  EXPECT_TRUE(rec.Sounds().empty());
+}
+
+TEST_F(MonitorCoreTest, CountdownOfTenRestartAndStop) {
+  Slot(0, 6).functionCode = kFnTimer;
+  Slot(0, 6).timerValue = 10;
+  Slot(0, 7).functionCode = kFnStopTimer;
+  core->OnDeviceEvent(Button(0x9000, 7, false));
+  EXPECT_EQ(rec.Sounds(), (Log{"@0 timer_activated.wav", "@0 10_seconds.wav"}));
+  Advance(6000);  // 4 left: final seconds
+  EXPECT_TRUE(core->finalSeconds());
+  rec.Take();
+  core->OnDeviceEvent(Button(0x9000, 7, true));
+  core->OnDeviceEvent(Button(0x9000, 7, false));  // restart with the full value
+  EXPECT_EQ(core->countdown(), 10);
+  EXPECT_TRUE(core->finalSeconds());              // not cleared by a restart
+  core->OnDeviceEvent(Button(0x9000, 8, false));
+  EXPECT_EQ(rec.Sounds(), (Log{"@6000 timer_activated.wav", "@6000 10_seconds.wav", "@6000 timer_stopped.wav"}));
+  EXPECT_FALSE(timers.Running(kTimerCountdown));
+  Advance(20000);
+  EXPECT_TRUE(rec.Sounds().empty());
+}
+
+TEST_F(MonitorCoreTest, AttachWaitsThenOpensAndRemovalCloses) {
+  deviceState = kDeviceRemoved;
+  core->OnDevicePresence(true);
+  core->OnDevicePresence(true);  // a repeated attach is ignored
+  Advance(4999);
+  EXPECT_TRUE(rec.Take().empty());
+  Advance(1);
+  EXPECT_EQ(rec.Take(), (Log{"open", "job 2", "tray on", "ini Device=1"}));
+  EXPECT_EQ(deviceState.load(), kDeviceAttached);
+  EXPECT_TRUE(timers.Running(kTimerGameCheck));
+  core->OnDevicePresence(true);
+  Advance(6000);
+  EXPECT_TRUE(rec.Take().empty());
+
+  core->OnDevicePresence(false);
+  EXPECT_EQ(rec.Take(), (Log{"close", "abort", "tray off", "ini Device=0", "option close"}));
+  EXPECT_FALSE(timers.Running(kTimerGameCheck));
+  core->OnDevicePresence(false);
+  EXPECT_TRUE(rec.Take().empty());
+
+  // Unplugged again before the wait is over: nothing is opened.
+  core->OnDevicePresence(true);
+  Advance(2000);
+  core->OnDevicePresence(false);
+  Advance(10000);
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+}
+
+TEST(SoundCues, PathsVolumeStepsAndCopyDataTexts) {
+  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueProfileBase + 2, 7), "C:\\P\\Wave\\Volume-4\\profile_three.wav");
+  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueDpiBase + 4, -1), "C:\\P\\Wave\\Volume-4\\1600_dpi.wav");
+  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueDpiBase + 3, 0), "");  // level code 3 has no file
+  EXPECT_STREQ(SoundCueFile(99), "");
+
+  NotificationSettings s{};
+  s.osdWordA = 0x00012345;
+  s.osdWordB = 7;
+  EXPECT_EQ(OsdSettingsParam(s), 0x23450007u);
+
+  std::string text = "unchanged";
+  char data[152] = {};
+  EXPECT_FALSE(NotificationTextFromCopyData(data, 150, text));
+  EXPECT_FALSE(NotificationTextFromCopyData(data, 152, text));
+  EXPECT_EQ(text, "unchanged");
+  std::memset(data, 'x', sizeof data);
+  EXPECT_TRUE(NotificationTextFromCopyData(data, 151, text));
+  EXPECT_EQ(text.size(), 150u);  // never read past the 151 bytes
+  std::memcpy(data, "\x01Hello\r\n[Setting]", 17);
+  EXPECT_TRUE(NotificationTextFromCopyData(data, 151, text));
+  EXPECT_EQ(text, "Hello");
+}
+
+}  // namespace
+}  // namespace sarn
