@@ -1,0 +1,188 @@
+#include "monitor/device/device_protocol.h"
+
+#include <cstring>
+
+namespace sarn {
+namespace {
+
+constexpr int kSequenceGapMs = 500;
+constexpr int kSelectGapMs = 100;
+constexpr int kPauseStepMs = 100;
+constexpr int kMaxReadyPolls = 10;
+
+bool ValidSlot(int slot) { return slot >= 0 && slot < kProfileCount; }
+
+// Wait before ready poll n (0-based): the caller's first wait, then 1 s, 1.5 s and 2 s from then on.
+int ReadyPollWait(int n, int firstWaitMs) {
+  switch (n) {
+    case 0: return firstWaitMs;
+    case 1: return 1000;
+    case 2: return 1500;
+    default: return 2000;
+  }
+}
+
+}  // namespace
+
+void RequestAbort(DeviceFlags& flags) {
+  if (flags.transferBusy.load() == 1) flags.abortRequested.store(1);
+}
+
+DeviceProtocol::DeviceProtocol(DeviceLink& link, DeviceClock& clock, DeviceFlags& flags, SharedBlock& block,
+                               DeviceHostSteps steps)
+    : link_(link), clock_(clock), flags_(flags), block_(block), steps_(std::move(steps)) {}
+
+bool DeviceProtocol::Pause(int ms) {
+  const std::int64_t start = clock_.NowMs();
+  const int rounds = ms / kPauseStepMs;
+  for (int i = 0; i < rounds; ++i) {
+    if (Aborted()) return false;
+    clock_.SleepUntilMs(start + static_cast<std::int64_t>(i + 1) * kPauseStepMs);
+  }
+  return !Aborted();
+}
+
+int DeviceProtocol::WaitDeviceReady(int firstWaitMs) {
+  int status = 0;
+  int result = 0;
+  for (int n = 0; n < kMaxReadyPolls; ++n) {
+    Pause(ReadyPollWait(n, firstWaitMs));
+    if (Aborted()) return 0;
+    FeatureReport poll = MakeReadRequest(kSelectReportId, kSelectReportLength);
+    if (link_.GetFeature(poll.data(), poll.length) != 0) {
+      status = poll[1];
+      result = status == kStatusDone ? 1 : 0;
+    } else {
+      result = 0;  // a failed poll keeps the previous status: a busy mouse is polled again
+    }
+    if (status != kStatusBusy) return result;
+  }
+  return result;
+}
+
+int DeviceProtocol::WriteConfirmed(FeatureReport report, int firstWaitMs) {
+  std::lock_guard<std::mutex> lock(exchange_);
+  if (link_.SetFeature(report.data(), report.length) == 0) return 0;
+  return WaitDeviceReady(firstWaitMs);
+}
+
+int DeviceProtocol::WriteActiveProfile() {
+  // -1 only exists while a block is being filled; the mouse has no such slot.
+  if (!ValidSlot(block_.CurrentProfile)) return 0;
+  return WriteConfirmed(MakeActiveProfileReport(block_.CurrentProfile), 100);
+}
+
+int DeviceProtocol::WriteProfileSettings(int slot) {
+  if (!ValidSlot(slot)) return 0;
+  return WriteConfirmed(MakeProfileSettingsReport(block_.profiles[slot], slot), 500);
+}
+
+int DeviceProtocol::WriteButtonFunctions(int slot) {
+  if (!ValidSlot(slot)) return 0;
+  return WriteConfirmed(MakeButtonFunctionsReport(block_.profiles[slot], slot), 500);
+}
+
+int DeviceProtocol::WriteRestoreDefaults() { return WriteConfirmed(MakeRestoreDefaultsReport(), 100); }
+
+int DeviceProtocol::WriteHostMode(bool on) { return WriteConfirmed(MakeHostModeReport(on), 100); }
+
+int DeviceProtocol::ReadActiveProfile() {
+  FeatureReport r = MakeReadRequest(kActiveProfileReportId, kActiveProfileReportLength);
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(exchange_);
+    result = link_.GetFeature(r.data(), r.length);
+  }
+  if (result != 0 && r[2] < kProfileCount) block_.CurrentProfile = r[2];
+  return result;
+}
+
+int DeviceProtocol::ReadSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
+                                 bool (*store)(const FeatureReport&, ProfileRecord&)) {
+  if (!ValidSlot(slot)) return 0;
+  FeatureReport r = MakeReadRequest(id, length);
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(exchange_);
+    FeatureReport select = MakeSelectReport(slot, what);
+    // A select that did not go out leaves the previous selection standing: the read would hand back
+    // another profile's data and store it in this slot. Read nothing instead.
+    if (link_.SetFeature(select.data(), select.length) == 0) return 0;
+    Pause(kSelectGapMs);
+    if (Aborted()) return 0;
+    result = link_.GetFeature(r.data(), r.length);
+  }
+  if (result == 0) return 0;
+  if (!store(r, block_.profiles[slot])) return 0;
+  return result;
+}
+
+int DeviceProtocol::ReadProfileSettings(int slot) {
+  return ReadSelected(slot, kSelectSettings, kProfileSettingsReportId, kProfileSettingsReportLength,
+                      &StoreProfileSettingsReport);
+}
+
+int DeviceProtocol::ReadButtonFunctions(int slot) {
+  return ReadSelected(slot, kSelectButtons, kButtonFunctionsReportId, kButtonFunctionsReportLength,
+                      &StoreButtonFunctionsReport);
+}
+
+int DeviceProtocol::ReadVersion() {
+  FeatureReport r = MakeReadRequest(kVersionReportId, kVersionReportLength);
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(exchange_);
+    result = link_.GetFeature(r.data(), r.length);
+  }
+  const int version = result != 0 ? r[2] : 0;
+  if (steps_.saveFirmwareVersion) steps_.saveFirmwareVersion(version);
+  return version;
+}
+
+int DeviceProtocol::ReadAllFromDevice() {
+  ReadVersion();
+  if (!Pause(kSequenceGapMs)) return 0;
+  (void)ReadActiveProfile();
+  if (!Pause(kSequenceGapMs)) return 0;
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    (void)ReadProfileSettings(slot);
+    if (!Pause(kSequenceGapMs)) return 0;
+  }
+  int kept = 0;
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    kept = ReadButtonFunctions(slot);
+    if (!Pause(kSequenceGapMs)) return 0;
+  }
+  block_.MouseType = 0;
+  std::memset(block_.ButtonChanged, 0, sizeof block_.ButtonChanged);
+  if (kept != 0) {
+    if (steps_.saveSettings) steps_.saveSettings();
+    if (steps_.publishBlock) steps_.publishBlock();
+    if (steps_.notifyReadDone) steps_.notifyReadDone();
+  }
+  return kept;
+}
+
+int DeviceProtocol::WriteChangedToDevice() {
+  // Nothing to write is not a failure.
+  int result = 1;
+  if (block_.SettingsChanged == 1) {
+    result = WriteActiveProfile();
+    if (!Pause(kSequenceGapMs)) return 0;
+  }
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    if (block_.ProfileChanged[slot] != 1) continue;
+    result = WriteProfileSettings(slot);
+    if (!Pause(kSequenceGapMs)) return 0;
+  }
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    bool changed = false;
+    for (int b = 0; b < kButtonCount; ++b) changed = changed || block_.ButtonChanged[slot][b] == 1;
+    if (!changed) continue;
+    result = WriteButtonFunctions(slot);
+    if (!Pause(kSequenceGapMs)) return 0;
+  }
+  return result;
+}
+
+}  // namespace sarn

@@ -1,0 +1,88 @@
+// The report exchanges with the mouse: every read and write, the ready-status wait, and the two composite
+// sequences (read everything after the mouse is attached; write what the configuration application changed).
+//
+// Timing (all waits through the DeviceClock, abortable in 100 ms steps):
+//
+//   write  : SetFeature ──w──▶ poll ──1000──▶ poll ──1500──▶ poll ──2000──▶ … (at most 10 polls while busy)
+//   read   : select ──100──▶ GetFeature
+//   sequence steps are 500 ms apart; a full read takes 500 + 500 + 10 × (100 + 500) = 7000 ms at least.
+//
+// The window thread and the DeviceThread both run exchanges; a lock held for one exchange (a write and its
+// ready polls, or a select and its read) keeps a poll of one from answering the write of the other.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+#include "common/profile_record.h"
+#include "monitor/device/device_clock.h"
+#include "monitor/device/device_link.h"
+#include "monitor/device/report_protocol.h"
+
+namespace sarn {
+
+// Monitor-wide single-word flags shared by the window thread and the DeviceThread.
+struct DeviceFlags {
+  std::atomic<int> deviceState{0};     // 0 no mouse open, 1 attached and open, 2 removed
+  std::atomic<int> transferBusy{0};    // the DeviceThread runs a job
+  std::atomic<int> abortRequested{0};  // ends any pause, ready wait and running sequence
+};
+
+inline constexpr int kDeviceClosed = 0;
+inline constexpr int kDeviceOpen = 1;
+inline constexpr int kDeviceRemoved = 2;
+
+// Asks a running transfer to stop; nothing happens when none runs.
+void RequestAbort(DeviceFlags& flags);
+
+// The monitor's own steps at the end of a full read; any may be left empty.
+struct DeviceHostSteps {
+  std::function<void(int firmwareVersion)> saveFirmwareVersion;  // "Setting"/"FWVersion" of the settings
+  std::function<void()> saveSettings;                            // settings file and the five profile files
+  std::function<void()> publishBlock;                            // working copy into the shared block
+  std::function<void()> notifyReadDone;                          // DeviceReadDone to an open option window
+};
+
+class DeviceProtocol {
+ public:
+  // All operations work on block, the monitor's working copy.
+  DeviceProtocol(DeviceLink& link, DeviceClock& clock, DeviceFlags& flags, SharedBlock& block,
+                 DeviceHostSteps steps = {});
+
+  // Each write sends its report and, when sent, gives the result of WaitDeviceReady; 0 when not sent.
+  [[nodiscard]] int WriteActiveProfile();
+  [[nodiscard]] int WriteProfileSettings(int slot);
+  [[nodiscard]] int WriteButtonFunctions(int slot);
+  [[nodiscard]] int WriteRestoreDefaults();
+  [[nodiscard]] int WriteHostMode(bool on);
+
+  [[nodiscard]] int ReadActiveProfile();
+  [[nodiscard]] int ReadProfileSettings(int slot);
+  [[nodiscard]] int ReadButtonFunctions(int slot);
+  // Gives the firmware version (0 when the read failed) after handing it to saveFirmwareVersion.
+  int ReadVersion();
+
+  [[nodiscard]] int ReadAllFromDevice();
+  [[nodiscard]] int WriteChangedToDevice();
+
+  // 1 when the mouse reports done; 0 on failure, after ten busy answers, or on abort.
+  [[nodiscard]] int WaitDeviceReady(int firstWaitMs);
+  // t / 100 steps of 100 ms, ended early by abortRequested. True when it ran to the end.
+  bool Pause(int ms);
+
+ private:
+  [[nodiscard]] bool Aborted() const { return flags_.abortRequested.load() != 0; }
+  int WriteConfirmed(FeatureReport report, int firstWaitMs);
+  int ReadSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
+                   bool (*store)(const FeatureReport&, ProfileRecord&));
+
+  DeviceLink& link_;
+  DeviceClock& clock_;
+  DeviceFlags& flags_;
+  SharedBlock& block_;
+  DeviceHostSteps steps_;
+  std::mutex exchange_;
+};
+
+}  // namespace sarn
