@@ -1,8 +1,8 @@
 // The one reader and writer of every INI ("private-profile") file the system keeps, on every platform.
-// It follows the Windows private-profile calls byte for byte: sections and keys match case-insensitively,
-// writing an existing key replaces its value in place, a new key goes at the end of its section and a new
-// section at the end of the file, lines end with CR LF. A file is read once, edited in memory and written
-// once, atomically.
+// It follows the Windows private-profile calls byte for byte: sections and keys match case-insensitively
+// (ASCII letters only), writing an existing key replaces its value in place, a new key goes at the end of its
+// section and a new section at the end of the file, lines end with CR LF. A file is read once, edited in memory
+// and written once, atomically. docs/ini-format.md describes the format and where we deliberately differ.
 #pragma once
 
 #include <cstddef>
@@ -23,29 +23,57 @@ class IniDocument {
   // The file content; an untouched document reproduces its input.
   [[nodiscard]] std::string Serialize() const;
 
-  // Integer: "%d" semantics of GetPrivateProfileInt: optional sign and decimal digits; junk gives 0;
-  // a missing key or an empty value gives the default.
+  // Integer as GetPrivateProfileInt reads it: the text as GetString would give it, cut to 29 bytes; leading
+  // control characters and blanks skipped, an optional sign, an optional "0x"/"0o"/"0b" prefix, then digits,
+  // wrapping modulo 2^32. Junk gives 0; a missing key or an empty value gives the default.
   [[nodiscard]] int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
-  // Text as it stands, cut as a 2048-byte read buffer cuts it; the default when the key is missing.
+  // Text as GetPrivateProfileString gives it into a 2048-byte buffer: one pair of matching surrounding quotes
+  // removed, at most 2047 bytes. The default (trailing blanks dropped) when the key is missing or has no "=".
   [[nodiscard]] std::string GetString(std::string_view section, std::string_view key,
                                       std::string_view defaultValue) const;
   // Struct: 2n+2 hex digits (either case) whose last pair is the byte sum modulo 256. Returns false and
   // leaves the buffer untouched when the key is missing or the length or checksum do not match.
   [[nodiscard]] bool GetStruct(std::string_view section, std::string_view key, void* buffer,
                                std::size_t size) const;
+  // A key counts only when its line holds "=" (a bare word or a comment line is no key).
   [[nodiscard]] bool HasKey(std::string_view section, std::string_view key) const;
   [[nodiscard]] bool HasSection(std::string_view section) const;
+  // Named sections in file order (duplicates included), and the keys with values of a section.
+  [[nodiscard]] std::vector<std::string> SectionNames() const;
+  [[nodiscard]] std::vector<std::string> KeyNames(std::string_view section) const;
 
-  // Text values are cut at the first CR or LF so that a value can never inject lines.
+  // Leading blanks of the value are dropped (as Windows does). Values and names are cut at the first CR, LF
+  // or NUL so that nothing written can inject lines. Writing the value a key already has changes nothing.
   void SetString(std::string_view section, std::string_view key, std::string_view value);
   void SetInt(std::string_view section, std::string_view key, int value);
+  // A null data pointer deletes the key.
   void SetStruct(std::string_view section, std::string_view key, const void* data, std::size_t size);
+  // Deleting removes the first match only; names are compared as given (not trimmed), as Windows does.
   void DeleteKey(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);
   void Clear();
 
+  // True once an edit changed the content (Serialize then writes the normalised form).
+  [[nodiscard]] bool Modified() const { return modified_; }
+
  private:
-  std::vector<std::string> lines_;  // raw lines without their line ends
+  struct Key {
+    std::string name;
+    std::string value;
+    bool hasValue = false;  // false for a line without "=" (kept and written back as it was)
+  };
+  struct Section {
+    std::string name;  // empty for the keys before the first header (written without a header)
+    std::vector<Key> keys;
+  };
+
+  [[nodiscard]] const Key* FindKey(std::string_view section, std::string_view key) const;
+  void MarkModified();
+
+  std::vector<Section> sections_{Section{}};
+  bool utf8Bom_ = false;
+  bool modified_ = false;
+  std::string original_;  // the parsed bytes, given back while nothing has changed
 };
 
 // Struct value encoding shared with every struct key: upper-case hex pairs followed by the checksum pair.
@@ -53,6 +81,8 @@ class IniDocument {
 // Decodes into buffer only when the text is exactly 2*size+2 hex digits with a matching checksum.
 [[nodiscard]] bool DecodeStructValue(std::string_view text, void* buffer, std::size_t size);
 
+// Reads a whole file's bytes; false (and bytes empty) when it does not exist or cannot be read.
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 // Reads a whole file; false when it does not exist or cannot be read (the document is then empty).
 [[nodiscard]] bool LoadIniFile(const std::filesystem::path& path, IniDocument& document);
 // Replaces the file atomically (temporary file in the same folder, flushed, renamed over the old one):

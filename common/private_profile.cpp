@@ -1,0 +1,445 @@
+#include "common/private_profile.h"
+
+#include <algorithm>
+#include <limits>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace sarn {
+namespace {
+
+constexpr std::size_t kTextBufferSize = 2048;  // the read buffer every text value is read through
+constexpr std::size_t kIntBufferSize = 30;     // integers are read as text through a buffer this size
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Blanks as Windows trims them around names and values; Ctrl-Z is an old end-of-file mark.
+bool IsProfileSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A'; }
+
+std::string_view TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsProfileSpace(s[i])) ++i;
+  return s.substr(i);
+}
+
+std::string_view TrimRight(std::string_view s) {
+  std::size_t n = s.size();
+  while (n > 0 && IsProfileSpace(s[n - 1])) --n;
+  return s.substr(0, n);
+}
+
+std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+// A name or value ends at its first NUL, as a C string would.
+std::string_view CutAtNul(std::string_view s) { return s.substr(0, s.find('\0')); }
+
+// What we write never carries a line end (or a NUL) into the file.
+std::string_view CutAtLineEnd(std::string_view s) { return s.substr(0, s.find_first_of(std::string_view("\r\n\0", 3))); }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+// The text a read buffer of bufferSize bytes receives. One pair of matching surrounding quotes is dropped; when
+// the value does not fit, the cut falls as Windows' own copy makes it (a value whose unquoted text is exactly
+// one byte too long loses that byte and the closing quote).
+std::string CopyEntry(std::string_view value, std::size_t bufferSize) {
+  const bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+  if (!quoted) return std::string(value.substr(0, bufferSize - 1));
+  const std::string_view rest = value.substr(1);  // the text and its closing quote
+  std::string out(rest.substr(0, bufferSize - 1));
+  if (rest.size() <= bufferSize) out.pop_back();
+  return out;
+}
+
+// Defaults lose their trailing spaces (never their first character) before they are copied.
+std::string CopyDefault(std::string_view defaultValue, std::size_t bufferSize) {
+  std::size_t n = defaultValue.size();
+  while (n > 1 && defaultValue[n - 1] == ' ') --n;
+  return std::string(defaultValue.substr(0, std::min(n, bufferSize - 1)));
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The integer conversion Windows applies to profile integers: blanks and control characters skipped, one sign,
+// an optional lower-case base prefix, digits until the first that does not belong to the base; no overflow
+// check (the value wraps modulo 2^32).
+int ParseProfileInt(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  unsigned base = 10;
+  if (s.size() - i >= 2 && s[i] == '0') {
+    if (s[i + 1] == 'x') base = 16;
+    if (s[i + 1] == 'o') base = 8;
+    if (s[i + 1] == 'b') base = 2;
+    if (base != 10) i += 2;
+  }
+  std::uint32_t total = 0;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    unsigned digit = 99;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    if (c >= 'a' && c <= 'z') digit = static_cast<unsigned>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z') digit = static_cast<unsigned>(c - 'A' + 10);
+    if (digit >= base) break;
+    total = total * base + digit;
+  }
+  if (negative) total = 0u - total;
+  return static_cast<int>(total);
+}
+
+}  // namespace
+
+IniDocument IniDocument::Parse(std::string_view bytes) {
+  IniDocument doc;
+  doc.original_ = std::string(bytes);
+  std::string_view rest = bytes;
+  if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    doc.utf8Bom_ = true;
+    rest.remove_prefix(kUtf8Bom.size());
+  }
+  std::size_t current = 0;  // index into sections_: keys before the first header go to the nameless section
+  while (!rest.empty()) {
+    // Any CR or LF ends a line, so CR-only, LF-only and mixed files all read alike; blank lines vanish.
+    const std::size_t end = rest.find_first_of("\r\n");
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    line = Trim(line);
+    if (line.empty()) continue;
+
+    if (line[0] == '[') {
+      const std::size_t close = line.rfind(']');
+      if (close != std::string_view::npos && close > 0) {
+        // Text after the last "]" is ignored; a "[" line without any "]" falls through and is kept as a key.
+        doc.sections_.push_back(Section{std::string(CutAtNul(Trim(line.substr(1, close - 1)))), {}});
+        current = doc.sections_.size() - 1;
+        continue;
+      }
+    }
+
+    Key key;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      key.name = std::string(CutAtNul(line));
+    } else {
+      key.name = std::string(CutAtNul(TrimRight(line.substr(0, eq))));
+      key.value = std::string(CutAtNul(TrimLeft(line.substr(eq + 1))));
+      key.hasValue = true;
+    }
+    doc.sections_[current].keys.push_back(std::move(key));
+  }
+  return doc;
+}
+
+std::string IniDocument::Serialize() const {
+  if (!modified_) return original_;
+  std::size_t size = utf8Bom_ ? kUtf8Bom.size() : 0;
+  for (const Section& section : sections_) {
+    size += section.name.size() + 4;
+    for (const Key& key : section.keys) size += key.name.size() + key.value.size() + 3;
+  }
+  std::string out;
+  out.reserve(size);
+  if (utf8Bom_) out += kUtf8Bom;
+  for (const Section& section : sections_) {
+    if (!section.name.empty()) {
+      out += '[';
+      out += section.name;
+      out += "]\r\n";
+    }
+    for (const Key& key : section.keys) {
+      out += key.name;
+      if (key.hasValue) {
+        out += '=';
+        out += key.value;
+      }
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+const IniDocument::Key* IniDocument::FindKey(std::string_view section, std::string_view key) const {
+  section = Trim(section);
+  key = Trim(key);
+  for (const Section& s : sections_) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    // Only the first section of a name is searched, and within it the first key of a name.
+    for (const Key& k : s.keys) {
+      if (EqualsNoCase(k.name, key)) return &k;
+    }
+    return nullptr;
+  }
+  return nullptr;
+}
+
+void IniDocument::MarkModified() { modified_ = true; }
+
+int IniDocument::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
+  const Key* k = FindKey(section, key);
+  if (k == nullptr || !k->hasValue) return defaultValue;
+  const std::string text = CopyEntry(k->value, kIntBufferSize);
+  if (text.empty()) return defaultValue;
+  return ParseProfileInt(text);
+}
+
+std::string IniDocument::GetString(std::string_view section, std::string_view key,
+                                   std::string_view defaultValue) const {
+  const Key* k = FindKey(section, key);
+  if (k == nullptr || !k->hasValue) return CopyDefault(CutAtNul(defaultValue), kTextBufferSize);
+  return CopyEntry(k->value, kTextBufferSize);
+}
+
+bool IniDocument::GetStruct(std::string_view section, std::string_view key, void* buffer,
+                            std::size_t size) const {
+  const Key* k = FindKey(section, key);
+  if (k == nullptr || !k->hasValue) return false;
+  return DecodeStructValue(k->value, buffer, size);
+}
+
+bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
+  const Key* k = FindKey(section, key);
+  return k != nullptr && k->hasValue;
+}
+
+bool IniDocument::HasSection(std::string_view section) const {
+  section = Trim(section);
+  for (const Section& s : sections_) {
+    if (EqualsNoCase(s.name, section)) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> IniDocument::SectionNames() const {
+  std::vector<std::string> names;
+  for (const Section& s : sections_) {
+    if (!s.name.empty()) names.push_back(s.name);
+  }
+  return names;
+}
+
+std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
+  std::vector<std::string> names;
+  section = Trim(section);
+  for (const Section& s : sections_) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    for (const Key& k : s.keys) {
+      if (k.hasValue) names.push_back(k.name);
+    }
+    break;
+  }
+  return names;
+}
+
+void IniDocument::SetString(std::string_view section, std::string_view key, std::string_view value) {
+  section = Trim(CutAtLineEnd(section));
+  key = Trim(CutAtLineEnd(key));
+  value = CutAtLineEnd(TrimLeft(CutAtNul(value)));
+
+  Section* target = nullptr;
+  for (Section& s : sections_) {
+    if (EqualsNoCase(s.name, section)) {
+      target = &s;
+      break;
+    }
+  }
+  if (target == nullptr) {
+    sections_.push_back(Section{std::string(section), {}});
+    target = &sections_.back();
+  }
+  Key* found = nullptr;
+  for (Key& k : target->keys) {
+    if (EqualsNoCase(k.name, key)) {
+      found = &k;
+      break;
+    }
+  }
+  if (found == nullptr) {
+    target->keys.push_back(Key{std::string(key), {}, false});
+    found = &target->keys.back();
+  } else if (found->hasValue && found->value == value) {
+    return;  // same text: the file stays exactly as it was
+  }
+  found->value.assign(value);
+  found->hasValue = true;
+  MarkModified();
+}
+
+void IniDocument::SetInt(std::string_view section, std::string_view key, int value) {
+  SetString(section, key, std::to_string(value));
+}
+
+void IniDocument::SetStruct(std::string_view section, std::string_view key, const void* data, std::size_t size) {
+  if (data == nullptr) {
+    DeleteKey(section, key);
+    return;
+  }
+  SetString(section, key, EncodeStructValue(data, size));
+}
+
+void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
+  for (Section& s : sections_) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    // Unlike lookups, a delete goes on to later sections of the same name until it finds the key.
+    for (auto it = s.keys.begin(); it != s.keys.end(); ++it) {
+      if (EqualsNoCase(it->name, key)) {
+        s.keys.erase(it);
+        MarkModified();
+        return;
+      }
+    }
+  }
+}
+
+void IniDocument::DeleteSection(std::string_view section) {
+  for (auto it = sections_.begin(); it != sections_.end(); ++it) {
+    if (EqualsNoCase(it->name, section)) {
+      sections_.erase(it);
+      MarkModified();
+      return;
+    }
+  }
+}
+
+void IniDocument::Clear() {
+  sections_.assign(1, Section{});
+  utf8Bom_ = false;
+  original_.clear();
+  MarkModified();
+}
+
+std::string EncodeStructValue(const void* data, std::size_t size) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::string out;
+  out.reserve(2 * size + 2);
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    out += kHex[bytes[i] >> 4];
+    out += kHex[bytes[i] & 0x0F];
+    sum += bytes[i];
+  }
+  out += kHex[(sum >> 4) & 0x0F];
+  out += kHex[sum & 0x0F];
+  return out;
+}
+
+bool DecodeStructValue(std::string_view text, void* buffer, std::size_t size) {
+  if (size > (std::numeric_limits<std::size_t>::max() - 2) / 2 || text.size() != 2 * size + 2) return false;
+  if (buffer == nullptr && size > 0) return false;
+  // Validate everything first: a damaged value must leave the caller's buffer as it was.
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const int hi = HexDigit(text[2 * i]);
+    const int lo = HexDigit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    sum += static_cast<unsigned>(hi * 16 + lo);
+  }
+  const int checkHi = HexDigit(text[2 * size]);
+  const int checkLo = HexDigit(text[2 * size + 1]);
+  if (checkHi < 0 || checkLo < 0 || static_cast<unsigned>(checkHi * 16 + checkLo) != (sum & 0xFF)) return false;
+  auto* out = static_cast<unsigned char*>(buffer);
+  for (std::size_t i = 0; i < size; ++i) {
+    out[i] = static_cast<unsigned char>(HexDigit(text[2 * i]) * 16 + HexDigit(text[2 * i + 1]));
+  }
+  return true;
+}
+
+bool LoadIniFile(const std::filesystem::path& path, IniDocument& document) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    document = IniDocument{};
+    return false;
+  }
+  document = IniDocument::Parse(bytes);
+  return true;
+}
+
+bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document) {
+  return WriteFileAtomic(path, document.Serialize());
+}
+
+#ifndef _WIN32
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
+  bytes.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      bytes.clear();
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+  if (path.filename().empty()) return false;
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return false;
+  // Keep the permissions of the file we replace; a new file gets the usual rw-r--r--.
+  struct stat old {};
+  (void)::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || ::rename(pattern.c_str(), path.c_str()) != 0) {
+    ::unlink(pattern.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    (void)::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+#endif
+
+}  // namespace sarn

@@ -1,0 +1,357 @@
+#include "common/private_profile.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <random>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace sarn {
+namespace {
+
+using namespace std::string_literals;
+
+// One write as the Windows call takes it: a null key deletes the section, a null value deletes the key.
+struct Write {
+  const char* section;
+  const char* key;
+  const char* value;
+};
+
+void Apply(IniDocument& doc, const Write& w) {
+  if (w.key == nullptr) {
+    doc.DeleteSection(w.section);
+  } else if (w.value == nullptr) {
+    doc.DeleteKey(w.section, w.key);
+  } else {
+    doc.SetString(w.section, w.key, w.value);
+  }
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before;
+  Write write;
+  std::string after;
+};
+
+// The expected files are what the Windows calls produce for the same write on the same file.
+TEST(IniDocumentWrite, MatchesWindowsLayout) {
+  const WriteCase cases[] = {
+      {"new file", "", {"S", "k", "v"}, "[S]\r\nk=v\r\n"},
+      {"new key at section end", "[S]\r\nk=v\r\n[T]\r\na=b\r\n", {"S", "k2", "v2"},
+       "[S]\r\nk=v\r\nk2=v2\r\n[T]\r\na=b\r\n"},
+      {"new section at file end, missing line end", "[S]\r\nk=v", {"T", "k", "v"}, "[S]\r\nk=v\r\n[T]\r\nk=v\r\n"},
+      {"replace in place, case-insensitive", "[S]\r\nKey=v\r\n[T]\r\n", {"s", "KEY", "w"}, "[S]\r\nKey=w\r\n[T]\r\n"},
+      {"blank lines and blanks vanish on rewrite", "\r\n  [ S ] junk\r\n\r\n  k  =  v  \r\n\r\n", {"S", "n", "1"},
+       "[S]\r\nk=v\r\nn=1\r\n"},
+      {"comments, bare words and bad headers are kept", "[S]\r\n;c\r\nfoo\r\n[bad\r\n=x\r\n", {"S", "n", "1"},
+       "[S]\r\n;c\r\nfoo\r\n[bad\r\n=x\r\nn=1\r\n"},
+      {"keys before any section stay first", "a=1\r\n[S]\r\n", {"", "b", "2"}, "a=1\r\nb=2\r\n[S]\r\n"},
+      {"an empty header's keys are written without it", "[S]\r\n[]\r\nq=1\r\n", {"S", "n", "1"},
+       "[S]\r\nn=1\r\nq=1\r\n"},
+      {"LF and CR-only line ends", "[S]\rk=v\na=b\r", {"S", "k", "w"}, "[S]\r\nk=w\r\na=b\r\n"},
+      {"first of duplicate keys", "[S]\r\nk=v\r\nk=w\r\n", {"S", "k", "x"}, "[S]\r\nk=x\r\nk=w\r\n"},
+      {"first of duplicate sections", "[S]\r\nk=v\r\n[S]\r\nz=1\r\n", {"S", "z", "2"},
+       "[S]\r\nk=v\r\nz=2\r\n[S]\r\nz=1\r\n"},
+      {"bare word gains a value in place", "[S]\r\nk\r\nj=1\r\n", {"S", "k", "x"}, "[S]\r\nk=x\r\nj=1\r\n"},
+      {"query names are trimmed", "[S]\r\nk=v\r\n", {" S ", "  k ", "x"}, "[S]\r\nk=x\r\n"},
+      {"leading blanks of a value dropped, trailing kept", "", {"S", "k", " \t lead trail "},
+       "[S]\r\nk=lead trail \r\n"},
+      {"empty value", "", {"S", "k", ""}, "[S]\r\nk=\r\n"},
+      {"NUL ends names and values", "[S]\r\nk=a\0b\r\nz\0y=1\r\n"s, {"S", "j", "x"}, "[S]\r\nk=a\r\nz=1\r\nj=x\r\n"},
+      {"UTF-8 mark kept", "\xEF\xBB\xBF[S]\r\n", {"S", "j", "x"}, "\xEF\xBB\xBF[S]\r\nj=x\r\n"},
+      {"high bytes kept", "", {"S", "k", "\x81\x8D\xFF"}, "[S]\r\nk=\x81\x8D\xFF\r\n"},
+      {"non-ASCII letters do not fold", "[\xE9t\xE9]\r\nk=v\r\n", {"\xC9t\xC9", "k", "w"},
+       "[\xE9t\xE9]\r\nk=v\r\n[\xC9t\xC9]\r\nk=w\r\n"},
+      {"delete key keeps its header", "[S]\r\nk=v\r\n[T]\r\n", {"s", "K", nullptr}, "[S]\r\n[T]\r\n"},
+      {"delete key searches later namesakes", "[S]\r\nk=v\r\n[S]\r\nz=1\r\n", {"S", "z", nullptr},
+       "[S]\r\nk=v\r\n[S]\r\n"},
+      {"delete first section only", "[S]\r\nk=v\r\n[s]\r\nj=1\r\n", {"S", nullptr, nullptr}, "[s]\r\nj=1\r\n"},
+      {"delete the leading nameless keys", "x\r\n[S]\r\nk=v\r\n", {"", nullptr, nullptr}, "[S]\r\nk=v\r\n"},
+      // A text value holding CR or LF is cut at the first of them: it must never inject lines.
+      {"value cut at line end", "[S]\r\nk=v\r\n", {"S", "k", "a\r\nb=c"}, "[S]\r\nk=a\r\n"},
+      {"value cut at lone CR", "", {"S", "k", "x\rb"}, "[S]\r\nk=x\r\n"},
+      {"names cut at line end", "", {"S]\r\n[T", "k\nj", "v"}, "[S]]\r\nk=v\r\n"},
+  };
+  for (const WriteCase& c : cases) {
+    IniDocument doc = IniDocument::Parse(c.before);
+    Apply(doc, c.write);
+    EXPECT_EQ(doc.Serialize(), c.after) << c.name;
+  }
+}
+
+// Writes that change nothing leave the file byte for byte as it was, however odd it is.
+TEST(IniDocumentWrite, NoChangeKeepsOddFileIntact) {
+  const std::string odd = "  [S]\r\nk = v\r\n\r\n\n\r;c\rjunk\x01\xFF\0\r\n[T"s;
+  const Write noChange[] = {
+      {"S", "k", "v"}, {"S", "k", "\t v"}, {"S", "zz", nullptr}, {"Q", nullptr, nullptr}, {" s ", nullptr, nullptr},
+      {"S", " k ", nullptr},
+  };
+  for (const Write& w : noChange) {
+    IniDocument doc = IniDocument::Parse(odd);
+    Apply(doc, w);
+    EXPECT_FALSE(doc.Modified()) << w.section << "/" << (w.key ? w.key : "(null)");
+    EXPECT_EQ(doc.Serialize(), odd);
+  }
+}
+
+TEST(IniDocumentWrite, ClearThenWriteHoldsExactlyTheNewKeys) {
+  IniDocument doc = IniDocument::Parse("[Old]\r\na=1\r\n[Timer]\r\nCount=9\r\n");
+  doc.Clear();
+  doc.SetInt("Timer", "Count", -2);
+  doc.SetString("Timer", "0", "x");
+  EXPECT_EQ(doc.Serialize(), "[Timer]\r\nCount=-2\r\n0=x\r\n");
+}
+
+struct ReadCase {
+  std::string file;
+  const char* section;
+  const char* key;
+  const char* text;  // GetString with default "DEF"
+  int number;        // GetInt with default -7
+};
+
+TEST(IniDocumentRead, TextsAndIntegersAsWindowsReadsThem) {
+  const ReadCase cases[] = {
+      {"[S]\r\nk=12\r\n", "S", "k", "12", 12},
+      {"[S]\r\n k = -5 \r\n", "s", "K", "-5", -5},
+      {"[S]\r\nk=+5\r\n", "S", "k", "+5", 5},
+      {"[S]\r\nk=\"8\"\r\n", "S", "k", "8", 8},
+      {"[S]\r\nk='abc'\r\n", "S", "k", "abc", 0},
+      {"[S]\r\nk=\"abc\r\n", "S", "k", "\"abc", 0},
+      {"[S]\r\nk=\"\r\n", "S", "k", "\"", 0},
+      {"[S]\r\nk=''\r\n", "S", "k", "", -7},
+      {"[S]\r\nk=\"a\"b\"\r\n", "S", "k", "a\"b", 0},
+      {"[S]\r\nk=\r\n", "S", "k", "", -7},
+      {"[S]\r\nk\r\n", "S", "k", "DEF", -7},
+      {"[S]\r\n", "S", "k", "DEF", -7},
+      {"", "S", "k", "DEF", -7},
+      {"[S]\r\nk=12abc\r\n", "S", "k", "12abc", 12},
+      {"[S]\r\nk=abc\r\n", "S", "k", "abc", 0},
+      {"[S]\r\nk=- 5\r\n", "S", "k", "- 5", 0},
+      {"[S]\r\nk=+-3\r\n", "S", "k", "+-3", 0},
+      {"[S]\r\nk=\x01\x02" "9\r\n", "S", "k", "\x01\x02" "9", 9},
+      {"[S]\r\nk=\xA0" "5\r\n", "S", "k", "\xA0" "5", 0},
+      {"[S]\r\nk=4294967295\r\n", "S", "k", "4294967295", -1},
+      {"[S]\r\nk=99999999999\r\n", "S", "k", "99999999999", 1215752191},
+      {"[S]\r\nk=0x1F\r\n", "S", "k", "0x1F", 31},
+      {"[S]\r\nk=-0x10\r\n", "S", "k", "-0x10", -16},
+      {"[S]\r\nk=0X10\r\n", "S", "k", "0X10", 0},
+      {"[S]\r\nk=0b101\r\n", "S", "k", "0b101", 5},
+      {"[S]\r\nk=0o17\r\n", "S", "k", "0o17", 15},
+      {"[S]\r\nk=0012\r\n", "S", "k", "0012", 12},
+      // Integers are read through a 30-byte buffer: 29 significant bytes.
+      {"[S]\r\nk=000000000000000000000000000000000000009\r\n", "S", "k",
+       "000000000000000000000000000000000000009", 0},
+      {"[S]\r\nk=1\r\n[S]\r\nj=3\r\n", "S", "j", "DEF", -7},
+      {"[S]\r\nk=1\r\nk=2\r\n", "S", "k", "1", 1},
+      {"[S]junk\r\nk=1\r\n", "S", "k", "1", 1},
+      {"[a]b]\r\nk=1\r\n", "a]b", "k", "1", 1},
+      {"[S]\r\n;c=1\r\n", "S", ";c", "1", 1},
+      {"[S]\rk=1\rj=2", "S", "j", "2", 2},
+      {"[S]\r\nk=v\x1A\r\n", "S", "k", "v", 0},
+      {"\xEF\xBB\xBF[S]\r\nk=3\r\n", "S", "k", "3", 3},
+      {"[S]\r\nk=a\0b\r\n"s, "S", "k", "a", 0},
+  };
+  for (const ReadCase& c : cases) {
+    const IniDocument doc = IniDocument::Parse(c.file);
+    EXPECT_EQ(doc.GetString(c.section, c.key, "DEF"), c.text) << c.file;
+    EXPECT_EQ(doc.GetInt(c.section, c.key, -7), c.number) << c.file;
+    EXPECT_EQ(doc.HasKey(c.section, c.key), std::string_view(c.text) != "DEF") << c.file;
+  }
+  EXPECT_EQ(IniDocument().GetString("S", "k", "def  "), "def");
+}
+
+std::string Letters(std::size_t n) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
+  return s;
+}
+
+TEST(IniDocumentRead, LongTextsAreCutAsA2048ByteBufferCutsThem) {
+  struct {
+    std::size_t length;
+    bool quoted;
+    std::size_t expected;
+  } const cases[] = {
+      {2046, false, 2046}, {2047, false, 2047}, {2048, false, 2047}, {5000, false, 2047},
+      {2046, true, 2046},  {2047, true, 2046},  {2048, true, 2047},  {2049, true, 2047},
+  };
+  for (const auto& c : cases) {
+    const std::string value = Letters(c.length);
+    const std::string file = "[S]\r\nk=" + (c.quoted ? "\"" + value + "\"" : value) + "\r\n";
+    EXPECT_EQ(IniDocument::Parse(file).GetString("S", "k", ""), value.substr(0, c.expected))
+        << c.length << (c.quoted ? " quoted" : "");
+  }
+  // Struct values are not read through the text buffer: a long one decodes whole.
+  std::array<unsigned char, 2476> slot{};
+  for (std::size_t i = 0; i < slot.size(); ++i) slot[i] = static_cast<unsigned char>(i * 7);
+  IniDocument doc;
+  doc.SetStruct("S", "Button1", slot.data(), slot.size());
+  std::array<unsigned char, 2476> back{};
+  ASSERT_TRUE(IniDocument::Parse(doc.Serialize()).GetStruct("S", "Button1", back.data(), back.size()));
+  EXPECT_EQ(back, slot);
+}
+
+TEST(StructValue, EncodesUpperCaseWithChecksum) {
+  const unsigned char data[] = {0x01, 0xAB, 0x10};
+  EXPECT_EQ(EncodeStructValue(data, 3), "01AB10BC");
+  EXPECT_EQ(EncodeStructValue(data, 0), "00");
+  const unsigned char wrap[] = {0xFF, 0xFF};
+  EXPECT_EQ(EncodeStructValue(wrap, 2), "FFFFFE");
+}
+
+TEST(StructValue, DecodesOnlyExactLengthAndMatchingChecksum) {
+  struct {
+    const char* text;
+    bool ok;
+  } const cases[] = {
+      {"01AB10BC", true},   {"01ab10bc", true},   {"01AB10BD", false}, {"01AB10B", false},
+      {"01AB10BC0", false}, {"01AB10BCC", false}, {"01AB10", false},   {"01AB1GBC", false},
+      {" 01AB10BC", false}, {"01AB10BC ", false}, {"", false},         {"0x1AB10BC", false},
+  };
+  for (const auto& c : cases) {
+    unsigned char buffer[3] = {9, 9, 9};
+    EXPECT_EQ(DecodeStructValue(c.text, buffer, 3), c.ok) << c.text;
+    const unsigned char expected[3] = {0x01, 0xAB, 0x10};
+    const unsigned char untouched[3] = {9, 9, 9};
+    EXPECT_EQ(std::memcmp(buffer, c.ok ? expected : untouched, 3), 0) << c.text << ": a failed read must not touch the buffer";
+  }
+  EXPECT_TRUE(DecodeStructValue("00", nullptr, 0));
+  EXPECT_FALSE(DecodeStructValue("0000", nullptr, 1));
+}
+
+TEST(StructValue, MissingKeyLeavesBufferAndNullDataDeletes) {
+  IniDocument doc = IniDocument::Parse("[S]\r\nst=1\r\nq=\"01AB10BC\"\r\n");
+  unsigned char buffer[3] = {9, 9, 9};
+  EXPECT_FALSE(doc.GetStruct("S", "missing", buffer, 3));
+  EXPECT_FALSE(doc.GetStruct("S", "q", buffer, 3));  // quotes are not stripped for structs
+  EXPECT_EQ(buffer[0], 9);
+  doc.SetStruct("S", "st", nullptr, 3);
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nq=\"01AB10BC\"\r\n");
+}
+
+TEST(IniDocument, UntouchedJunkRoundTripsAndListsNames) {
+  std::string junk = "\0\x01\r[\xFF]=\r\r\n\n[A]\rk=v\r\n[a]\nx\n[B"s + std::string(100000, 'z');
+  const IniDocument doc = IniDocument::Parse(junk);
+  EXPECT_EQ(doc.Serialize(), junk);
+  EXPECT_EQ(doc.SectionNames(), (std::vector<std::string>{"\xFF", "A", "a"}));
+  EXPECT_EQ(doc.KeyNames("a"), std::vector<std::string>{"k"});
+  EXPECT_TRUE(doc.HasSection(" A "));
+  EXPECT_FALSE(doc.HasSection("B"));
+}
+
+// ---- files ----
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("sarn_ini_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+  std::string Read(const std::filesystem::path& p) {
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(p, bytes));
+    return bytes;
+  }
+  std::size_t EntryCount() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder_)) ++n;
+    return n;
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(IniFileTest, SaveLoadAndFailures) {
+  const auto path = folder_ / "config.ini";
+  IniDocument doc;
+  EXPECT_FALSE(LoadIniFile(path, doc));
+  doc.SetInt("Setting", "CurrentProfile", 2);
+  ASSERT_TRUE(SaveIniFile(path, doc));
+  EXPECT_EQ(Read(path), "[Setting]\r\nCurrentProfile=2\r\n");
+  IniDocument back;
+  ASSERT_TRUE(LoadIniFile(path, back));
+  EXPECT_EQ(back.GetInt("Setting", "CurrentProfile", -1), 2);
+
+  EXPECT_FALSE(WriteFileAtomic(folder_ / "missing" / "x.ini", "x"));
+  EXPECT_FALSE(WriteFileAtomic(folder_, "x"));  // a folder cannot be replaced by a file
+  EXPECT_FALSE(LoadIniFile(folder_ / "nothing.ini", back));
+  EXPECT_EQ(back.Serialize(), "");
+  EXPECT_EQ(Read(path), "[Setting]\r\nCurrentProfile=2\r\n");
+  EXPECT_EQ(EntryCount(), 1u) << "no temporary file may be left behind";
+}
+
+#ifndef _WIN32
+// A full disk (simulated by a file-size limit in a child) fails the save and leaves the old file whole.
+TEST_F(IniFileTest, FullDiskLeavesOldFile) {
+  const auto path = folder_ / "slot.ini";
+  ASSERT_TRUE(WriteFileAtomic(path, "old"));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(WriteFileAtomic(path, std::string(100000, 'n')) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must report the failure";
+  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
+// A child saves two contents alternately and is killed at random moments; the file must always be one of them.
+TEST_F(IniFileTest, KillDuringSavesLeavesWholeOldOrNew) {
+  const auto path = folder_ / "slot.ini";
+  const std::string contents[2] = {std::string(300000, 'a'), std::string(200000, 'b')};
+  ASSERT_TRUE(WriteFileAtomic(path, contents[0]));
+  std::mt19937 random(12345);
+  for (int round = 0; round < 60; ++round) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(pipeFds[0]);
+      for (unsigned i = 0;; ++i) {
+        if (i == 1) (void)!write(pipeFds[1], "s", 1);  // one save done: the kill now lands mid-stream
+        if (!WriteFileAtomic(path, contents[i % 2])) _exit(3);
+      }
+    }
+    close(pipeFds[1]);
+    char ready = 0;
+    ASSERT_EQ(read(pipeFds[0], &ready, 1), 1);
+    close(pipeFds[0]);
+    // Spin (not sleep) a random amount so the kill falls anywhere inside a save.
+    const unsigned spins = std::uniform_int_distribution<unsigned>(0, 2000000)(random);
+    volatile unsigned sink = 0;
+    for (unsigned i = 0; i < spins; ++i) sink = sink + i;
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped on its own";
+    const std::string now = Read(path);
+    ASSERT_TRUE(now == contents[0] || now == contents[1]) << "round " << round << ": " << now.size() << " bytes";
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace sarn
