@@ -213,7 +213,7 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
 
   template <typename... A>
   void Record(const char* format, A... args) {
-    char text[200];
+    char text[400];
     std::snprintf(text, sizeof text, format, args...);
     log.push_back("@" + std::to_string(clock_.Ms()) + " " + text);
   }

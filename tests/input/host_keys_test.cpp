@@ -1,0 +1,136 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/button_functions.h"
+#include "input/fake_desktop.h"
+#include "monitor/input/host_keys.h"
+
+namespace sarn {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using test::FakeClock;
+using test::FakeDesktop;
+
+ButtonSlot Shortcut(std::uint8_t key, std::uint8_t flags) {
+  ButtonSlot slot{};
+  slot.functionCode = kFnShortcut;
+  slot.count = 1;
+  slot.events[0] = MacroEvent{key, flags, 0};  // the flags as stored, not as the editor would tidy them
+  return slot;
+}
+
+class HostKeysTest : public ::testing::Test {
+ protected:
+  void RunTimersUntil(int ms) {
+    desk.RunTimersUntil(ms, [this](unsigned id) {
+      if (id == kShortcutTimerId) keys.OnShortcutTimer();
+      if (id == kVolumeTimerId) keys.OnVolumeTimer();
+    });
+  }
+
+  FakeClock clock;
+  FakeDesktop desk{clock};
+  MediaPlayers players{desk, desk, clock, FakeDesktop::kMain};
+  HostKeys keys{desk, UsKeyboardLayout(), clock, desk, desk, players};
+};
+
+TEST_F(HostKeysTest, NoModifierFlagPressesTheKeyAloneWhateverElseIsSet) {
+  for (std::uint8_t flags : {std::uint8_t{0x01}, std::uint8_t{0x1F}}) {
+    clock.Set(0);
+    keys.ShortcutButton(Shortcut(4, flags), true);
+    keys.ShortcutButton(Shortcut(4, flags), false);
+    EXPECT_THAT(desk.TakeLog(),
+                ElementsAre("@0 key 65+", "@0 timer 102 start 1000", "@0 timer 102 stop", "@0 key 65-"))
+        << "flags " << int(flags);
+  }
+}
+
+TEST_F(HostKeysTest, ModifiersGoDownInFixedOrderAndComeUpInReverse) {
+  const ButtonSlot slot = Shortcut(58, 0x1E);  // Ctrl+Shift+Alt+Win+F1
+  keys.ShortcutButton(slot, true);
+  clock.Set(50);
+  keys.ShortcutButton(slot, false);
+  EXPECT_THAT(desk.TakeLog(),
+              ElementsAre("@0 key 17+", "@1 key 16+", "@2 key 18+", "@3 key 91+", "@4 key 112+",
+                          "@4 timer 102 start 1000", "@50 timer 102 stop", "@50 key 112-", "@51 key 91-",
+                          "@52 key 18-", "@53 key 16-", "@54 key 17-"));
+}
+
+TEST_F(HostKeysTest, HeldShortcutRepeatsAfterASecondThenEveryTenthOfASecond) {
+  const ButtonSlot slot = Shortcut(4, 0x01);
+  keys.ShortcutButton(slot, true);
+  RunTimersUntil(1250);
+  keys.ShortcutButton(slot, false);
+  EXPECT_THAT(desk.TakeLog(),
+              ElementsAre("@0 key 65+", "@0 timer 102 start 1000", "@1000 timer 102 stop",
+                          "@1000 timer 102 start 100", "@1000 key 65-", "@1001 key 65+", "@1100 key 65-",
+                          "@1101 key 65+", "@1200 key 65-", "@1201 key 65+", "@1250 timer 102 stop",
+                          "@1250 key 65-"));
+  EXPECT_FALSE(desk.TimerRunning(kShortcutTimerId));
+}
+
+TEST_F(HostKeysTest, ModifierOrMissingKeyShortcutsAreNeverRepeated) {
+  for (std::uint8_t key : {std::uint8_t{225}, std::uint8_t{231}, std::uint8_t{50}}) {
+    desk.keys.clear();
+    keys.ShortcutButton(Shortcut(key, 0x01), true);
+    RunTimersUntil(static_cast<int>(clock.Ms()) + 1500);
+    keys.ShortcutButton(Shortcut(key, 0x01), false);
+    const unsigned expectedVk = key == 225 ? 16 : key == 231 ? 92 : 0;
+    if (expectedVk == 0) {
+      EXPECT_TRUE(desk.keys.empty()) << "usage " << int(key);
+    } else {
+      ASSERT_EQ(desk.keys.size(), 2u) << "usage " << int(key);
+      EXPECT_EQ(desk.keys[0].vk, expectedVk);
+      EXPECT_EQ(desk.keys[1].flags, kKeyUp);
+    }
+  }
+}
+
+TEST_F(HostKeysTest, HeldVolumeKeyTapsEvery300ms) {
+  keys.MediaButton(kFnVolumeUp, true, 0);
+  RunTimersUntil(1000);
+  keys.MediaButton(kFnVolumeUp, false, 0);
+  EXPECT_THAT(desk.TakeLog(),
+              ElementsAre("@0 key 175+ ext", "@0 key 175- ext", "@0 timer 101 start 300", "@300 key 175+ ext",
+                          "@300 key 175- ext", "@600 key 175+ ext", "@600 key 175- ext", "@900 key 175+ ext",
+                          "@900 key 175- ext", "@1000 timer 101 stop"));
+  keys.MediaButton(kFnVolumeDown, true, 0);
+  keys.OnVolumeTimer();
+  keys.MediaButton(kFnMute, true, 0);
+  keys.MediaButton(kFnMute, false, 0);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@1000 key 174+ ext", "@1000 key 174- ext", "@1000 timer 101 start 300",
+                                          "@1000 key 174+ ext", "@1000 key 174- ext", "@1000 key 173+ ext",
+                                          "@1000 key 173- ext"));
+}
+
+TEST_F(HostKeysTest, MediaButtonsActOnPressOnlyAndIgnoreOtherCodes) {
+  // Windows Media Player: the application commands go through our own window.
+  keys.MediaButton(kFnPreviousTrack, true, 0);
+  keys.MediaButton(kFnNextTrack, true, 0);
+  keys.MediaButton(kFnPlayPause, true, 0);
+  keys.MediaButton(kFnStop, true, 0);
+  keys.MediaButton(kFnStop, false, 0);
+  keys.MediaButton(31, true, 0);
+  keys.MediaButton(40, true, 0);
+  keys.MediaButton(kFnPlayPause, true, 7);  // not a player we know
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 post 2 0x319 2 0xc0000", "@0 post 2 0x319 2 0xb0000",
+                                          "@0 post 2 0x319 2 0xe0000", "@0 post 2 0x319 2 0xd0000"));
+}
+
+TEST_F(HostKeysTest, LaunchProgramOpensOnlyQuickLaunchSlots) {
+  ButtonSlot slot{};
+  slot.functionCode = kFnLaunchProgram;
+  std::memset(slot.programPath, 'x', sizeof slot.programPath);  // no terminator at all
+  keys.LaunchProgram(slot);
+  slot.functionCode = kFnMacro;
+  keys.LaunchProgram(slot);
+  ASSERT_EQ(desk.log.size(), 1u);
+  EXPECT_EQ(desk.log[0], "@0 open " + std::string(260, 'x'));
+}
+
+}  // namespace
+}  // namespace sarn
