@@ -1,0 +1,72 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/shared_block.h"
+
+namespace sarn {
+
+std::unique_ptr<Win32SharedBlock> Win32SharedBlock::CreateForMonitor() {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kSharedMutexName);
+  if (mutex == nullptr) return nullptr;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return nullptr;
+  }
+  std::unique_ptr<Win32SharedBlock> block(new Win32SharedBlock());
+  block->mutex_ = mutex;
+
+  // A present but empty (null) access list: any process of the session may open the block.
+  SECURITY_DESCRIPTOR descriptor;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, TRUE};
+  if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+      SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
+    block->mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+                                         static_cast<DWORD>(sizeof(SharedBlock)), kSharedBlockName);
+    if (block->mapping_ != nullptr) {
+      block->view_ = MapViewOfFile(block->mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(SharedBlock));
+    }
+  }
+  return block;
+}
+
+std::unique_ptr<Win32SharedBlock> Win32SharedBlock::OpenForOption(bool& mapFailed) {
+  mapFailed = false;
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kSharedBlockName);
+  if (mapping == nullptr) return nullptr;
+  void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock));
+  if (view == nullptr) {
+    CloseHandle(mapping);
+    mapFailed = true;
+    return nullptr;
+  }
+  std::unique_ptr<Win32SharedBlock> block(new Win32SharedBlock());
+  block->mapping_ = mapping;
+  block->view_ = view;
+  block->mutex_ = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kSharedMutexName);
+  return block;
+}
+
+Win32SharedBlock::~Win32SharedBlock() {
+  if (view_ != nullptr) UnmapViewOfFile(view_);
+  if (mapping_ != nullptr) CloseHandle(mapping_);
+  if (mutex_ != nullptr) CloseHandle(mutex_);
+}
+
+int Win32SharedBlock::ReadBlock(SharedBlock& destination) {
+  if (view_ == nullptr || mutex_ == nullptr) return 0;
+  if (WaitForSingleObject(mutex_, INFINITE) != WAIT_OBJECT_0) return 0;
+  std::memcpy(&destination, view_, sizeof(SharedBlock));
+  ReleaseMutex(mutex_);
+  return 1;
+}
+
+int Win32SharedBlock::WriteBlock(const SharedBlock& source) {
+  if (view_ == nullptr || mutex_ == nullptr) return 0;
+  if (WaitForSingleObject(mutex_, INFINITE) != WAIT_OBJECT_0) return 0;
+  std::memcpy(view_, &source, sizeof(SharedBlock));
+  ReleaseMutex(mutex_);
+  return 1;
+}
+
+}  // namespace sarn
