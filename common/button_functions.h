@@ -76,7 +76,11 @@ inline constexpr std::uint8_t kModWin = 0x10;
 // B1, B2 and unavailable slots (code 0) are never reassigned.
 [[nodiscard]] bool CanAssign(const ProfileRecord& profile, int button, std::uint8_t code, bool windowsXpFamily);
 
-// The assignments: what each writes into a slot besides the code.
+// The assignments: each writes its code and the parameters it uses, clears the macro fields it does not
+// use, and leaves timerValue, timerName and programPath alone unless it is the one that sets them. Texts
+// are cut to fit their fields (set name 49 bytes, macro name 51, timer name 99, program path 259).
+// A shortcut's "no modifier" flag excludes the others; a macro's count is capped at the 500 steps a slot
+// holds.
 void AssignShortcut(ButtonSlot& slot, std::uint8_t key, std::uint8_t modifiers);
 void AssignMacro(ButtonSlot& slot, const char* setName, const MacroRecord& macro);
 void AssignTimer(ButtonSlot& slot, std::uint32_t timerValue, const char* timerName);
@@ -93,5 +97,10 @@ struct SavedShiftCodes {
 // their flags in `buttonChanged` (the 18 flags of that profile).
 void ApplyLayerRules(ProfileRecord& profile, std::uint8_t newCode, SavedShiftCodes& saved,
                      std::int32_t (&buttonChanged)[kButtonCount]);
+
+// Finishes an assignment to slot `button` (0..17) as the button page does: flags the slot as changed,
+// whether or not its code changed, and runs the layer rules when the code differs from `oldCode`.
+void CompleteAssignment(ProfileRecord& profile, int button, std::uint8_t oldCode, SavedShiftCodes& saved,
+                        std::int32_t (&buttonChanged)[kButtonCount]);
 
 }  // namespace sarn
