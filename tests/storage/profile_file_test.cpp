@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "common/private_profile.h"
+#include "common/profile_file.h"
+#include "storage_test_support.h"
+
+namespace sarn {
+namespace {
+
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
+
+std::unique_ptr<ProfileRecord> SampleProfile() {
+  auto r = std::make_unique<ProfileRecord>();
+  std::memset(r.get(), 0, sizeof(ProfileRecord));
+  InitProfileDefaults(*r, 1);
+  std::strcpy(r->ProFileName, "Sniper \xE9t\xE9");  // Windows-1252 text stays as it is
+  std::strcpy(r->GameFile1, "C:\\Games\\fps.exe");
+  r->DbleClickSpeed = -20;
+  r->Acceleration = 2147483647;
+  r->dpi[3] = 0;
+  r->dpi[5] = 200;
+  r->BTOption = 9;
+  ButtonSlot& s = r->MacroKeyInfo[7];
+  s.functionCode = 48;
+  std::strcpy(s.setName, "Set");
+  std::strcpy(s.macroName, "combo");
+  s.loops = 3;
+  s.count = 500;
+  for (int i = 0; i < 500; ++i) s.events[i] = MacroEvent{static_cast<std::uint8_t>(i), 1, static_cast<std::uint16_t>(i * 131)};
+  r->MacroKeyInfo[17].timerValue = 999;
+  std::strcpy(r->MacroKeyInfo[17].timerName, "Egg");
+  std::strcpy(r->MacroKeyInfo[3].programPath, "C:\\Windows\\notepad.exe");
+  return r;
+}
+
+std::unique_ptr<ProfileRecord> Filled(unsigned char byte) {
+  auto r = std::make_unique<ProfileRecord>();
+  std::memset(r.get(), byte, sizeof(ProfileRecord));
+  return r;
+}
+
+TEST(ProfileFile, RoundTripKeepsEveryFieldAndSlotByte) {
+  TempFolder folder;
+  auto saved = SampleProfile();
+  const auto path = folder / "p.zmp";
+  ASSERT_EQ(WriteProfileFile(*saved, path), 1);
+  auto back = Filled(0);
+  ASSERT_EQ(ReadProfileFile(*back, path), 1);
+  EXPECT_EQ(std::memcmp(back->MacroKeyInfo, saved->MacroKeyInfo, sizeof saved->MacroKeyInfo), 0);
+  EXPECT_STREQ(back->ProFileName, saved->ProFileName);
+  EXPECT_STREQ(back->GameFile1, saved->GameFile1);
+  EXPECT_EQ(std::memcmp(&back->DbleClickSpeed, &saved->DbleClickSpeed, 1852 - 1752), 0);
+}
+
+TEST(ProfileFile, KeyOrderAndEncodingsOfANewFile) {
+  TempFolder folder;
+  auto r = SampleProfile();
+  const auto path = folder / "p.zmp";
+  ASSERT_EQ(WriteProfileFile(*r, path), 1);
+  const std::string text = ReadBytes(path);
+  const char* order[] = {"[Setting]\r\n", "ProFileName=", "GameFile0=", "GameFile1=", "GameFile2=",
+                         "DbleClickSpeed=-20\r\n", "ScrollWheelSpeed=", "ScrollWheelFlag=", "MouseSpeed=",
+                         "Acceleration=2147483647\r\n", "AccelerationFlag=", "TiltSpeed=", "MediaOption=",
+                         "HDDKeyboard=", "Orientation=", "XYSynchronous=", "Sensitivity_X=", "Sensitivity_Y=",
+                         "dpi0=1\r\n", "dpi1=", "dpi2=", "dpi3=0\r\n", "dpi4=", "dpi5=200\r\n", "Cpi_X=",
+                         "Cpi_Y=", "XYCpiFlag=", "PollingRate=", "LightSwitch=", "LightType=", "ColorFlag=",
+                         "ColorOptions=", "ColorChangeMode=", "BTOption=9\r\n", "MacroKeyInfo0=",
+                         "MacroKeyInfo9=", "MacroKeyInfo17="};
+  std::size_t at = 0;
+  for (const char* piece : order) {
+    const auto found = text.find(piece, at);
+    ASSERT_NE(found, std::string::npos) << piece;
+    at = found;
+  }
+  // A slot is 4954 upper-case hex digits; the last two are the byte sum of the slot.
+  const auto start = text.find("MacroKeyInfo7=") + 14;
+  const std::string value = text.substr(start, text.find("\r\n", start) - start);
+  ASSERT_EQ(value.size(), 4954u);
+  EXPECT_EQ(value.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  unsigned sum = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&r->MacroKeyInfo[7]);
+  for (std::size_t i = 0; i < sizeof(ButtonSlot); ++i) sum += bytes[i];
+  char expected[3];
+  std::snprintf(expected, sizeof expected, "%02X", sum % 256);
+  EXPECT_EQ(value.substr(4952), expected);
+}
+
+TEST(ProfileFile, FileWithOnlyANameGivesMinusOnesAndDefaultSlots) {
+  TempFolder folder;
+  const auto path = folder / "game.zmp";
+  WriteBytes(path, "[Setting]\r\nProFileName=Game\r\n");
+  auto r = Filled(0xAB);
+  ASSERT_EQ(ReadProfileFile(*r, path), 1);
+  EXPECT_STREQ(r->ProFileName, "Game");
+  EXPECT_STREQ(r->GameFile0, "");
+  EXPECT_EQ(r->DbleClickSpeed, -1);
+  EXPECT_EQ(r->BTOption, -1);
+  EXPECT_EQ(r->Cpi_X, -1);
+  for (auto flag : r->dpi) EXPECT_EQ(flag, 255);
+  for (int b = 0; b < kButtonCount; ++b) {
+    ButtonSlot expected;
+    DefaultButtonSlot(expected, b);
+    EXPECT_EQ(std::memcmp(&r->MacroKeyInfo[b], &expected, sizeof expected), 0) << b;
+  }
+}
+
+TEST(ProfileFile, DamagedSlotValuesGiveThatSlotItsDefault) {
+  TempFolder folder;
+  auto saved = SampleProfile();
+  IniDocument doc;
+  WriteProfileDocument(*saved, doc);
+  const std::string good = EncodeStructValue(&saved->MacroKeyInfo[7], sizeof(ButtonSlot));
+  ASSERT_EQ(good.size(), 4954u);
+  const std::string damaged[] = {
+      good.substr(0, 4952),                                         // checksum missing
+      good.substr(0, 4953),                                         // truncated
+      good.substr(0, 4952) + (good.substr(4952) == "00" ? "01" : "00"),  // wrong checksum
+      good + "00",                                                  // too long
+      "G" + good.substr(1),                                         // garbage digit
+      "",
+      "99999999999999999999",
+  };
+  for (const auto& value : damaged) {
+    IniDocument copy = IniDocument::Parse(doc.Serialize());
+    copy.SetString("Setting", "MacroKeyInfo7", value);
+    auto r = Filled(0x11);
+    ReadProfileDocument(*r, copy);
+    ButtonSlot expected;
+    DefaultButtonSlot(expected, 7);
+    EXPECT_EQ(std::memcmp(&r->MacroKeyInfo[7], &expected, sizeof expected), 0) << value.size();
+    EXPECT_EQ(std::memcmp(&r->MacroKeyInfo[8], &saved->MacroKeyInfo[8], sizeof(ButtonSlot)), 0);
+  }
+}
+
+TEST(ProfileFile, OverlongTextsAndCountsAreCutToTheirFields) {
+  TempFolder folder;
+  auto saved = SampleProfile();
+  ButtonSlot& s = saved->MacroKeyInfo[2];
+  std::memset(s.setName, 'S', sizeof s.setName);  // no terminators anywhere
+  std::memset(s.timerName, 'T', sizeof s.timerName);
+  std::memset(s.programPath, 'P', sizeof s.programPath);
+  s.count = 60000;
+  IniDocument doc;
+  WriteProfileDocument(*saved, doc);
+  doc.SetString("Setting", "ProFileName", std::string(3000, 'n'));
+  doc.SetString("Setting", "GameFile2", std::string(700, 'g'));
+  auto r = Filled(0x22);
+  ReadProfileDocument(*r, doc);
+  EXPECT_EQ(std::strlen(r->ProFileName), 249u);
+  EXPECT_EQ(std::strlen(r->GameFile2), 499u);
+  EXPECT_EQ(std::strlen(r->MacroKeyInfo[2].setName), 49u);
+  EXPECT_EQ(std::strlen(r->MacroKeyInfo[2].timerName), 99u);
+  EXPECT_EQ(std::strlen(r->MacroKeyInfo[2].programPath), 259u);
+  EXPECT_EQ(r->MacroKeyInfo[2].count, kMacroEventCapacity);
+}
+
+TEST(ProfileFile, IntegerJunkAndHugeValues) {
+  const struct {
+    const char* text;
+    int value;
+  } cases[] = {{"12", 12}, {"-7", -7}, {"abc", 0}, {"", -1}, {"  42", 42}, {"3x", 3}};
+  for (const auto& c : cases) {
+    IniDocument doc = IniDocument::Parse(std::string("[Setting]\r\nMouseSpeed=") + c.text + "\r\n");
+    auto r = Filled(0);
+    ReadProfileDocument(*r, doc);
+    EXPECT_EQ(r->MouseSpeed, c.value) << c.text;
+  }
+  IniDocument doc = IniDocument::Parse("[Setting]\r\ndpi2=256\r\ndpi4=-2\r\n");
+  auto r = Filled(0);
+  ReadProfileDocument(*r, doc);
+  EXPECT_EQ(r->dpi[2], 0);    // the low byte
+  EXPECT_EQ(r->dpi[4], 254);
+}
+
+TEST(ProfileFile, WriteKeepsForeignKeysAndReplacesOursInPlace) {
+  TempFolder folder;
+  const auto path = folder / "p.zmp";
+  WriteBytes(path, "[Setting]\r\nOldKey=1\r\nTiltSpeed=9\r\n[Other]\r\nx=y\r\n");
+  auto r = SampleProfile();
+  ASSERT_EQ(WriteProfileFile(*r, path), 1);
+  const std::string text = ReadBytes(path);
+  EXPECT_EQ(text.find("[Setting]\r\nOldKey=1\r\nTiltSpeed=3\r\nProFileName="), 0u);
+  EXPECT_NE(text.find("[Other]\r\nx=y\r\n"), std::string::npos);
+  EXPECT_EQ(ReadProfileFile(*r, folder / "missing.zmp"), 0);
+}
+
+TEST(ProfileFile, ReadingThenWritingAHandWrittenFileReproducesIt) {
+  auto r = SampleProfile();
+  IniDocument doc;
+  WriteProfileDocument(*r, doc);
+  // Build the same file by hand from the rules: one key per line, CR LF, upper-case hex with checksum.
+  std::string hand = "[Setting]\r\nProFileName=Sniper \xE9t\xE9\r\nGameFile0=\r\nGameFile1=C:\\Games\\fps.exe\r\n"
+                     "GameFile2=\r\nDbleClickSpeed=-20\r\nScrollWheelSpeed=3\r\nScrollWheelFlag=0\r\nMouseSpeed=10\r\n"
+                     "Acceleration=2147483647\r\nAccelerationFlag=0\r\nTiltSpeed=3\r\nMediaOption=0\r\nHDDKeyboard=1\r\n"
+                     "Orientation=0\r\nXYSynchronous=1\r\nSensitivity_X=5\r\nSensitivity_Y=5\r\ndpi0=1\r\ndpi1=1\r\n"
+                     "dpi2=1\r\ndpi3=0\r\ndpi4=1\r\ndpi5=200\r\nCpi_X=2\r\nCpi_Y=2\r\nXYCpiFlag=1\r\nPollingRate=3\r\n"
+                     "LightSwitch=1\r\nLightType=1\r\nColorFlag=1\r\nColorOptions=0\r\nColorChangeMode=0\r\nBTOption=9\r\n";
+  for (int b = 0; b < kButtonCount; ++b) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&r->MacroKeyInfo[b]);
+    std::string hex;
+    unsigned sum = 0;
+    char pair[3];
+    for (std::size_t i = 0; i < sizeof(ButtonSlot); ++i) {
+      std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+      hex += pair;
+      sum += bytes[i];
+    }
+    std::snprintf(pair, sizeof pair, "%02X", sum & 0xFF);
+    hand += "MacroKeyInfo" + std::to_string(b) + "=" + hex + pair + "\r\n";
+  }
+  EXPECT_EQ(doc.Serialize(), hand);
+  auto read = Filled(0);
+  ReadProfileDocument(*read, IniDocument::Parse(hand));
+  IniDocument again;
+  WriteProfileDocument(*read, again);
+  EXPECT_EQ(again.Serialize(), hand);
+}
+
+class SlotFileProcedures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    block = std::make_unique<SharedBlock>();
+    std::memset(block.get(), 0, sizeof(SharedBlock));
+    ResetSettings(*block, [] { return 1; });
+    block->CurrentProfile = 1;
+    std::filesystem::create_directories(elsewhere.path());
+  }
+  TempFolder program;
+  TempFolder elsewhere;
+  std::unique_ptr<SharedBlock> block;
+};
+
+TEST_F(SlotFileProcedures, LoadCopiesIntoTheProgramFolderAndFlagsEveryButton) {
+  auto source = SampleProfile();
+  const auto chosen = elsewhere / "fps.zmp";
+  ASSERT_EQ(WriteProfileFile(*source, chosen), 1);
+  ASSERT_EQ(LoadProfileIntoSlot(*block, program.path(), chosen), 1);
+  EXPECT_EQ(ReadBytes(program / "fps.zmp"), ReadBytes(chosen));
+  EXPECT_STREQ(block->profiles[1].ProFileName, source->ProFileName);
+  EXPECT_EQ(std::memcmp(block->profiles[1].MacroKeyInfo, source->MacroKeyInfo, sizeof source->MacroKeyInfo), 0);
+  for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(block->ButtonChanged[1][b], 1);
+  EXPECT_EQ(block->ButtonChanged[0][0], 0);
+  EXPECT_STREQ(block->profiles[0].ProFileName, "Default1");
+
+  // Loading the copy itself works (nothing to copy) and a missing file changes nothing.
+  ASSERT_EQ(LoadProfileIntoSlot(*block, program.path(), program / "fps.zmp"), 1);
+  block->ButtonChanged[2][0] = 0;
+  block->CurrentProfile = 2;
+  EXPECT_EQ(LoadProfileIntoSlot(*block, program.path(), elsewhere / "none.zmp"), 0);
+  EXPECT_EQ(block->ButtonChanged[2][0], 0);
+  EXPECT_STREQ(block->profiles[2].ProFileName, "Default3");
+  block->CurrentProfile = -1;
+  EXPECT_EQ(LoadProfileIntoSlot(*block, program.path(), chosen), 0);
+}
+
+TEST_F(SlotFileProcedures, SaveReplacesTheFileNotesItsTitleAndCopiesIntoConfig) {
+  const auto chosen = elsewhere / "my.fps.zmp";
+  WriteBytes(chosen, "[Setting]\r\nLegacyKey=5\r\n[Old]\r\na=b\r\n");
+  WriteBytes(program / "config.ini", "[Setting]\r\nCurrentProfile=1\r\n");
+  ASSERT_EQ(SaveSlotToProfileFile(*block, program.path(), chosen), 1);
+  const std::string text = ReadBytes(chosen);
+  EXPECT_EQ(text.find("[Setting]\r\nProFileName=Default2\r\n"), 0u);
+  EXPECT_EQ(text.find("LegacyKey"), std::string::npos);
+  EXPECT_EQ(text.find("[Old]"), std::string::npos);
+  EXPECT_EQ(ReadBytes(program / "config" / "my.fps.zmp"), text);
+  EXPECT_EQ(ReadBytes(program / "config.ini"), "[Setting]\r\nCurrentProfile=1\r\n[FileName]\r\nProfile2=my.fps\r\n");
+
+  // Saving straight into config\ leaves one file; the working copy is untouched.
+  ASSERT_EQ(SaveSlotToProfileFile(*block, program.path(), program / "config" / "fps.zmp"), 1);
+  EXPECT_EQ(ReadBytes(program / "config" / "fps.zmp"), text);
+  EXPECT_EQ(block->ButtonChanged[1][0], 0);
+  EXPECT_EQ(SaveSlotToProfileFile(*block, program.path(), elsewhere / "no" / "such" / "x.zmp"), 0);
+}
+
+TEST(ProfileFileTitle, CutsFolderAndLastExtension) {
+  EXPECT_EQ(ProfileFileTitle("/a/b/fps.zmp"), "fps");
+  EXPECT_EQ(ProfileFileTitle("/a/b/my.fps.zmp"), "my.fps");
+  EXPECT_EQ(ProfileFileTitle("/a/noext"), "noext");
+}
+
+}  // namespace
+}  // namespace sarn
