@@ -1,28 +1,245 @@
-// Placeholder until this group of commands is built.
+// sarnctl settings|profile|macros|timers: the stored files as JSON, and a factory reset of a folder.
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
+#include "common/button_functions.h"
+#include "common/json_writer.h"
+#include "common/keyboard_layout.h"
+#include "common/private_profile.h"
+#include "common/profile_file.h"
+#include "common/profile_record.h"
+#include "common/settings_file.h"
+#include "common/text_encoding.h"
+#include "common/timer_list.h"
+#include "option/macro/macro_store.h"
 #include "tools/sarnctl.h"
 
 namespace sarnctl {
 
-int RunSettings(const Args&) {
-  std::fputs("sarnctl: this command is not available yet\n", stderr);
+namespace {
+
+using sarn::JsonWriter;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "sarnctl: %s\n", message.c_str());
+  return 1;
+}
+
+int Usage(const char* usage) {
+  std::fprintf(stderr, "sarnctl: usage: sarnctl %s\n", usage);
   return 2;
 }
 
-int RunProfile(const Args&) {
-  std::fputs("sarnctl: this command is not available yet\n", stderr);
-  return 2;
+template <std::size_t N>
+std::string Text(const char (&field)[N]) {
+  return sarn::AnsiToUtf8(std::string_view(field, sarn::TextFieldLength(field)));
 }
 
-int RunMacros(const Args&) {
-  std::fputs("sarnctl: this command is not available yet\n", stderr);
-  return 2;
+void Print(const JsonWriter& json) {
+  std::fputs(json.str().c_str(), stdout);
+  std::fputc('\n', stdout);
 }
 
-int RunTimers(const Args&) {
-  std::fputs("sarnctl: this command is not available yet\n", stderr);
-  return 2;
+// FOLDER argument (or the executable's folder); false with a message when it is not a folder.
+// The FOLDER is the word after the command.
+bool ResolveFolder(const Args& args, const char* usage, std::filesystem::path& folder, int& exitCode) {
+  constexpr std::size_t index = 1;
+  if (args.size() > index + 1) {
+    exitCode = Usage(usage);
+    return false;
+  }
+  folder = args.size() > index ? sarn::AnsiPath(args[index]) : sarn::AnsiPath(ExecutableFolder());
+  std::error_code ec;
+  if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
+    exitCode = Fail("no such folder: " + (args.size() > index ? args[index] : std::string("(program folder)")));
+    return false;
+  }
+  return true;
+}
+
+// A file that exists but cannot be read is an error; a missing one means an empty store or list.
+bool Unreadable(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return false;
+  sarn::IniDocument doc;
+  return !sarn::LoadIniFile(path, doc);
+}
+
+void WriteEvents(JsonWriter& json, const sarn::MacroEvent* events, std::size_t count) {
+  json.Key("events").BeginArray();
+  for (std::size_t i = 0; i < count && i < sarn::kMacroEventCapacity; ++i) {
+    json.BeginArray().Int(events[i].key).Int(events[i].kind).Int(events[i].delay).EndArray();
+  }
+  json.EndArray();
+}
+
+void WriteProfile(JsonWriter& json, const sarn::ProfileRecord& p) {
+  json.BeginObject();
+  json.Member("ProFileName", Text(p.ProFileName));
+  json.Member("GameFile0", Text(p.GameFile0));
+  json.Member("GameFile1", Text(p.GameFile1));
+  json.Member("GameFile2", Text(p.GameFile2));
+  json.Member("DbleClickSpeed", p.DbleClickSpeed);
+  json.Member("ScrollWheelSpeed", p.ScrollWheelSpeed);
+  json.Member("ScrollWheelFlag", p.ScrollWheelFlag);
+  json.Member("MouseSpeed", p.MouseSpeed);
+  json.Member("Acceleration", p.Acceleration);
+  json.Member("AccelerationFlag", p.AccelerationFlag);
+  json.Member("TiltSpeed", p.TiltSpeed);
+  json.Member("MediaOption", p.MediaOption);
+  json.Member("HDDKeyboard", p.HDDKeyboard);
+  json.Member("Orientation", p.Orientation);
+  json.Member("XYSynchronous", p.XYSynchronous);
+  json.Member("Sensitivity_X", p.Sensitivity_X);
+  json.Member("Sensitivity_Y", p.Sensitivity_Y);
+  json.Key("dpi").BeginArray();
+  for (std::uint8_t flag : p.dpi) json.Int(flag);
+  json.EndArray();
+  json.Member("Cpi_X", p.Cpi_X);
+  json.Member("Cpi_Y", p.Cpi_Y);
+  json.Member("XYCpiFlag", p.XYCpiFlag);
+  json.Member("PollingRate", p.PollingRate);
+  json.Member("LightSwitch", p.LightSwitch);
+  json.Member("LightType", p.LightType);
+  json.Member("ColorFlag", p.ColorFlag);
+  json.Member("ColorOptions", p.ColorOptions);
+  json.Member("ColorChangeMode", p.ColorChangeMode);
+  json.Member("BTOption", p.BTOption);
+  json.Key("buttons").BeginArray();
+  for (const sarn::ButtonSlot& s : p.MacroKeyInfo) {
+    json.BeginObject();
+    json.Member("buttonIndex", static_cast<int>(s.buttonIndex));
+    json.Member("functionCode", static_cast<int>(s.functionCode));
+    json.Member("label", sarn::FunctionLabel(s, sarn::SystemKeyboardLayout()));
+    json.Member("setName", Text(s.setName));
+    json.Member("macroName", Text(s.macroName));
+    json.Member("loops", s.loops);
+    json.Member("count", static_cast<int>(s.count));
+    WriteEvents(json, s.events, s.count);
+    json.Member("timerValue", static_cast<std::int64_t>(s.timerValue));
+    json.Member("timerName", Text(s.timerName));
+    json.Member("programPath", Text(s.programPath));
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+}
+
+int SettingsShow(const Args& args) {
+  std::filesystem::path folder;
+  int exitCode = 0;
+  if (!ResolveFolder(args, "settings show [FOLDER]", folder, exitCode)) return exitCode;
+  if (Unreadable(sarn::SettingsFilePath(folder))) return Fail("cannot read " + sarn::SettingsFilePath(folder).string());
+  auto block = std::make_unique<sarn::SharedBlock>();
+  sarn::ClearSharedBlock(*block);
+  (void)sarn::LoadSettings(*block, sarn::SettingsContext{folder, nullptr});
+
+  JsonWriter json(true);
+  json.BeginObject();
+  json.Member("CurrentProfile", block->CurrentProfile);
+  json.Member("WindowsProfile", block->WindowsProfile);
+  json.Member("QuickHelpLan", block->QuickHelpLan);
+  json.Member("MouseType", block->MouseType);
+  json.Member("SoundProfile", block->SoundProfile);
+  json.Member("SoundDpi", block->SoundDpi);
+  json.Member("SoundSens", block->SoundSens);
+  json.Member("SoundVolume", block->SoundVolume);
+  json.Member("FWVersion", sarn::ReadFirmwareVersion(folder));
+  json.Key("profiles").BeginArray();
+  for (const auto& profile : block->profiles) WriteProfile(json, profile);
+  json.EndArray();
+  json.EndObject();
+  Print(json);
+  return 0;
+}
+
+int SettingsReset(const Args& args) {
+  std::filesystem::path folder;
+  int exitCode = 0;
+  if (!ResolveFolder(args, "settings reset [FOLDER]", folder, exitCode)) return exitCode;
+  auto block = std::make_unique<sarn::SharedBlock>();
+  sarn::ClearSharedBlock(*block);
+  // Read first so that what a reset leaves alone (the device type) survives it.
+  (void)sarn::LoadSettings(*block, sarn::SettingsContext{folder, nullptr});
+  sarn::ResetSettings(*block, [] { return sarn::DetectLanguage(sarn::SystemDefaultLanguageId()); });
+  sarn::NotificationSettings notification{};
+  sarn::ResetNotificationSettings(notification);
+  const int saved = sarn::SaveSettings(*block, sarn::SettingsContext{folder, nullptr});
+  const int savedNotification = sarn::SaveNotificationSettings(notification, folder);
+  if (saved != 1 || savedNotification != 1) return Fail("cannot write the settings into " + folder.string());
+  return 0;
+}
+
+}  // namespace
+
+int RunSettings(const Args& args) {
+  if (!args.empty() && args[0] == "show") return SettingsShow(args);
+  if (!args.empty() && args[0] == "reset") return SettingsReset(args);
+  return Usage("settings show|reset [FOLDER]");
+}
+
+int RunProfile(const Args& args) {
+  if (args.size() != 2 || args[0] != "show") return Usage("profile show FILE.zmp");
+  const auto path = sarn::AnsiPath(args[1]);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return Fail("no such file: " + args[1]);
+  auto record = std::make_unique<sarn::ProfileRecord>();  // value-initialised: zero-filled
+  if (sarn::ReadProfileFile(*record, path) != 1) return Fail("cannot read " + args[1]);
+  JsonWriter json(true);
+  WriteProfile(json, *record);
+  Print(json);
+  return 0;
+}
+
+int RunMacros(const Args& args) {
+  if (args.empty() || args[0] != "show") return Usage("macros show [FOLDER]");
+  std::filesystem::path folder;
+  int exitCode = 0;
+  if (!ResolveFolder(args, "macros show [FOLDER]", folder, exitCode)) return exitCode;
+  const auto path = sarn::MacroStorePath(folder);
+  if (Unreadable(path)) return Fail("cannot read " + path.string());
+  sarn::MacroStore store;
+  (void)sarn::LoadMacroStore(store, folder);
+  JsonWriter json(true);
+  json.BeginObject().Key("sets").BeginArray();
+  for (const auto& set : store.sets) {
+    json.BeginObject();
+    json.Member("name", sarn::AnsiToUtf8(set->name));
+    json.Key("macros").BeginArray();
+    for (const auto& m : set->macros) {
+      json.BeginObject();
+      json.Member("name", Text(m->name));
+      json.Member("loops", m->loops);
+      json.Member("count", static_cast<std::int64_t>(m->count));
+      WriteEvents(json, m->events, m->count);
+      json.EndObject();
+    }
+    json.EndArray().EndObject();
+  }
+  json.EndArray().EndObject();
+  Print(json);
+  return 0;
+}
+
+int RunTimers(const Args& args) {
+  if (args.empty() || args[0] != "show") return Usage("timers show [FOLDER]");
+  std::filesystem::path folder;
+  int exitCode = 0;
+  if (!ResolveFolder(args, "timers show [FOLDER]", folder, exitCode)) return exitCode;
+  const auto path = sarn::TimerFilePath(folder);
+  if (Unreadable(path)) return Fail("cannot read " + path.string());
+  sarn::TimerList list;
+  (void)sarn::LoadTimers(list, folder);
+  JsonWriter json(true);
+  json.BeginObject().Key("timers").BeginArray();
+  for (const auto& t : list.timers) {
+    json.BeginObject().Member("name", Text(t.name)).Member("value", static_cast<std::int64_t>(t.value)).EndObject();
+  }
+  json.EndArray().EndObject();
+  Print(json);
+  return 0;
 }
 
 }  // namespace sarnctl
