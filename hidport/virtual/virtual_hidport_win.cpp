@@ -1,0 +1,180 @@
+// hidport.dll of the virtual mouse: the seven library entries over the firmware emulation, the control pipe,
+// the report log, and the on-board memory kept in "virtual-mouse.ini" beside the DLL.
+//
+// Nothing starts in DllMain: the pipe thread starts with Open_DevMonitor and ends with Close_DevMonitor,
+// which the monitor calls before it frees the library.
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+
+#include "common/private_profile.h"
+#include "hidport/device_ids.h"
+#include "hidport/mouse_pipe.h"
+#include "hidport/virtual_mouse.h"
+#include "monitor/device/device_library.h"
+
+namespace {
+
+using sarn::vmouse::VirtualMouse;
+
+HMODULE gModule = nullptr;
+LARGE_INTEGER gLoadedAt{};
+
+class WindowSink : public sarn::vmouse::EventSink {
+ public:
+  void Attach(HWND window, UINT eventMessage, UINT presenceMessage) {
+    window_ = window;
+    eventMessage_ = eventMessage;
+    presenceMessage_ = presenceMessage;
+  }
+  void Detach() { window_ = nullptr; }
+  void DeviceEvent(std::uint32_t code) override {
+    if (window_) PostMessageA(window_, eventMessage_, code >> 16, static_cast<LPARAM>(code & 0xFFFF));
+  }
+  void DevicePresence(bool attached) override {
+    if (window_) PostMessageA(window_, presenceMessage_, attached ? 1 : 0, 0);
+  }
+
+ private:
+  HWND window_ = nullptr;
+  UINT eventMessage_ = 0;
+  UINT presenceMessage_ = 0;
+};
+
+struct Library {
+  std::mutex mutex;  // one caller at a time: monitor threads and the pipe thread
+  WindowSink sink;
+  VirtualMouse mouse{&sink};
+  sarn::vmouse::MousePipeServer pipe;
+  std::string iniPath;
+  bool loaded = false;
+
+  // The first entry call reads the on-board memory (a missing file is a factory-fresh mouse).
+  void EnsureLoaded() {
+    if (loaded) return;
+    loaded = true;
+    char path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(gModule, path, MAX_PATH);
+    std::string folder(path, n);
+    folder.erase(folder.find_last_of("\\/") + 1);
+    iniPath = folder + "virtual-mouse.ini";
+    sarn::IniDocument document;
+    if (sarn::LoadIniFile(iniPath, document)) {
+      mouse.Load(document);
+      (void)mouse.TakeMemoryChanged();
+    }
+  }
+
+  void SaveIfChanged() {
+    if (!mouse.TakeMemoryChanged() || iniPath.empty()) return;
+    sarn::IniDocument document;
+    (void)sarn::LoadIniFile(iniPath, document);
+    mouse.Save(document);
+    (void)sarn::SaveIniFile(iniPath, document);  // a failed save loses nothing the mouse needs now
+  }
+
+  std::string Command(std::string_view line) {
+    std::lock_guard<std::mutex> lock(mutex);
+    EnsureLoaded();
+    std::string reply = sarn::vmouse::ExecuteControlCommand(mouse, line);
+    SaveIfChanged();
+    return reply;
+  }
+};
+
+// Never destroyed: a library unloaded without Close_DevMonitor must not run a thread's destructor in the
+// loader lock.
+Library& Lib() {
+  static Library* library = new Library;
+  return *library;
+}
+
+void Log(bool set, int ok, const unsigned char* buffer, int length) {
+  char path[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_LOG", path, sizeof path);
+  if (n == 0 || n >= sizeof path) return;
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  const std::int64_t ms = (now.QuadPart - gLoadedAt.QuadPart) * 1000 / frequency.QuadPart;
+  const std::string line =
+      sarn::vmouse::FormatReportLogLine(ms, set, ok != 0, buffer, length > 0 ? length : 0) + "\n";
+  HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    gModule = instance;
+    QueryPerformanceCounter(&gLoadedAt);
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+int SARN_HIDPORT_CALL Open_DevMonitor(void* window, unsigned eventMessage, unsigned presenceMessage) {
+  Library& lib = Lib();
+  {
+    std::lock_guard<std::mutex> lock(lib.mutex);
+    lib.EnsureLoaded();
+    lib.sink.Attach(static_cast<HWND>(window), eventMessage, presenceMessage);
+  }
+  lib.pipe.Start([&lib](std::string_view line) { return lib.Command(line); });
+  return 1;
+}
+
+int SARN_HIDPORT_CALL Open_FeatureDevice() {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> lock(lib.mutex);
+  lib.EnsureLoaded();
+  return lib.mouse.OpenFeature();
+}
+
+int SARN_HIDPORT_CALL Close_DevMonitor() {
+  Library& lib = Lib();
+  {
+    std::lock_guard<std::mutex> lock(lib.mutex);
+    lib.sink.Detach();
+  }
+  lib.pipe.Stop();  // outside the lock: the pipe thread may be waiting for it
+  return 1;
+}
+
+int SARN_HIDPORT_CALL Close_FeatureDevice() {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> lock(lib.mutex);
+  lib.mouse.CloseFeature();
+  return 1;
+}
+
+int SARN_HIDPORT_CALL SetFeature(unsigned char* buffer, int length) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> lock(lib.mutex);
+  lib.EnsureLoaded();
+  const int result = lib.mouse.SetFeature(buffer, length);
+  Log(true, result, buffer, length);
+  lib.SaveIfChanged();
+  return result;
+}
+
+int SARN_HIDPORT_CALL GetFeature(unsigned char* buffer, int length) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> lock(lib.mutex);
+  lib.EnsureLoaded();
+  const int result = lib.mouse.GetFeature(buffer, length);
+  Log(false, result, buffer, length);
+  return result;
+}
+
+int SARN_HIDPORT_CALL GetMousePID() { return sarn::hid::kProductId; }
+
+}  // extern "C"
