@@ -72,7 +72,7 @@ void MonitorCore::Dispatch(std::uint32_t code) {
   unsigned value = ValueOf(code);
   switch (type) {
     case kTypePresence:
-      if (value == 1 && deviceState_.load() != kDeviceAttached && !attachPending_) {
+      if (value == 1 && deviceState_.load() != kDeviceOpen && !attachPending_) {
         // The mouse needs a moment after it appears; a timer keeps the window thread answering meanwhile.
         attachPending_ = true;
         timers_.StartTimer(kTimerOpenAttached, kAttachOpenDelayMs);
@@ -247,8 +247,8 @@ bool MonitorCore::OnTimer(unsigned id) {
 }
 
 void MonitorCore::OpenAttachedMouse() {
-  if (deviceState_.load() == kDeviceAttached) return;
-  deviceState_.store(kDeviceAttached);
+  if (deviceState_.load() == kDeviceOpen) return;
+  deviceState_.store(kDeviceOpen);
   device_.OpenFeatureDevice();
   device_.PostDeviceJob(kJobReadAll);
   host_.SetTrayIcon(true);

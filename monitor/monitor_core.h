@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "common/profile_record.h"
+#include "monitor/device/device_protocol.h"  // device states
 
 namespace sarn {
 
@@ -36,8 +37,6 @@ inline constexpr unsigned kAttachOpenDelayMs = 5000;
 inline constexpr unsigned kGameCheckPeriodMs = 2000;
 inline constexpr unsigned kSoundDelayMs = 500;
 
-// Device states shared with the device thread.
-enum DeviceState : int { kDeviceUnknown = 0, kDeviceAttached = 1, kDeviceRemoved = 2 };
 
 // Messages to the configuration application.
 inline constexpr unsigned kMsgDeviceReadDone = 1254;

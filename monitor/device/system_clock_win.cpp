@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <mmsystem.h>
+#include <timeapi.h>
 
 #include <chrono>
 

@@ -107,7 +107,7 @@ class MonitorCoreTest : public ::testing::Test {
   }
 
   std::unique_ptr<SharedBlock> block;
-  std::atomic<int> deviceState{kDeviceAttached};
+  std::atomic<int> deviceState{kDeviceOpen};
   VirtualTimers timers;
   Recorder rec;
   std::unique_ptr<MonitorCore> core;
@@ -282,7 +282,7 @@ TEST_F(MonitorCoreTest, AttachWaitsThenOpensAndRemovalCloses) {
   EXPECT_TRUE(rec.Take().empty());
   Advance(1);
   EXPECT_EQ(rec.Take(), (Log{"open", "job 2", "tray on", "ini Device=1"}));
-  EXPECT_EQ(deviceState.load(), kDeviceAttached);
+  EXPECT_EQ(deviceState.load(), kDeviceOpen);
   EXPECT_TRUE(timers.Running(kTimerGameCheck));
   core->OnDevicePresence(true);
   Advance(6000);

@@ -1,0 +1,582 @@
+// Sarn[+]Monitor: the tray program. A hidden window owns the mouse, turns its events into actions through
+// MonitorCore and the input engines, and publishes the settings in the shared block. This file only wires
+// the Windows side together: messages become core calls, and the core's ports become Win32 calls.
+#include <windows.h>
+#include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "common/keyboard_layout.h"
+#include "common/private_profile.h"
+#include "common/registry.h"
+#include "common/settings_file.h"
+#include "common/shared_block.h"
+#include "common/text_encoding.h"
+#include "monitor/device/device_clock.h"
+#include "monitor/device/device_library.h"
+#include "monitor/device/device_protocol.h"
+#include "monitor/input/desktop_win.h"
+#include "monitor/input/host_keys.h"
+#include "monitor/input/macro_player.h"
+#include "monitor/input/media_players.h"
+#include "monitor/input/tilt_scroll.h"
+#include "monitor/monitor_core.h"
+#include "monitor/sound_cues.h"
+#include "monitor/windows_settings.h"
+
+namespace sarn {
+namespace {
+
+constexpr const char* kInstanceMutexName = "ZORVAN_Sarn+_Mouse_Normal_Monitor";
+constexpr const char* kWindowClass = "SarnMonitorWnd";
+constexpr const char* kTrayTip = "ZORVAN Sarn[+]";
+constexpr UINT kMsgTrayCallback = 1036;
+constexpr UINT kMsgDeviceJob = 1649;
+constexpr UINT kTrayId = 102;
+constexpr UINT kMsgWtsSessionChange = 0x02B1;
+constexpr UINT kMsgIEScroll = 1238;
+constexpr UINT kCmdMenuConfiguration = 6001;
+constexpr UINT kCmdMenuExit = 6002;
+
+void Debug(const char* text) { OutputDebugStringA(text); }
+
+HWND FindTitled(const char* title) { return FindWindowA(nullptr, title); }
+
+void PostCloseIfExists(const char* title) {
+  if (HWND w = FindTitled(title)) PostMessageA(w, WM_CLOSE, 0, 0);
+}
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The executable name of the program that owns the foreground window, lower case; empty when unknown.
+std::string ForegroundExecutable() {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return {};
+  std::string name;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == processId) {
+      name = entry.szExeFile;
+      break;
+    }
+  }
+  CloseHandle(snapshot);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+class MonitorWindow final : public MonitorTimers, public MonitorDevice, public MonitorHost, public ButtonActions {
+ public:
+  explicit MonitorWindow(bool openConfiguration) : openConfiguration_(openConfiguration) {}
+
+  [[nodiscard]] bool Ready() const { return core_ != nullptr; }
+  LRESULT OnCreate(HWND hwnd);
+  void OnDestroy();
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+
+  // MonitorTimers
+  void StartTimer(unsigned id, unsigned periodMs) override { SetTimer(hwnd_, id, periodMs, nullptr); }
+  void StopTimer(unsigned id) override { KillTimer(hwnd_, id); }
+
+  // MonitorDevice
+  void OpenFeatureDevice() override { (void)link_->Open_FeatureDevice(); }
+  void CloseFeatureDevice() override { (void)link_->Close_FeatureDevice(); }
+  void RequestAbort() override { sarn::RequestAbort(flags_); }
+  void PostDeviceJob(int job) override { PostThreadMessageA(deviceThreadId_, kMsgDeviceJob, static_cast<WPARAM>(job), 0); }
+
+  // MonitorHost
+  void WriteBlock() override {
+    if (store_) (void)store_->WriteBlock(*block_);
+  }
+  void WriteCurrentProfile(int slot) override { (void)sarn::WriteCurrentProfile(folderPath_, slot); }
+  void WriteDeviceState(int state) override { (void)sarn::WriteDeviceState(folderPath_, state); }
+  void ApplyWindowsSettings(int slot) override {
+    if (slot < 0 || slot >= kProfileCount) return;
+    if (registry_) (void)WriteMouseRegistry(block_->profiles[slot], *registry_);
+    ApplyActiveWindowsSettings();
+  }
+  bool OptionWindowExists() override { return FindTitled(kOptionWindowTitle) != nullptr; }
+  void PostToOption(unsigned message) override {
+    if (HWND w = FindTitled(kOptionWindowTitle)) PostMessageA(w, message, 0, 0);
+  }
+  void CloseOptionWindow() override { PostCloseIfExists(kOptionWindowTitle); }
+  void PostOwnCommand(unsigned command) override { PostMessageA(hwnd_, WM_COMMAND, command, 0); }
+  void SetTrayIcon(bool shown) override { shown ? AddTrayIcon() : RemoveTrayIcon(); }
+  void PlaySoundCue(int cue) override {
+    PlaySoundA(nullptr, nullptr, SND_PURGE);
+    std::string path = SoundCuePath(folder_, cue, block_->SoundVolume);
+    if (path.empty()) return;
+    std::string trace = "PlaySoundCue " + path + "\n";
+    Debug(trace.c_str());
+    PlaySoundA(path.c_str(), nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
+  }
+  void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
+
+  // ButtonActions: the functions take the active profile's slot.
+  void TiltScroll(int direction) override {
+    if (ActiveValid()) tilt_->TiltScroll(direction, Active().TiltSpeed);
+  }
+  void LaunchProgram(int button) override {
+    if (ActiveValid()) hostKeys_->LaunchProgram(Active().MacroKeyInfo[button - 1]);
+  }
+  void ShortcutButton(int index, bool pressed) override {
+    if (ActiveValid()) hostKeys_->ShortcutButton(Active().MacroKeyInfo[index], pressed);
+  }
+  void StartMacroForButton(int index) override {
+    if (ActiveValid()) player_->StartMacroForButton(Active().MacroKeyInfo[index]);
+  }
+  void MediaButton(int code, bool pressed) override {
+    hostKeys_->MediaButton(code, pressed, ActiveValid() ? Active().MediaOption : 0);
+  }
+
+ private:
+  [[nodiscard]] bool ActiveValid() const { return block_->CurrentProfile >= 0 && block_->CurrentProfile < kProfileCount; }
+  ProfileRecord& Active() { return block_->profiles[block_->CurrentProfile]; }
+
+  int OpenDevice();
+  void CloseDevice();
+  void ApplyActiveWindowsSettings();
+  void OnApplyAllSetting(WPARAM restoreDefaults);
+  LRESULT OnCopyData(const COPYDATASTRUCT* data);
+  void OnSystrayNotify(LPARAM mouseMessage);
+  void OnCustomizer();
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  void RegisterSessionNotification();
+  static DWORD WINAPI DeviceThreadMain(void* self);
+  void DeviceThreadLoop();
+
+  bool openConfiguration_;
+  HWND hwnd_ = nullptr;
+  std::string folder_;
+  std::filesystem::path folderPath_;
+  std::unique_ptr<SharedBlock> block_ = std::make_unique<SharedBlock>();
+  NotificationSettings notification_{};
+  std::unique_ptr<Win32SharedBlock> store_;
+  std::unique_ptr<RegistryPort> registry_;
+  std::unique_ptr<DeviceLibrary> link_;
+  DeviceFlags flags_;
+  std::unique_ptr<DeviceProtocol> protocol_;
+  HANDLE deviceThread_ = nullptr;
+  DWORD deviceThreadId_ = 0;
+  HMODULE wtsapi_ = nullptr;
+  bool trayShown_ = false;
+
+  // Input engines.
+  Win32KeyInput keyInput_;
+  Win32WindowTree windowTree_;
+  Win32DebugOutput debugOutput_;
+  Win32DocumentScroller documents_;
+  std::unique_ptr<Win32Desktop> desktop_;
+  std::unique_ptr<Win32Clock> windowClock_;
+  std::unique_ptr<Win32Clock> playerClock_;
+  std::unique_ptr<Win32WindowTimers> inputTimers_;
+  std::unique_ptr<MediaPlayers> players_;
+  std::unique_ptr<HostKeys> hostKeys_;
+  std::unique_ptr<TiltScroller> tilt_;
+  std::unique_ptr<PlayerThread> playerThread_;
+  std::unique_ptr<MacroPlayer> player_;
+
+  std::unique_ptr<MonitorCore> core_;
+};
+
+LRESULT MonitorWindow::OnCreate(HWND hwnd) {
+  hwnd_ = hwnd;
+  folder_ = ProgramFolder();
+  folderPath_ = AnsiPath(folder_);
+  RegisterSessionNotification();
+  registry_ = MakeWindowsRegistry();
+  link_ = LoadDeviceLibrary(folder_);
+
+  ClearSharedBlock(*block_);
+  SettingsContext context{folderPath_, registry_.get()};
+  (void)LoadSettings(*block_, context);
+  (void)LoadNotificationSettings(notification_, folderPath_);
+  if (block_->QuickHelpLan == -1) block_->QuickHelpLan = DetectLanguage(SystemDefaultLanguageId());
+
+  // A second monitor cannot own the block: refusing the window ends this program.
+  store_ = Win32SharedBlock::CreateForMonitor();
+  if (!store_) return -1;
+  WriteBlock();
+
+  DeviceHostSteps steps;
+  steps.saveFirmwareVersion = [this](int version) { (void)WriteFirmwareVersion(folderPath_, version); };
+  steps.saveSettings = [this] { (void)SaveSettings(*block_, SettingsContext{folderPath_, registry_.get()}); };
+  steps.publishBlock = [this] { WriteBlock(); };
+  steps.notifyReadDone = [this] { PostToOption(kMsgDeviceReadDone); };
+  protocol_ = std::make_unique<DeviceProtocol>(*link_, SystemDeviceClock(), flags_, *block_, steps);
+
+  const WindowHandle self = reinterpret_cast<WindowHandle>(hwnd);
+  desktop_ = std::make_unique<Win32Desktop>(self);
+  windowClock_ = std::make_unique<Win32Clock>();
+  playerClock_ = std::make_unique<Win32Clock>();
+  inputTimers_ = std::make_unique<Win32WindowTimers>(self);
+  players_ = std::make_unique<MediaPlayers>(*desktop_, windowTree_, *windowClock_, self);
+  hostKeys_ = std::make_unique<HostKeys>(keyInput_, SystemKeyboardLayout(), *windowClock_, *inputTimers_, *desktop_,
+                                         *players_);
+  tilt_ = std::make_unique<TiltScroller>(windowTree_, *desktop_, keyInput_, documents_);
+  playerThread_ = MakeWin32PlayerThread();
+  player_ = std::make_unique<MacroPlayer>(keyInput_, SystemKeyboardLayout(), *playerClock_, debugOutput_,
+                                          *playerThread_);
+  (void)player_->Start();
+  deviceThread_ = CreateThread(nullptr, 4096, &MonitorWindow::DeviceThreadMain, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, &deviceThreadId_);
+  core_ = std::make_unique<MonitorCore>(*block_, flags_.deviceState, *this, *this, *this, *this);
+
+  SetWindowLongPtrA(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
+  if (OpenDevice() != 0) {
+    SetTimer(hwnd, kTimerFirstRead, 200, nullptr);
+    AddTrayIcon();
+    if (openConfiguration_) OnCustomizer();
+    flags_.deviceState.store(kDeviceOpen);
+  } else {
+    flags_.deviceState.store(kDeviceClosed);
+  }
+  WriteDeviceState(flags_.deviceState.load() == kDeviceOpen ? 1 : 0);
+  ApplyActiveWindowsSettings();
+
+  std::string osd = folder_ + "Sarn[+]OSD.exe";
+  if (FileExists(osd)) ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+  return 0;
+}
+
+void MonitorWindow::OnDestroy() {
+  if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
+  KillTimer(hwnd_, kTimerGameCheck);
+  KillTimer(hwnd_, kTimerFirstRead);
+  for (unsigned id = kTimerSoundProfile; id <= kTimerSoundSensDown; ++id) KillTimer(hwnd_, id);
+  PostCloseIfExists(kOptionWindowTitle);
+  for (const char* title : {kOsdWindowTitle, kOsdPop3Title, kOsdCpuRamTitle, kOsdSkypeTitle}) PostCloseIfExists(title);
+  sarn::RequestAbort(flags_);
+  if (deviceThread_) {
+    PostThreadMessageA(deviceThreadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(deviceThread_, INFINITE);
+    CloseHandle(deviceThread_);
+    deviceThread_ = nullptr;
+  }
+  if (link_) CloseDevice();
+  // A playing macro is stopped and releases what it holds, so Exit never waits for a long macro.
+  if (player_) player_->Shutdown();
+  if (wtsapi_) {
+    using Unregister = BOOL(WINAPI*)(HWND);
+    if (auto unregister = reinterpret_cast<Unregister>(
+            reinterpret_cast<void*>(GetProcAddress(wtsapi_, "WTSUnRegisterSessionNotification")))) {
+      unregister(hwnd_);
+    }
+    FreeLibrary(wtsapi_);
+    wtsapi_ = nullptr;
+  }
+  store_.reset();
+  RemoveTrayIcon();
+  protocol_.reset();
+  link_.reset();
+}
+
+void MonitorWindow::RegisterSessionNotification() {
+  wtsapi_ = LoadLibraryA("wtsapi32.dll");
+  if (!wtsapi_) return;
+  using Register = BOOL(WINAPI*)(HWND, DWORD);
+  auto registerFn = reinterpret_cast<Register>(
+      reinterpret_cast<void*>(GetProcAddress(wtsapi_, "WTSRegisterSessionNotification")));
+  if (!registerFn) return;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (registerFn(hwnd_, 0)) return;
+    Sleep(1000);
+  }
+}
+
+int MonitorWindow::OpenDevice() {
+  (void)link_->Open_DevMonitor(hwnd_, kDeviceEventMessage, kDevicePresenceMessage);
+  int opened = link_->Open_FeatureDevice();
+  if (opened != 0) SetTimer(hwnd_, kTimerGameCheck, kGameCheckPeriodMs, nullptr);
+  return opened;
+}
+
+void MonitorWindow::CloseDevice() {
+  (void)link_->Close_DevMonitor();
+  (void)link_->Close_FeatureDevice();
+}
+
+void MonitorWindow::ApplyActiveWindowsSettings() {
+  if (!ActiveValid()) return;
+  Win32SystemMouseSettings system(hwnd_);
+  sarn::ApplyWindowsSettings(Active(), registry_.get(), system);
+}
+
+void MonitorWindow::OnApplyAllSetting(WPARAM restoreDefaults) {
+  core_->ReleaseHeldButton();
+  if (store_) (void)store_->ReadBlock(*block_);
+  ApplyActiveWindowsSettings();
+  (void)LoadNotificationSettings(notification_, folderPath_);
+  if (HWND osd = FindTitled(kOsdWindowTitle)) PostMessageA(osd, kMsgOsdSettings, 0, OsdSettingsParam(notification_));
+  if (flags_.deviceState.load() == kDeviceOpen) {
+    // The configuration application waits in its send until the mouse has taken the change.
+    if (restoreDefaults == 1) (void)protocol_->WriteRestoreDefaults();
+    else (void)protocol_->WriteChangedToDevice();
+  }
+}
+
+LRESULT MonitorWindow::OnCopyData(const COPYDATASTRUCT* data) {
+  std::string text;
+  if (data == nullptr || !NotificationTextFromCopyData(data->lpData, data->cbData, text)) return 1;
+  IniDocument ini;
+  (void)LoadIniFile(SettingsFilePath(folderPath_), ini);
+  ini.SetString("OSDData", "Message", text);
+  (void)SaveIniFile(SettingsFilePath(folderPath_), ini);
+  if (HWND osd = FindTitled(kOsdWindowTitle); osd && flags_.deviceState.load() == kDeviceOpen) {
+    PostMessageA(osd, kMsgOsdText, 50, 0);
+  }
+  return 1;
+}
+
+void MonitorWindow::OnCustomizer() {
+  Debug("CMonitorWnd OnCustomizer\n");
+  if (HWND option = FindTitled(kOptionWindowTitle)) {
+    Debug("CMonitorWnd OnCustomizer hWnd!=NULL\n");
+    if (IsIconic(option)) ShowWindow(option, SW_SHOWNORMAL);
+    SetForegroundWindow(option);
+    SetActiveWindow(option);
+    return;
+  }
+  Debug("CMonitorWnd OnCustomizer hWnd==NULL\n");
+  std::string option = folder_ + "Sarn[+]Option.exe";
+  ShellExecuteA(nullptr, "open", option.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {
+  HWND popup = GetLastActivePopup(hwnd_);
+  switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+      if (IsIconic(popup)) ShowWindow(popup, SW_SHOWNORMAL);
+      SetForegroundWindow(popup);
+      SetActiveWindow(popup);
+      break;
+    case WM_LBUTTONDBLCLK:
+      Debug("OnSystrayNotify WM_LBUTTONDBLCLK\n");
+      OnCustomizer();
+      break;
+    case WM_RBUTTONDOWN: {
+      Debug("OnSystrayNotify WM_RBUTTONDOWN\n");
+      SetForegroundWindow(popup);
+      HMENU menu = CreatePopupMenu();
+      AppendMenuA(menu, MF_STRING, kCmdMenuConfiguration, "Configuration");
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(menu, MF_STRING, kCmdMenuExit, "Exit");
+      SetMenuDefaultItem(menu, kCmdMenuConfiguration, FALSE);
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
+      PostMessageA(hwnd_, WM_NULL, 0, 0);
+      DestroyMenu(menu);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MonitorWindow::AddTrayIcon() {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = hwnd_;
+  data.uID = kTrayId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = kMsgTrayCallback;
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  SHFILEINFOA info{};
+  SHGetFileInfoA(exe, FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+  data.hIcon = info.hIcon != nullptr ? info.hIcon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  lstrcpynA(data.szTip, kTrayTip, sizeof data.szTip);
+  trayShown_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+}
+
+void MonitorWindow::RemoveTrayIcon() {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = hwnd_;
+  data.uID = kTrayId;
+  Shell_NotifyIconA(NIM_DELETE, &data);
+  trayShown_ = false;
+}
+
+DWORD WINAPI MonitorWindow::DeviceThreadMain(void* self) {
+  static_cast<MonitorWindow*>(self)->DeviceThreadLoop();
+  return 0;
+}
+
+void MonitorWindow::DeviceThreadLoop() {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue exists from here on
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message != kMsgDeviceJob || flags_.deviceState.load() != kDeviceOpen) continue;
+    flags_.transferBusy.store(1);
+    flags_.abortRequested.store(0);
+    if (msg.wParam == static_cast<WPARAM>(kJobReadAll)) {
+      (void)protocol_->ReadAllFromDevice();
+      (void)protocol_->WriteHostMode(true);
+    } else if (msg.wParam == static_cast<WPARAM>(kJobWriteActiveProfile)) {
+      (void)protocol_->WriteActiveProfile();
+    }
+    flags_.transferBusy.store(0);
+  }
+}
+
+LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+  handled = true;
+  switch (message) {
+    case WM_TIMER:
+      switch (wParam) {
+        case kTimerFirstRead:
+          KillTimer(hwnd_, kTimerFirstRead);
+          PostDeviceJob(kJobReadAll);
+          break;
+        case kTimerGameCheck:
+          core_->GameCheck(ForegroundExecutable());
+          break;
+        case kShortcutTimerId:
+          hostKeys_->OnShortcutTimer();
+          break;
+        case kVolumeTimerId:
+          hostKeys_->OnVolumeTimer();
+          break;
+        default:
+          (void)core_->OnTimer(static_cast<unsigned>(wParam));
+          break;
+      }
+      handled = false;  // default processing follows each tick
+      return 0;
+    case WM_COPYDATA:
+      return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_DEVICECHANGE:
+      return 1;
+    case kMsgWtsSessionChange:
+      if (wParam == 1) {
+        if (OpenDevice() != 0) {
+          PostDeviceJob(kJobReadAll);
+          AddTrayIcon();
+          WriteDeviceState(1);
+        }
+      } else if (wParam == 2) {
+        WriteDeviceState(0);
+        CloseDevice();
+      }
+      return 0;
+    case kMsgApplyAll:
+      OnApplyAllSetting(wParam);
+      return 0;
+    case kMsgReadBlock:
+      if (store_) (void)store_->ReadBlock(*block_);
+      return 0;
+    case kMsgReadBlockAndApply:
+      if (store_) (void)store_->ReadBlock(*block_);
+      ApplyActiveWindowsSettings();
+      return 0;
+    case 1228:
+    case 1229:
+    case 1274:
+      return 0;
+    case 1327:
+      return 1;
+    case kMsgTrayCallback:
+      OnSystrayNotify(lParam);
+      return 0;
+    case kDevicePresenceMessage:
+      core_->OnDevicePresence(wParam == 1);
+      return 0;
+    case kDeviceEventMessage:
+      core_->OnDeviceEvent(JoinDeviceEvent(wParam, lParam));
+      return 0;
+    case kMsgIEScroll:
+      return tilt_->IEScroll(static_cast<int>(wParam), lParam != 0);
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCmdMenuConfiguration) {
+        OnCustomizer();
+        return 0;
+      }
+      if (LOWORD(wParam) == kCmdMenuExit) {
+        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  handled = false;
+  return 0;
+}
+
+MonitorWindow* g_window = nullptr;
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    return g_window->OnCreate(hwnd);
+  }
+  if (message == WM_DESTROY) {
+    g_window->OnDestroy();
+    PostQuitMessage(0);
+    return 0;
+  }
+  if (g_window != nullptr && g_window->Ready()) {
+    bool handled = false;
+    LRESULT result = g_window->Handle(message, wParam, lParam, handled);
+    if (handled) return result;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+}  // namespace sarn
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  using namespace sarn;
+  const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
+
+  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+  if (instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(instanceMutex);
+    if (openConfiguration) {
+      if (HWND running = FindWindowA(nullptr, kMonitorWindowTitle)) {
+        PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0);
+      }
+    }
+    return 0;
+  }
+
+  (void)CoInitialize(nullptr);
+  auto window = std::make_unique<MonitorWindow>(openConfiguration);
+  g_window = window.get();
+
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassA(&windowClass);
+  HWND hwnd = CreateWindowExA(0, kWindowClass, kMonitorWindowTitle, WS_POPUP, 100, 100, 100, 100, nullptr, nullptr,
+                              instance, nullptr);
+  if (hwnd != nullptr) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  g_window = nullptr;
+  window.reset();
+  CoUninitialize();
+  if (instanceMutex != nullptr) CloseHandle(instanceMutex);
+  return 0;
+}
