@@ -1,0 +1,365 @@
+#include "option/option_core.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sarn {
+namespace {
+
+using Log = std::vector<std::string>;
+
+std::unique_ptr<SharedBlock> DefaultBlock() {
+  auto b = std::make_unique<SharedBlock>();
+  std::memset(b.get(), 0, sizeof *b);
+  ResetSettings(*b, [] { return 1; });
+  return b;
+}
+
+struct FakeShell final : OptionShell {
+  explicit FakeShell(Log& l) : log(l) {}
+  void SetBusy(bool busy) override { log.push_back(busy ? "busy" : "idle"); }
+  void EnableApplyButtons() override { log.push_back("enable"); }
+  void Refresh(RefreshScope scope) override { log.push_back("refresh" + std::to_string(static_cast<int>(scope))); }
+  void ReloadLanguage() override { log.push_back("language"); }
+  void RebuildSupportAddresses() override { log.push_back("support"); }
+  bool ConfirmWindowsProfile(int slotNumber) override {
+    log.push_back("confirm" + std::to_string(slotNumber));
+    return confirm;
+  }
+  bool EditProfileTexts(ProfileTexts& texts) override {
+    shown = texts;
+    if (!dialogOk) return false;
+    texts = typed;
+    return true;
+  }
+  std::filesystem::path ChooseProfileToLoad() override { return chosen; }
+  std::filesystem::path ChooseProfileToSave() override { return chosen; }
+  Log& log;
+  bool confirm = true;
+  bool dialogOk = true;
+  ProfileTexts shown, typed;
+  std::filesystem::path chosen;
+};
+
+struct FakeMonitor final : MonitorLink {
+  explicit FakeMonitor(Log& l) : log(l) {}
+  bool SendApplyAll(int reason) override {
+    log.push_back("ApplyAll" + std::to_string(reason));
+    return true;
+  }
+  void PostApplyToDisplays() override { log.push_back("displays"); }
+  Log& log;
+};
+
+// The block as the monitor keeps it; each write is kept so the flags that reached it can be checked.
+struct FakeBlock final : SharedBlockStore {
+  explicit FakeBlock(Log& l) : log(l), block(DefaultBlock()) {}
+  int ReadBlock(SharedBlock& d) override {
+    log.push_back("read");
+    if (failWait) return 0;
+    d = *block;
+    return 1;
+  }
+  int WriteBlock(const SharedBlock& s) override {
+    log.push_back("write");
+    if (failWait) return 0;
+    *block = s;
+    return 1;
+  }
+  Log& log;
+  std::unique_ptr<SharedBlock> block;
+  bool failWait = false;
+};
+
+struct FakeStorage final : OptionStorage {
+  explicit FakeStorage(Log& l) : log(l), files(DefaultBlock()) { files->CurrentProfile = -1; }
+  void LoadSettings(SharedBlock& b) override {
+    log.push_back("loadSettings");
+    b = *files;
+  }
+  int ReadFirmwareVersion() override { return firmware; }
+  void LoadNotificationSettings(NotificationSettings&) override { log.push_back("loadNotes"); }
+  void SaveNotificationSettings(const NotificationSettings&) override { log.push_back("saveNotes"); }
+  void SaveSettings(const SharedBlock& b) override {
+    log.push_back("saveSettings");
+    *files = b;
+  }
+  void LoadMacroStore(MacroStore&) override { log.push_back("loadMacros"); }
+  void SaveMacroStore(const MacroStore& s) override {
+    log.push_back("saveMacros");
+    savedSets = s.sets.size();
+  }
+  void LoadTimers(TimerList&) override { log.push_back("loadTimers"); }
+  void ReadMouseRegistry(ProfileRecord& r) override {
+    log.push_back("registry");
+    r.MouseSpeed = 17;
+  }
+  int LoadProfileIntoSlot(SharedBlock& w, const std::filesystem::path&) override {
+    for (auto& f : w.ButtonChanged[w.CurrentProfile]) f = 1;
+    return 1;
+  }
+  int SaveSlotToProfileFile(const SharedBlock&, const std::filesystem::path&) override { return 1; }
+  Log& log;
+  std::unique_ptr<SharedBlock> files;
+  int firmware = 0;
+  std::size_t savedSets = 0;
+};
+
+struct Rig {
+  explicit Rig(bool withMonitor) : shell(log), monitor(log), block(log), storage(log) {
+    core = std::make_unique<OptionCore>(shell, monitor, storage, withMonitor ? &block : nullptr, [] { return 1; });
+  }
+  // Starts and forgets what the start logged.
+  void StartQuietly() {
+    core->Start();
+    log.clear();
+  }
+  Log log;
+  FakeShell shell;
+  FakeMonitor monitor;
+  FakeBlock block;
+  FakeStorage storage;
+  std::unique_ptr<OptionCore> core;
+};
+
+TEST(OptionStart, WithoutMonitorTheFilesGiveNoSlotAndTheDefaultNames) {
+  Rig rig(false);
+  rig.storage.firmware = 650;
+  rig.core->Start();
+  EXPECT_EQ(rig.log, (Log{"support", "loadSettings", "loadMacros", "loadNotes", "loadTimers", "saveMacros",
+                          "refresh0", "language"}));
+  EXPECT_EQ(rig.core->working().CurrentProfile, -1);
+  for (int i = 0; i < kProfileCount; ++i) {
+    EXPECT_STREQ(rig.core->working().profiles[i].ProFileName, ("Default" + std::to_string(i + 1)).c_str());
+  }
+  EXPECT_EQ(rig.core->firmwareText(), "N/A");  // 650 is out of range until the mouse was read
+  EXPECT_FALSE(rig.core->monitorPresent());
+}
+
+TEST(OptionStart, WithMonitorTheBlockWinsAndOnlyTheActiveProfileTakesTheRegistry) {
+  Rig rig(true);
+  rig.block.block->CurrentProfile = 2;
+  rig.block.block->ButtonChanged[0][0] = 1;  // stale flags are not carried into the copies
+  CopyTextField(rig.block.block->profiles[4].ProFileName, "FromMonitor");
+  rig.core->Start();
+  const SharedBlock& w = rig.core->working();
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "loadSettings"), 0);
+  EXPECT_STREQ(w.profiles[4].ProFileName, "FromMonitor");
+  EXPECT_EQ(w.ButtonChanged[0][0], 0);
+  EXPECT_EQ(w.profiles[2].MouseSpeed, 17);
+  EXPECT_NE(w.profiles[1].MouseSpeed, 17);
+  EXPECT_NE(rig.core->lastApplied().profiles[2].MouseSpeed, 17);  // registry goes into the working copy only
+}
+
+TEST(OptionStart, MonitorWhoseMutexCannotBeWaitedForFallsBackToTheFiles) {
+  Rig rig(true);
+  rig.block.failWait = true;
+  rig.core->Start();
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "loadSettings"), 1);
+}
+
+TEST(Apply, RunsItsStepsInOrderAndSwapsTheCopies) {
+  Rig rig(true);
+  rig.StartQuietly();
+  rig.core->SelectSlot(2);
+  rig.log.clear();
+  rig.core->Apply(0);
+  EXPECT_EQ(rig.log, (Log{"busy", "write", "saveNotes", "saveSettings", "saveMacros", "ApplyAll0", "displays",
+                          "idle"}));
+  // The monitor saw the selection as a settings change; the copies are clean and equal afterwards.
+  EXPECT_EQ(rig.block.block->SettingsChanged, 1);
+  EXPECT_EQ(rig.block.block->CurrentProfile, 2);
+  EXPECT_EQ(rig.core->working().SettingsChanged, 0);
+  EXPECT_EQ(std::memcmp(&rig.core->working(), &rig.core->lastApplied(), sizeof(SharedBlock)), 0);
+
+  rig.core->Apply(0);  // nothing changed since: every flag reaches the monitor as 0
+  EXPECT_EQ(rig.block.block->SettingsChanged, 0);
+}
+
+TEST(Apply, WithoutMonitorStillWritesTheFiles) {
+  Rig rig(false);
+  rig.StartQuietly();
+  rig.core->SelectSlot(1);
+  rig.core->Apply(0);
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "write"), 0);
+  EXPECT_EQ(rig.storage.files->CurrentProfile, 1);
+}
+
+TEST(Apply, NamesAndGamePathsSetNoFlagButButtonFlagsFromLoadTravelOnce) {
+  Rig rig(true);
+  rig.block.block->CurrentProfile = 3;
+  rig.StartQuietly();
+  rig.shell.typed = {"Shooter", "C:\\g.exe", "", ""};
+  rig.core->EditProfile();
+  rig.shell.chosen = "x.zmp";
+  ASSERT_EQ(rig.core->LoadProfile(), 1);
+  rig.core->Apply(0);
+  const SharedBlock& sent = *rig.block.block;
+  EXPECT_EQ(sent.SettingsChanged, 0);
+  for (int p = 0; p < kProfileCount; ++p) EXPECT_EQ(sent.ProfileChanged[p], 0);
+  for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(sent.ButtonChanged[3][b], 1);
+  EXPECT_EQ(sent.ButtonChanged[2][0], 0);
+  EXPECT_STREQ(sent.profiles[3].ProFileName, "Shooter");
+  rig.core->Apply(0);
+  EXPECT_EQ(rig.block.block->ButtonChanged[3][0], 0);
+}
+
+TEST(Apply, RestoreDefaultsSendsEveryButtonFlagWithReasonOne) {
+  Rig rig(true);
+  rig.block.block->CurrentProfile = 0;
+  rig.StartQuietly();
+  rig.core->RestoreDefaults();
+  const Log tail(rig.log.end() - 3, rig.log.end());
+  EXPECT_EQ(tail, (Log{"ApplyAll1", "displays", "idle"}));
+  for (int p = 0; p < kProfileCount; ++p) {
+    for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(rig.block.block->ButtonChanged[p][b], 1);
+    EXPECT_EQ(rig.block.block->ProfileChanged[p], 0);  // recomputed: defaults equal the defaults
+  }
+}
+
+TEST(SlotBar, SelectionRefusesSlotsOutsideTheBar) {
+  Rig rig(false);
+  rig.StartQuietly();
+  for (int bad : {-1, 5, 100}) rig.core->SelectSlot(bad);
+  EXPECT_EQ(rig.core->working().CurrentProfile, -1);
+  EXPECT_TRUE(rig.log.empty());
+  EXPECT_EQ(rig.core->LoadProfile(), 0);  // no slot selected: nothing to load into
+  rig.core->CreateProfile();
+  rig.core->SelectSlot(4);
+  EXPECT_EQ(rig.core->working().CurrentProfile, 4);
+}
+
+TEST(SlotBar, WindowsProfileMark) {
+  Rig rig(false);
+  rig.StartQuietly();
+  rig.shell.confirm = false;
+  rig.core->ToggleWindowsProfile(2);
+  EXPECT_EQ(rig.core->working().WindowsProfile, -1);  // cancelled
+  rig.shell.confirm = true;
+  rig.core->ToggleWindowsProfile(2);
+  EXPECT_EQ(rig.core->working().WindowsProfile, 2);
+  rig.log.clear();
+  rig.core->ToggleWindowsProfile(2);  // the marked slot: removed without asking
+  EXPECT_EQ(rig.core->working().WindowsProfile, -1);
+  EXPECT_EQ(rig.log, (Log{"refresh2"}));
+  rig.core->ToggleWindowsProfile(0);
+  rig.core->ToggleWindowsProfile(3);  // moves the mark after confirmation
+  EXPECT_EQ(rig.core->working().WindowsProfile, 3);
+}
+
+TEST(SlotBar, CreateStartsEmptyEditStartsFilledCancelTouchesNothing) {
+  Rig rig(false);
+  rig.StartQuietly();
+  rig.core->SelectSlot(0);
+  ProfileRecord& p = rig.core->working().profiles[0];
+  CopyTextField(p.GameFile1, "C:\\game.exe");
+  rig.shell.dialogOk = false;
+  rig.core->EditProfile();
+  EXPECT_EQ(rig.shell.shown.name, "Default1");
+  EXPECT_EQ(rig.shell.shown.game1, "C:\\game.exe");
+  EXPECT_STREQ(p.GameFile1, "C:\\game.exe");
+  rig.shell.dialogOk = true;
+  rig.shell.typed = {};
+  rig.core->CreateProfile();  // OK at once clears the name and all game paths
+  EXPECT_TRUE(rig.shell.shown.name.empty());
+  EXPECT_STREQ(p.ProFileName, "");
+  EXPECT_STREQ(p.GameFile1, "");
+  rig.shell.typed.game0 = std::string(900, 'g');  // a path longer than its field is cut, not overrun
+  rig.core->EditProfile();
+  EXPECT_EQ(TextFieldLength(p.GameFile0), sizeof p.GameFile0 - 1);
+}
+
+TEST(Notifications, DeviceReadDoneReplacesBothCopiesAndMergesMacros) {
+  Rig rig(true);
+  rig.StartQuietly();
+  rig.core->SelectSlot(3);  // an unsaved edit, lost by the re-read
+  rig.storage.firmware = 650;
+  rig.block.block->CurrentProfile = 1;
+  rig.block.block->ButtonChanged[1][1] = 1;
+  ButtonSlot& slot = rig.block.block->profiles[0].MacroKeyInfo[0];
+  slot.functionCode = 48;
+  CopyTextField(slot.setName, "Merged");
+  CopyTextField(slot.macroName, "M1");
+  slot.count = 1;
+  rig.log.clear();
+  rig.core->OnDeviceReadDone();
+  EXPECT_EQ(rig.core->firmwareText(), "6.50");
+  EXPECT_EQ(rig.core->working().CurrentProfile, 1);
+  EXPECT_EQ(rig.core->lastApplied().ButtonChanged[1][1], 0);
+  EXPECT_EQ(rig.core->working().ButtonChanged[1][1], 0);
+  EXPECT_EQ(rig.storage.savedSets, 1u);
+  EXPECT_EQ(rig.log.back(), "saveMacros");
+}
+
+TEST(Notifications, ProfileSwitchedAndSensorChanged) {
+  Rig rig(true);
+  rig.block.block->CurrentProfile = 0;
+  rig.StartQuietly();
+  ProfileRecord& mine = rig.core->working().profiles[1];
+  mine.LightType = 3;  // unsaved edit of a non-sensor field
+  mine.MouseSpeed = 2;
+  ProfileRecord& theirs = rig.block.block->profiles[1];
+  rig.block.block->CurrentProfile = 1;
+  theirs.Sensitivity_X = 7;
+  theirs.dpi[5] = 4;
+  theirs.PollingRate = 2;
+  theirs.MouseSpeed = 9;
+  rig.core->OnSensorChanged();
+  EXPECT_EQ(mine.Sensitivity_X, 7);
+  EXPECT_EQ(mine.dpi[5], 4);
+  EXPECT_EQ(mine.PollingRate, 2);
+  EXPECT_EQ(mine.LightType, 3);
+  EXPECT_EQ(mine.MouseSpeed, 2);
+  EXPECT_EQ(rig.core->working().CurrentProfile, 0);  // the selection stays
+  EXPECT_EQ(rig.log.back(), "refresh3");
+
+  rig.core->OnProfileSwitched();  // everything from the block; unsaved edits are dropped
+  EXPECT_EQ(rig.core->working().CurrentProfile, 1);
+  EXPECT_EQ(mine.LightType, theirs.LightType);
+  rig.core->OnEnableApply();
+  EXPECT_EQ(rig.log.back(), "enable");
+}
+
+TEST(Language, ChoiceAndPictureAndLibrary) {
+  Rig rig(false);
+  rig.StartQuietly();
+  for (int bad : {-1, 17}) rig.core->ChooseLanguage(bad);
+  EXPECT_TRUE(rig.log.empty());
+  rig.core->ChooseLanguage(3);
+  EXPECT_EQ(rig.core->working().QuickHelpLan, 3);
+  EXPECT_EQ(rig.log, (Log{"language"}));
+  EXPECT_EQ(LanguagePictureIndex(-1), 1);
+  EXPECT_EQ(LanguagePictureIndex(16), 16);
+  EXPECT_EQ(LanguageLibraryPath("/p", -1), std::filesystem::path("/p/help/English_help.dll"));
+  EXPECT_EQ(LanguageLibraryPath("/p", 3), std::filesystem::path("/p/help/French_help.dll"));
+}
+
+TEST(Language, ListHitsOnlyInsideNarrowedEntries) {
+  struct Row {
+    int x, y, expected;
+  };
+  const Row rows[] = {{50, 20, 0},  {50, 280, 16}, {8, 20, -1},  {9, 20, 0},    {89, 20, 0},
+                      {90, 20, -1}, {50, 16, -1},  {50, 30, -1}, {50, 287, -1}, {-5, -5, -1}};
+  for (const Row& r : rows) EXPECT_EQ(LanguageListHit(r.x, r.y), r.expected) << r.x << "," << r.y;
+  EXPECT_EQ(LanguageListLayout(16), "L17,3,274,93,13,");
+  EXPECT_TRUE(LanguageListLayout(17).empty());
+  EXPECT_EQ(LanguageListOrigin(12, 570).y, 281);
+}
+
+TEST(OperatingSystem, ClassFromVersion) {
+  struct Row {
+    unsigned platform, major, minor;
+    int expected;
+  };
+  const Row rows[] = {{1, 4, 10, 1}, {1, 4, 89, 1}, {1, 4, 90, 2}, {2, 5, 0, 3}, {2, 5, 2, 4}, {2, 6, 0, 5},
+                      {2, 6, 3, 6},  {2, 10, 0, 0}, {2, 4, 0, 0},  {1, 5, 0, 0}, {0, 6, 1, 0}};
+  for (const Row& r : rows) EXPECT_EQ(OperatingSystemClass(r.platform, r.major, r.minor), r.expected);
+}
+
+}  // namespace
+}  // namespace sarn
