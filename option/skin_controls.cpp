@@ -232,4 +232,97 @@ std::vector<PixelRect> ShapeRunsFromKeyColour(const std::uint32_t* pixels, int w
   return OpaqueRuns(pixels, width, height, stride, pixels[0]);
 }
 
+std::int32_t ScaleLength(std::int32_t length, int dpi) {
+  if (dpi <= 0) dpi = 96;
+  // Rounded to nearest, away from zero for negatives, as MulDiv does.
+  const long long scaled = static_cast<long long>(length) * dpi;
+  const long long rounded = scaled >= 0 ? (scaled + 48) / 96 : -((-scaled + 48) / 96);
+  return static_cast<std::int32_t>(std::clamp<long long>(rounded, std::numeric_limits<std::int32_t>::min(),
+                                                         std::numeric_limits<std::int32_t>::max()));
+}
+
+LayoutEntry ScaleLayout(const LayoutEntry& e, int dpi) {
+  LayoutEntry s = e;
+  s.left = ScaleLength(e.left, dpi);
+  s.top = ScaleLength(e.top, dpi);
+  // Edges are scaled, not sizes, so that neighbouring controls stay flush.
+  s.right = ScaleLength(e.right, dpi);
+  s.bottom = ScaleLength(e.bottom, dpi);
+  return s;
+}
+
+ScrollGeometry ScrollLayout(int length, int arrow, int minimum, int maximum, int page, int position) {
+  ScrollGeometry g;
+  g.length = std::max(0, length);
+  g.arrow = std::clamp(arrow, 0, g.length / 2);
+  const int track = g.length - 2 * g.arrow;
+  const long long range = static_cast<long long>(maximum) - minimum + 1;
+  if (track <= 0 || range <= 0) {
+    g.thumbStart = g.arrow;
+    g.thumbLength = std::max(0, track);
+    return g;
+  }
+  long long thumb = page > 0 ? static_cast<long long>(track) * page / range : g.arrow;
+  thumb = std::clamp<long long>(thumb, std::min(g.arrow, track), track);
+  const long long maxPosition = std::max<long long>(0, range - std::max(page, 1));
+  const long long p = std::clamp<long long>(static_cast<long long>(position) - minimum, 0, maxPosition);
+  const long long room = track - thumb;
+  g.thumbLength = static_cast<int>(thumb);
+  g.thumbStart = g.arrow + static_cast<int>(maxPosition > 0 ? room * p / maxPosition : 0);
+  return g;
+}
+
+ScrollPart ScrollHit(const ScrollGeometry& g, int along) {
+  if (along < 0 || along >= g.length) return ScrollPart::kNone;
+  if (along < g.arrow) return ScrollPart::kLineUp;
+  if (along >= g.length - g.arrow) return ScrollPart::kLineDown;
+  if (along < g.thumbStart) return ScrollPart::kPageUp;
+  if (along < g.thumbStart + g.thumbLength) return ScrollPart::kThumb;
+  return ScrollPart::kPageDown;
+}
+
+int ScrollRepeatDelayMs(int repeatsSoFar) { return repeatsSoFar <= 1 ? 500 : 100; }
+
+bool ScrollKeepsRepeating(ScrollPart part, const ScrollGeometry& g, int pointerAlong, int position, int minimum,
+                          int maximumPosition) {
+  switch (part) {
+    case ScrollPart::kLineUp: return position > minimum;
+    case ScrollPart::kLineDown: return position < maximumPosition;
+    case ScrollPart::kPageUp: return pointerAlong < g.thumbStart;
+    case ScrollPart::kPageDown: return pointerAlong >= g.thumbStart + g.thumbLength;
+    case ScrollPart::kThumb:
+    case ScrollPart::kNone: return false;
+  }
+  return false;
+}
+
+PixelRect FiveDotRect(int width, int height, int index) {
+  // Five equal cells; each circle is the largest square centred in its cell.
+  const int cell = std::max(0, width) / 5;
+  const int d = std::max(0, std::min(cell, height));
+  const int left = index * cell + (cell - d) / 2;
+  const int top = (height - d) / 2;
+  return {left, top, left + d, top + d};
+}
+
+int FiveDotHit(int width, int height, int x, int y) {
+  for (int i = 0; i < 5; ++i) {
+    const PixelRect r = FiveDotRect(width, height, i);
+    if (r.right > r.left && x >= r.left && x < r.right && y >= r.top && y < r.bottom) return i;
+  }
+  return -1;
+}
+
+int ScrollingTextModel::Tick() {
+  ++offset_;
+  if (viewHeight_ <= 0) return kStepMs;
+  if (offset_ > textHeight_) {
+    offset_ = -viewHeight_;  // the text has left the top: it comes in again from below
+    return kStepMs;
+  }
+  return offset_ > 0 && offset_ % viewHeight_ == 0 ? kPauseMs : kStepMs;
+}
+
+bool HoverTextTakesHelpArea(std::wstring_view shownHelp, std::wstring_view ownText) { return shownHelp != ownText; }
+
 }  // namespace sarn

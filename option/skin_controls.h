@@ -110,4 +110,58 @@ struct PixelRect {
 [[nodiscard]] std::vector<PixelRect> ShapeRunsFromKeyColour(const std::uint32_t* pixels, int width, int height,
                                                             int stride);
 
+// --- Screen scale -----------------------------------------------------------------------------------------
+// Layout strings are in 96-dpi pixels; the window is built at the screen's dpi so that text and skin stay sharp.
+[[nodiscard]] std::int32_t ScaleLength(std::int32_t length, int dpi);
+[[nodiscard]] LayoutEntry ScaleLayout(const LayoutEntry& entry, int dpi);
+
+// --- Skinned scroll bar -----------------------------------------------------------------------------------
+enum class ScrollPart { kNone, kLineUp, kPageUp, kThumb, kPageDown, kLineDown };
+// Parts along the bar's long axis: arrows `arrow` long at both ends, the thumb between pageUp and pageDown.
+struct ScrollGeometry {
+  int length = 0;      // the whole bar
+  int arrow = 0;       // each arrow
+  int thumbStart = 0;  // from the bar's start
+  int thumbLength = 0;
+};
+[[nodiscard]] ScrollPart ScrollHit(const ScrollGeometry& g, int along);
+// Thumb position and size for a range, a page and a position (the thumb never shrinks below the arrow).
+[[nodiscard]] ScrollGeometry ScrollLayout(int length, int arrow, int minimum, int maximum, int page, int position);
+// A held arrow or page area repeats: at once, after 500 ms, then every 100 ms. The delay before the next
+// repeat after `repeatsSoFar` repeats (1 = the first, sent at the press).
+[[nodiscard]] int ScrollRepeatDelayMs(int repeatsSoFar);
+// Whether a held part keeps repeating: an arrow until the end of the range, a page area until the thumb
+// reaches the pointer.
+[[nodiscard]] bool ScrollKeepsRepeating(ScrollPart part, const ScrollGeometry& g, int pointerAlong, int position,
+                                        int minimum, int maximumPosition);
+
+// --- Five-dot selector -------------------------------------------------------------------------------------
+// Five circles side by side in a control `width` x `height`; the index of the circle rectangle holding the
+// point, or -1.
+[[nodiscard]] int FiveDotHit(int width, int height, int x, int y);
+[[nodiscard]] PixelRect FiveDotRect(int width, int height, int index);
+
+// --- Scrolling text ----------------------------------------------------------------------------------------
+// Moves up one pixel per 40 ms tick, holds 5000 ms whenever the offset reaches a multiple of the control's
+// height, and starts again from below after the end of the text.
+class ScrollingTextModel {
+ public:
+  static constexpr int kStepMs = 40;
+  static constexpr int kPauseMs = 5000;
+  ScrollingTextModel(int viewHeight, int textHeight) : viewHeight_(viewHeight), textHeight_(textHeight) {}
+  // One tick; returns the milliseconds until the next tick.
+  int Tick();
+  // The text's top relative to the control's top.
+  [[nodiscard]] int textTop() const { return -offset_; }
+
+ private:
+  int viewHeight_;
+  int textHeight_;
+  int offset_ = 0;
+};
+
+// --- Hover text area ---------------------------------------------------------------------------------------
+// The shared help text a hover text area puts up: its own text when the help area shows something else.
+[[nodiscard]] bool HoverTextTakesHelpArea(std::wstring_view shownHelp, std::wstring_view ownText);
+
 }  // namespace sarn

@@ -174,3 +174,90 @@ TEST(Shapes, WhiteBordersAndKeyColourAreCutAway) {
 
 }  // namespace
 }  // namespace sarn
+
+namespace sarn {
+namespace {
+
+TEST(ScreenScale, EdgesScaleSoNeighboursStayFlush) {
+  const LayoutEntry a = ParseLayout("Profile 1,8, 485,155,25,x");
+  const LayoutEntry b = ParseLayout("Profile 2,165, 485,155,25,x");
+  for (int dpi : {96, 120, 144, 192}) {
+    const LayoutEntry sa = ScaleLayout(a, dpi), sb = ScaleLayout(b, dpi);
+    EXPECT_LE(sa.right, sb.left) << dpi;
+    EXPECT_EQ(sa.name, "Profile 1");
+  }
+  EXPECT_EQ(ScaleLayout(a, 144).left, 12);
+  EXPECT_EQ(ScaleLayout(a, 192).right, 326);
+  EXPECT_EQ(ScaleLength(-3, 144), -5);  // rounds away from zero like MulDiv
+  EXPECT_EQ(ScaleLength(10, 0), 10);    // an unknown dpi is taken as 96
+  EXPECT_EQ(ScaleLength(2147483647, 192), 2147483647);
+}
+
+TEST(ScrollBar, HitPartsAndThumb) {
+  // A 100-pixel bar with 10-pixel arrows over positions 0..99 with a page of 20.
+  const ScrollGeometry g = ScrollLayout(100, 10, 0, 99, 20, 40);
+  EXPECT_EQ(g.thumbLength, 16);
+  EXPECT_EQ(g.thumbStart, 10 + 64 * 40 / 80);
+  struct Row {
+    int along;
+    ScrollPart part;
+  };
+  const Row rows[] = {{-1, ScrollPart::kNone},     {0, ScrollPart::kLineUp},      {9, ScrollPart::kLineUp},
+                      {10, ScrollPart::kPageUp},   {g.thumbStart, ScrollPart::kThumb},
+                      {g.thumbStart + 16, ScrollPart::kPageDown}, {90, ScrollPart::kLineDown},
+                      {100, ScrollPart::kNone}};
+  for (const Row& r : rows) EXPECT_EQ(ScrollHit(g, r.along), r.part) << r.along;
+  // Degenerate bars never divide by zero and keep the thumb inside the track.
+  for (const ScrollGeometry& d : {ScrollLayout(10, 10, 0, 0, 0, 0), ScrollLayout(100, 10, 5, 1, 3, 2),
+                                  ScrollLayout(100, 10, 0, 9, 50, 99), ScrollLayout(-4, 2, 0, 9, 1, 1)}) {
+    EXPECT_GE(d.thumbStart, d.arrow);
+    EXPECT_LE(d.thumbStart + d.thumbLength, std::max(d.arrow, d.length - d.arrow));
+  }
+  EXPECT_EQ(ScrollLayout(100, 10, 0, 99, 20, 1000).thumbStart, 90 - 16);  // position past the end: at the end
+}
+
+TEST(ScrollBar, RepeatScheduleAndStops) {
+  EXPECT_EQ(ScrollRepeatDelayMs(1), 500);
+  EXPECT_EQ(ScrollRepeatDelayMs(2), 100);
+  EXPECT_EQ(ScrollRepeatDelayMs(50), 100);
+  const ScrollGeometry g = ScrollLayout(100, 10, 0, 99, 20, 40);
+  EXPECT_TRUE(ScrollKeepsRepeating(ScrollPart::kLineUp, g, 5, 1, 0, 80));
+  EXPECT_FALSE(ScrollKeepsRepeating(ScrollPart::kLineUp, g, 5, 0, 0, 80));
+  EXPECT_FALSE(ScrollKeepsRepeating(ScrollPart::kLineDown, g, 95, 80, 0, 80));
+  EXPECT_TRUE(ScrollKeepsRepeating(ScrollPart::kPageDown, g, 95, 40, 0, 80));
+  EXPECT_FALSE(ScrollKeepsRepeating(ScrollPart::kPageDown, g, g.thumbStart + 3, 40, 0, 80));  // thumb reached it
+  EXPECT_FALSE(ScrollKeepsRepeating(ScrollPart::kPageUp, g, g.thumbStart, 40, 0, 80));
+  EXPECT_FALSE(ScrollKeepsRepeating(ScrollPart::kThumb, g, g.thumbStart, 40, 0, 80));
+}
+
+TEST(FiveDots, HitsOnlyInsideTheCircleCells) {
+  struct Row {
+    int x, y, expected;
+  };
+  // 100 x 14: cells of 20, circles 14 wide starting 3 pixels into each cell.
+  const Row rows[] = {{3, 0, 0},  {16, 13, 0}, {2, 5, -1}, {17, 5, -1}, {23, 5, 1}, {83, 7, 4},
+                      {96, 7, 4}, {97, 7, -1}, {50, 14, -1}, {50, -1, -1}, {-1, 5, -1}, {100, 5, -1}};
+  for (const Row& r : rows) EXPECT_EQ(FiveDotHit(100, 14, r.x, r.y), r.expected) << r.x << "," << r.y;
+  EXPECT_EQ(FiveDotHit(3, 14, 0, 5), -1);  // too narrow for any circle
+}
+
+TEST(ScrollingText, PausesAtEachScreenfulAndWrapsFromBelow) {
+  ScrollingTextModel m(10, 25);
+  std::vector<int> delays;
+  for (int i = 0; i < 26; ++i) delays.push_back(m.Tick());
+  EXPECT_EQ(delays[8], 40);
+  EXPECT_EQ(delays[9], 5000);   // offset 10
+  EXPECT_EQ(delays[19], 5000);  // offset 20
+  EXPECT_EQ(delays[24], 40);    // offset 25: last line still visible
+  EXPECT_EQ(m.textTop(), 10);   // offset 26 is past the text: it starts again below the view
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(m.Tick(), 40);  // coming back up, and no pause at offset 0
+  EXPECT_EQ(m.textTop(), 0);
+}
+
+TEST(HoverText, TakesTheHelpAreaOnlyWhenItShowsSomethingElse) {
+  EXPECT_TRUE(HoverTextTakesHelpArea(L"", L"Sensitivity"));
+  EXPECT_FALSE(HoverTextTakesHelpArea(L"Sensitivity", L"Sensitivity"));
+}
+
+}  // namespace
+}  // namespace sarn
