@@ -56,15 +56,25 @@ struct MousePipeServer::Impl {
     }
   }
 
+  // The next instance is made before a client is served, so the name never disappears between two
+  // clients; the first one claims the name so that a second virtual mouse cannot answer in its place.
+  static HANDLE CreateInstance(bool first) {
+    return CreateNamedPipeA(kControlPipeName,
+                            PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+                            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096,
+                            0, nullptr);
+  }
+
   void Run() {
     while (WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
-      HANDLE pipe = CreateNamedPipeA(kControlPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
-      if (pipe == INVALID_HANDLE_VALUE) {
-        // Another process serves the name (a second virtual mouse): try again until stopped.
+      if (listening == INVALID_HANDLE_VALUE) listening = CreateInstance(true);
+      if (listening == INVALID_HANDLE_VALUE) {
+        // Another process serves the name: try again until stopped.
         WaitForSingleObject(stop, 500);
         continue;
       }
+      HANDLE pipe = listening;
+      listening = INVALID_HANDLE_VALUE;
       OVERLAPPED ov{};
       ov.hEvent = io;
       ResetEvent(io);
@@ -73,13 +83,18 @@ struct MousePipeServer::Impl {
       bool ok = connected || GetLastError() == ERROR_PIPE_CONNECTED;
       if (!ok) ok = Complete(pipe, ov, FALSE, stop, unused);
       if (ok) {
+        listening = CreateInstance(false);
         Serve(pipe);
         FlushFileBuffers(pipe);
         DisconnectNamedPipe(pipe);
       }
       CloseHandle(pipe);
     }
+    if (listening != INVALID_HANDLE_VALUE) CloseHandle(listening);
+    listening = INVALID_HANDLE_VALUE;
   }
+
+  HANDLE listening = INVALID_HANDLE_VALUE;
 };
 
 MousePipeServer::MousePipeServer() : impl_(new Impl) {}
@@ -95,6 +110,8 @@ void MousePipeServer::Start(Handler handler) {
   if (impl_->thread.joinable()) return;
   impl_->handler = std::move(handler);
   ResetEvent(impl_->stop);
+  // Made here, before Start returns: a command sent right after opening the library finds the pipe.
+  impl_->listening = Impl::CreateInstance(true);
   impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
@@ -120,7 +137,7 @@ PipeStatus SendMouseCommand(std::string_view command, std::string& reply, int ti
     if (error == ERROR_PIPE_BUSY) {
       WaitNamedPipeA(kControlPipeName, 100);
     } else if (error == ERROR_FILE_NOT_FOUND) {
-      return PipeStatus::kNoServer;
+      return PipeStatus::kNoServer;  // the server keeps an instance listening at all times
     } else {
       Sleep(20);  // the server is between two clients
     }
