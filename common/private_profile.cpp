@@ -194,10 +194,29 @@ const IniDocument::Key* IniDocument::FindKey(std::string_view section, std::stri
   return nullptr;
 }
 
-void IniDocument::MarkModified() { modified_ = true; }
+const IniDocument& IniDocument::Settled(IniDocument& scratch) const {
+  if (!unsettled_) return *this;
+  scratch = Parse(Serialize());
+  return scratch;
+}
+
+IniDocument& IniDocument::SettledForEdit(IniDocument& scratch) {
+  if (!unsettled_) return *this;
+  scratch = Parse(Serialize());
+  return scratch;
+}
+
+// An edit made on a re-parsed copy replaces this document only when it changed something: an edit that
+// changes nothing leaves the bytes exactly as they were, trailing blanks and all.
+void IniDocument::CommitEdit(IniDocument& edited) {
+  if (&edited == this || !edited.modified_) return;
+  edited.original_.clear();
+  *this = std::move(edited);
+}
 
 int IniDocument::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
-  const Key* k = FindKey(section, key);
+  IniDocument scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return defaultValue;
   const std::string text = CopyEntry(k->value, kIntBufferSize);
   if (text.empty()) return defaultValue;
@@ -206,43 +225,49 @@ int IniDocument::GetInt(std::string_view section, std::string_view key, int defa
 
 std::string IniDocument::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue) const {
-  const Key* k = FindKey(section, key);
+  IniDocument scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return CopyDefault(CutAtNul(defaultValue), kTextBufferSize);
   return CopyEntry(k->value, kTextBufferSize);
 }
 
 bool IniDocument::GetStruct(std::string_view section, std::string_view key, void* buffer,
                             std::size_t size) const {
-  const Key* k = FindKey(section, key);
+  IniDocument scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return false;
   return DecodeStructValue(k->value, buffer, size);
 }
 
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
-  const Key* k = FindKey(section, key);
+  IniDocument scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
   return k != nullptr && k->hasValue;
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
+  IniDocument scratch;
   section = Trim(section);
-  for (const Section& s : sections_) {
+  for (const Section& s : Settled(scratch).sections_) {
     if (EqualsNoCase(s.name, section)) return true;
   }
   return false;
 }
 
 std::vector<std::string> IniDocument::SectionNames() const {
+  IniDocument scratch;
   std::vector<std::string> names;
-  for (const Section& s : sections_) {
+  for (const Section& s : Settled(scratch).sections_) {
     if (!s.name.empty()) names.push_back(s.name);
   }
   return names;
 }
 
 std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
+  IniDocument scratch;
   std::vector<std::string> names;
   section = Trim(section);
-  for (const Section& s : sections_) {
+  for (const Section& s : Settled(scratch).sections_) {
     if (!EqualsNoCase(s.name, section)) continue;
     for (const Key& k : s.keys) {
       if (k.hasValue) names.push_back(k.name);
@@ -253,37 +278,58 @@ std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
 }
 
 void IniDocument::SetString(std::string_view section, std::string_view key, std::string_view value) {
-  section = Trim(CutAtLineEnd(section));
-  key = Trim(CutAtLineEnd(key));
+  IniDocument scratch;
+  IniDocument& target = SettledForEdit(scratch);
+  target.SetStringSettled(section, key, value);
+  CommitEdit(target);
+}
+
+void IniDocument::SetStringSettled(std::string_view section, std::string_view key, std::string_view value) {
+  section = CutAtLineEnd(section);
+  key = CutAtLineEnd(key);
   value = CutAtLineEnd(TrimLeft(CutAtNul(value)));
 
-  Section* target = nullptr;
-  for (Section& s : sections_) {
-    if (EqualsNoCase(s.name, section)) {
-      target = &s;
-      break;
-    }
+  const std::string_view wantedSection = Trim(section);
+  std::size_t index = 0;
+  while (index < sections_.size() && !EqualsNoCase(sections_[index].name, wantedSection)) ++index;
+  const bool newSection = index == sections_.size();
+  if (newSection) {
+    // A new name keeps what follows its first character, trailing blanks included, as Windows writes it.
+    sections_.push_back(Section{std::string(TrimLeft(section)), {}});
   }
-  if (target == nullptr) {
-    sections_.push_back(Section{std::string(section), {}});
-    target = &sections_.back();
-  }
+  Section& target = sections_[index];
+  const std::string_view wantedKey = Trim(key);
   Key* found = nullptr;
-  for (Key& k : target->keys) {
-    if (EqualsNoCase(k.name, key)) {
+  for (Key& k : target.keys) {
+    if (EqualsNoCase(k.name, wantedKey)) {
       found = &k;
       break;
     }
   }
   if (found == nullptr) {
-    target->keys.push_back(Key{std::string(key), {}, false});
-    found = &target->keys.back();
+    target.keys.push_back(Key{std::string(TrimLeft(key)), {}, false});
+    found = &target.keys.back();
   } else if (found->hasValue && found->value == value) {
     return;  // same text: the file stays exactly as it was
   }
   found->value.assign(value);
   found->hasValue = true;
-  MarkModified();
+  modified_ = true;
+
+  // Does what we just wrote read back as written? Parse the lines it becomes and compare.
+  if (target.name.empty()) {
+    unsettled_ = unsettled_ || index != 0;  // keys of a nameless section that is not first join the one above
+  } else if (newSection) {
+    const IniDocument back = Parse("[" + target.name + "]\n");
+    unsettled_ = unsettled_ || back.sections_.size() != 2 || back.sections_[1].name != target.name;
+  }
+  std::string line = found->name;
+  line += '=';
+  line += found->value;
+  const IniDocument back = Parse(line);
+  const bool same = back.sections_.size() == 1 && back.sections_[0].keys.size() == 1 &&
+                    back.sections_[0].keys[0].name == found->name && back.sections_[0].keys[0].value == found->value;
+  unsettled_ = unsettled_ || !same;
 }
 
 void IniDocument::SetInt(std::string_view section, std::string_view key, int value) {
@@ -299,13 +345,20 @@ void IniDocument::SetStruct(std::string_view section, std::string_view key, cons
 }
 
 void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
+  IniDocument scratch;
+  IniDocument& target = SettledForEdit(scratch);
+  target.DeleteKeySettled(section, key);
+  CommitEdit(target);
+}
+
+void IniDocument::DeleteKeySettled(std::string_view section, std::string_view key) {
   for (Section& s : sections_) {
     if (!EqualsNoCase(s.name, section)) continue;
     // Unlike lookups, a delete goes on to later sections of the same name until it finds the key.
     for (auto it = s.keys.begin(); it != s.keys.end(); ++it) {
       if (EqualsNoCase(it->name, key)) {
         s.keys.erase(it);
-        MarkModified();
+        modified_ = true;
         return;
       }
     }
@@ -313,10 +366,21 @@ void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 void IniDocument::DeleteSection(std::string_view section) {
+  IniDocument scratch;
+  IniDocument& target = SettledForEdit(scratch);
+  target.DeleteSectionSettled(section);
+  CommitEdit(target);
+}
+
+void IniDocument::DeleteSectionSettled(std::string_view section) {
   for (auto it = sections_.begin(); it != sections_.end(); ++it) {
     if (EqualsNoCase(it->name, section)) {
       sections_.erase(it);
-      MarkModified();
+      modified_ = true;
+      // Reading the file back always starts with the (possibly empty) nameless section.
+      if (sections_.empty() || !sections_[0].name.empty()) sections_.insert(sections_.begin(), Section{});
+      // Keys of a nameless section that is no longer first read back as part of the section above them.
+      for (std::size_t i = 1; i < sections_.size(); ++i) unsettled_ = unsettled_ || sections_[i].name.empty();
       return;
     }
   }
@@ -325,8 +389,9 @@ void IniDocument::DeleteSection(std::string_view section) {
 void IniDocument::Clear() {
   sections_.assign(1, Section{});
   utf8Bom_ = false;
+  unsettled_ = false;
   original_.clear();
-  MarkModified();
+  modified_ = true;
 }
 
 std::string EncodeStructValue(const void* data, std::size_t size) {

@@ -42,8 +42,10 @@ class IniDocument {
   [[nodiscard]] std::vector<std::string> SectionNames() const;
   [[nodiscard]] std::vector<std::string> KeyNames(std::string_view section) const;
 
-  // Leading blanks of the value are dropped (as Windows does). Values and names are cut at the first CR, LF
-  // or NUL so that nothing written can inject lines. Writing the value a key already has changes nothing.
+  // Leading blanks of names and value are dropped (as Windows does). Values and names are cut at the first CR,
+  // LF or NUL so that nothing written can inject lines. Writing the value a key already has changes nothing.
+  // Every edit sees the document as a reader of its serialized form would (so a trailing blank written with
+  // one value is gone once the next edit rewrites the file), exactly as with the Windows calls.
   void SetString(std::string_view section, std::string_view key, std::string_view value);
   void SetInt(std::string_view section, std::string_view key, int value);
   // A null data pointer deletes the key.
@@ -68,11 +70,19 @@ class IniDocument {
   };
 
   [[nodiscard]] const Key* FindKey(std::string_view section, std::string_view key) const;
-  void MarkModified();
+  // The document as reading its serialized form gives it: *this, or a re-parsed copy held in scratch when the
+  // last write left text that reads back differently (a trailing blank, a key line that parses as a header).
+  [[nodiscard]] const IniDocument& Settled(IniDocument& scratch) const;
+  [[nodiscard]] IniDocument& SettledForEdit(IniDocument& scratch);
+  void CommitEdit(IniDocument& edited);
+  void SetStringSettled(std::string_view section, std::string_view key, std::string_view value);
+  void DeleteKeySettled(std::string_view section, std::string_view key);
+  void DeleteSectionSettled(std::string_view section);
 
   std::vector<Section> sections_{Section{}};
   bool utf8Bom_ = false;
   bool modified_ = false;
+  bool unsettled_ = false;  // the last write reads back differently from what is held
   std::string original_;  // the parsed bytes, given back while nothing has changed
 };
 

@@ -103,6 +103,38 @@ TEST(IniDocumentWrite, NoChangeKeepsOddFileIntact) {
   }
 }
 
+// What one write puts in the file may read back differently (a trailing blank, a key that looks like a header).
+// The next edit, like the next Windows call, works on what the file reads back as.
+TEST(IniDocumentWrite, LaterEditsSeeTheFileAsItReadsBack) {
+  struct {
+    const char* name;
+    std::vector<Write> writes;
+    const char* after;
+  } const cases[] = {
+      {"trailing blank written once", {{"S", "k", "trail "}}, "[S]\r\nk=trail \r\n"},
+      {"trailing blank gone after the next change", {{"S", "k", "trail "}, {"S", "j", "1"}},
+       "[S]\r\nk=trail\r\nj=1\r\n"},
+      {"no-op leaves it", {{"S", "k", "trail "}, {"S", "zz", nullptr}}, "[S]\r\nk=trail \r\n"},
+      {"rewriting the same text is a change again", {{"S", "k", "t "}, {"S", "k", "t "}, {"S", "j", "1"}},
+       "[S]\r\nk=t\r\nj=1\r\n"},
+      {"names keep trailing blanks until read back", {{" T ", " a ", "1"}, {"T", "b", "2"}},
+       "[T]\r\na=1\r\nb=2\r\n"},
+      {"a key that reads as a header", {{"S", "[h]", "1"}, {"h", "x", "2"}}, "[S]\r\n[h]\r\nx=2\r\n"},
+      {"a key holding =", {{"S", "e=q", "1"}, {"S", "e", "2"}}, "[S]\r\ne=2\r\n"},
+      {"nameless section comes back first", {{"", nullptr, nullptr}, {"S", "k", "1"}, {"", "top", "t"}},
+       "top=t\r\n[S]\r\nk=1\r\n"},
+  };
+  for (const auto& c : cases) {
+    IniDocument doc;
+    for (const Write& w : c.writes) Apply(doc, w);
+    EXPECT_EQ(doc.Serialize(), c.after) << c.name;
+    // Reads agree with the file at every point.
+    const IniDocument back = IniDocument::Parse(doc.Serialize());
+    EXPECT_EQ(doc.SectionNames(), back.SectionNames()) << c.name;
+    EXPECT_EQ(doc.GetString("S", "k", "-"), back.GetString("S", "k", "-")) << c.name;
+  }
+}
+
 TEST(IniDocumentWrite, ClearThenWriteHoldsExactlyTheNewKeys) {
   IniDocument doc = IniDocument::Parse("[Old]\r\na=1\r\n[Timer]\r\nCount=9\r\n");
   doc.Clear();
