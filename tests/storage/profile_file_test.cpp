@@ -117,14 +117,20 @@ TEST(ProfileFile, DamagedSlotValuesGiveThatSlotItsDefault) {
   WriteProfileDocument(*saved, doc);
   const std::string good = EncodeStructValue(&saved->MacroKeyInfo[7], sizeof(ButtonSlot));
   ASSERT_EQ(good.size(), 4954u);
+  std::string wrongSum = good;
+  wrongSum[4953] = good[4953] == '0' ? '1' : '0';
+  std::string garbage = good;
+  garbage[0] = 'G';
+  std::string tooLong = good;
+  tooLong.append("00");
   const std::string damaged[] = {
-      good.substr(0, 4952),                                         // checksum missing
-      good.substr(0, 4953),                                         // truncated
-      good.substr(0, 4952) + (good.substr(4952) == "00" ? "01" : "00"),  // wrong checksum
-      good + "00",                                                  // too long
-      "G" + good.substr(1),                                         // garbage digit
-      "",
-      "99999999999999999999",
+      good.substr(0, 4952),  // checksum missing
+      good.substr(0, 4953),  // truncated
+      wrongSum,
+      tooLong,
+      garbage,
+      std::string(),
+      std::string("99999999999999999999"),
   };
   for (const auto& value : damaged) {
     IniDocument copy = IniDocument::Parse(doc.Serialize());

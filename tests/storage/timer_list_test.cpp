@@ -83,7 +83,11 @@ TEST(TimerList, DamagedFilesAndTheCap) {
   EXPECT_EQ(LoadTimers(list, folder.path()), 0);
   EXPECT_TRUE(list.timers.empty());
 
-  for (int i = 0; i < 60; ++i) (void)AddTimer(list, "t" + std::to_string(i), 10);
+  for (int i = 0; i < 60; ++i) {
+    std::string name = "timer ";
+    name += std::to_string(i);
+    (void)AddTimer(list, name, 10);
+  }
   EXPECT_EQ(list.timers.size(), kMaxTimers);
 }
 
