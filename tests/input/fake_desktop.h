@@ -215,7 +215,11 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
   void Record(const char* format, A... args) {
     char text[400];
     std::snprintf(text, sizeof text, format, args...);
-    log.push_back("@" + std::to_string(clock_.Ms()) + " " + text);
+    std::string line = "@";  // appended piecewise: GCC 12 misreads "literal + temporary" (-Wrestrict)
+    line += std::to_string(clock_.Ms());
+    line += ' ';
+    line += text;
+    log.push_back(std::move(line));
   }
   const FakeWindow& Get(WindowHandle w) const {
     static const FakeWindow none{};

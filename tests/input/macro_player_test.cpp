@@ -111,8 +111,12 @@ TEST_F(MacroPlayerTest, ZeroDelayWaitsOneMillisecond) {
 TEST_F(MacroPlayerTest, LongKeyPressRepeatsEvery33msAfterHalfASecond) {
   std::vector<std::string> expected = {"@0 key 65+"};
   for (int t = 500; t < 1028; t += 33) {  // r = 500, 467, ..., 5: sixteen pairs
-    expected.push_back("@" + std::to_string(t) + " key 65-");
-    expected.push_back("@" + std::to_string(t) + " key 65+");
+    for (const char* key : {" key 65-", " key 65+"}) {
+      std::string line = "@";
+      line += std::to_string(t);
+      line += key;
+      expected.push_back(line);
+    }
   }
   expected.push_back("@1028 key 65-");
   EXPECT_EQ(expected.size(), 34u);

@@ -1,0 +1,54 @@
+#include <windows.h>
+#include <mshtml.h>
+#include <oleacc.h>
+
+#include "monitor/input/desktop_win.h"
+
+namespace sarn {
+namespace {
+
+template <typename T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p != nullptr) p->Release();
+  }
+};
+
+// COM must be up on the calling thread for the document to be handed across; undo only what we did.
+struct ComScope {
+  HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ~ComScope() {
+    if (SUCCEEDED(hr)) CoUninitialize();
+  }
+};
+
+}  // namespace
+
+DocumentScroller::Result Win32DocumentScroller::ScrollBy(WindowHandle htmlView, int dx) {
+  HMODULE library = LoadLibraryA("OLEACC.DLL");
+  if (library == nullptr) return Result::kUnavailable;
+  auto objectFromLresult =
+      reinterpret_cast<LPFNOBJECTFROMLRESULT>(reinterpret_cast<void*>(GetProcAddress(library, "ObjectFromLresult")));
+  Result result = Result::kUnavailable;
+  if (objectFromLresult != nullptr) {
+    ComScope com;
+    const UINT getObject = RegisterWindowMessageA("WM_HTML_GETOBJECT");
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(reinterpret_cast<HWND>(htmlView), getObject, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer);
+    ComRef<IHTMLDocument2> document;
+    ComRef<IDispatch> script;
+    ComRef<IHTMLWindow2> window;
+    if (SUCCEEDED(objectFromLresult(static_cast<LRESULT>(answer), IID_IHTMLDocument2, 0,
+                                    reinterpret_cast<void**>(&document.p))) &&
+        document.p != nullptr && SUCCEEDED(document.p->get_Script(&script.p)) && script.p != nullptr &&
+        SUCCEEDED(script.p->QueryInterface(IID_IHTMLWindow2, reinterpret_cast<void**>(&window.p))) &&
+        window.p != nullptr) {
+      result = SUCCEEDED(window.p->scrollBy(dx, 0)) ? Result::kScrolled : Result::kFailed;
+    }
+  }
+  FreeLibrary(library);
+  return result;
+}
+
+}  // namespace sarn

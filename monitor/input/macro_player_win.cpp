@@ -1,0 +1,56 @@
+#include <windows.h>
+
+#include "monitor/input/macro_player.h"
+
+namespace sarn {
+namespace {
+
+class Win32PlayerThread final : public PlayerThread {
+ public:
+  ~Win32PlayerThread() override { Stop(); }
+
+  bool Start(std::function<void()> onPlay) override {
+    if (thread_ != nullptr) return false;
+    onPlay_ = std::move(onPlay);
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (ready_ == nullptr) return false;
+    thread_ = CreateThread(nullptr, 4096, &Win32PlayerThread::Main, this, STACK_SIZE_PARAM_IS_A_RESERVATION, &id_);
+    if (thread_ != nullptr) WaitForSingleObject(ready_, INFINITE);  // its queue exists: posts cannot be lost
+    CloseHandle(ready_);
+    ready_ = nullptr;
+    return thread_ != nullptr;
+  }
+
+  bool PostPlay() override { return thread_ != nullptr && PostThreadMessageA(id_, kPlayMacroMessage, 0, 0) != 0; }
+
+  void Stop() override {
+    if (thread_ == nullptr) return;
+    PostThreadMessageA(id_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    auto* me = static_cast<Win32PlayerThread*>(self);
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // creates the thread's message queue
+    SetEvent(me->ready_);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      if (msg.hwnd == nullptr && msg.message == kPlayMacroMessage) me->onPlay_();
+    }
+    return 0;
+  }
+
+  std::function<void()> onPlay_;
+  HANDLE thread_ = nullptr;
+  HANDLE ready_ = nullptr;
+  DWORD id_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PlayerThread> MakeWin32PlayerThread() { return std::make_unique<Win32PlayerThread>(); }
+
+}  // namespace sarn

@@ -1,0 +1,186 @@
+// The Win32 side sends real input: a second thread holding low-level keyboard and mouse hooks records what
+// arrives. Order and generous bounds only; the machine is shared and Wine's input path is not real-time.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+#include "common/button_functions.h"
+#include "monitor/input/desktop_win.h"
+#include "monitor/input/host_keys.h"
+#include "monitor/input/macro_player.h"
+
+namespace sarn {
+namespace {
+
+using ::testing::ElementsAre;
+
+struct Arrival {
+  std::string what;  // "key 65+", "mouse 0x20b 1" (the message and the extended button), ...
+  DWORD time;        // the input's own time stamp (ms): hook delivery itself may lag
+};
+
+// Installs the hooks on a thread of its own with a message loop, as the hooks require.
+class HookRecorder {
+ public:
+  HookRecorder() {
+    instance_ = this;
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this] { Loop(); });
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~HookRecorder() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    CloseHandle(ready_);
+    instance_ = nullptr;
+  }
+  [[nodiscard]] bool Hooked() const { return keyboard_ != nullptr && mouse_ != nullptr; }
+
+  // Polls until `count` arrivals are recorded or 10 s pass.
+  std::vector<Arrival> WaitFor(std::size_t count) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      {
+        std::lock_guard lock(mutex_);
+        if (arrivals_.size() >= count || GetTickCount() - start > 10000) return arrivals_;
+      }
+      Sleep(10);
+    }
+  }
+  std::vector<std::string> Names(const std::vector<Arrival>& list) {
+    std::vector<std::string> names;
+    for (const Arrival& a : list) names.push_back(a.what);
+    return names;
+  }
+
+ private:
+  void Loop() {
+    threadId_ = GetCurrentThreadId();
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    keyboard_ = SetWindowsHookExA(WH_KEYBOARD_LL, &HookRecorder::OnKey, GetModuleHandleA(nullptr), 0);
+    mouse_ = SetWindowsHookExA(WH_MOUSE_LL, &HookRecorder::OnMouse, GetModuleHandleA(nullptr), 0);
+    SetEvent(ready_);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    if (keyboard_) UnhookWindowsHookEx(keyboard_);
+    if (mouse_) UnhookWindowsHookEx(mouse_);
+  }
+  void Add(std::string what, DWORD time) {
+    std::lock_guard lock(mutex_);
+    arrivals_.push_back({std::move(what), time});
+  }
+  static LRESULT CALLBACK OnKey(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && instance_ != nullptr) {
+      const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+      const bool up = wParam == WM_KEYUP || wParam == WM_SYSKEYUP;
+      std::string what = "key ";
+      what += std::to_string(k->vkCode);
+      what += up ? "-" : "+";
+      instance_->Add(std::move(what), k->time);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static LRESULT CALLBACK OnMouse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && instance_ != nullptr && wParam != WM_MOUSEMOVE) {
+      const auto* m = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+      char text[48];
+      std::snprintf(text, sizeof text, "mouse %#x %u", static_cast<unsigned>(wParam),
+                    static_cast<unsigned>(HIWORD(m->mouseData)));
+      instance_->Add(text, m->time);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static inline HookRecorder* instance_ = nullptr;
+  std::mutex mutex_;
+  std::vector<Arrival> arrivals_;
+  std::thread thread_;
+  HANDLE ready_ = nullptr;
+  DWORD threadId_ = 0;
+  HHOOK keyboard_ = nullptr;
+  HHOOK mouse_ = nullptr;
+};
+
+long long Ms(ClockTime t) { return std::chrono::duration_cast<std::chrono::milliseconds>(t).count(); }
+
+TEST(InputWin, PlayedMacroArrivesInOrderWithItsDelays) {
+  HookRecorder hooks;
+  ASSERT_TRUE(hooks.Hooked());
+  Win32KeyInput input;
+  Win32Clock clock;
+  Win32DebugOutput debug;
+  auto thread = MakeWin32PlayerThread();
+  MacroPlayer player(input, SystemKeyboardLayout(), clock, debug, *thread);
+  ASSERT_TRUE(player.Start());
+
+  ButtonSlot slot{};
+  slot.functionCode = kFnMacro;
+  const MacroEvent steps[] = {{225, 1, 40}, {4, 1, 40}, {4, 2, 40}, {225, 2, 40}, {kMouseX1, 1, 40},
+                              {kMouseX1, 2, 40}};
+  for (const MacroEvent& e : steps) slot.events[slot.count++] = e;
+  const DWORD started = GetTickCount();
+  player.StartMacroForButton(slot);
+
+  const std::vector<Arrival> got = hooks.WaitFor(6);
+  player.Shutdown();
+  ASSERT_THAT(hooks.Names(got), ElementsAre("key 16+", "key 65+", "key 65-", "key 16-", "mouse 0x20b 1",
+                                            "mouse 0x20c 1"));
+  // Steps are due 40 ms apart from the start. On a loaded machine a late step is sent as soon as the player
+  // runs again and the next ones follow on their own due times, so single gaps may shrink; the last step
+  // can never come before its due time, nor very long after it.
+  const long long last = static_cast<long long>(got.back().time - started);
+  EXPECT_GE(last, 200 - 2);
+  EXPECT_LE(last, 5000);
+}
+
+class NoTimers final : public WindowTimers {
+ public:
+  void StartTimer(unsigned, unsigned) override {}
+  void StopTimer(unsigned) override {}
+};
+
+TEST(InputWin, HeldShortcutPressesRepeatsAndReleasesInOrder) {
+  HookRecorder hooks;
+  ASSERT_TRUE(hooks.Hooked());
+  Win32KeyInput input;
+  Win32Clock clock;
+  Win32Desktop desktop(kNoWindow);
+  Win32WindowTree windows;
+  NoTimers timers;
+  MediaPlayers players(desktop, windows, clock, kNoWindow);
+  HostKeys keys(input, SystemKeyboardLayout(), clock, timers, desktop, players);
+
+  ButtonSlot slot{};
+  slot.functionCode = kFnShortcut;
+  slot.count = 1;
+  slot.events[0] = MacroEvent{59, kModCtrl | kModShift, 0};  // Ctrl+Shift+F2
+  keys.ShortcutButton(slot, true);
+  keys.OnShortcutTimer();  // the window's timer ticks, here called directly
+  keys.OnShortcutTimer();
+  keys.ShortcutButton(slot, false);
+
+  const std::vector<Arrival> got = hooks.WaitFor(10);
+  EXPECT_THAT(hooks.Names(got), ElementsAre("key 17+", "key 16+", "key 113+", "key 113-", "key 113+", "key 113-",
+                                            "key 113+", "key 113-", "key 16-", "key 17-"));
+}
+
+TEST(InputWin, ClockWaitsAreCloseToTheirDeadlines) {
+  Win32Clock clock;
+  const ClockTime start = clock.Now();
+  ClockTime due = start;
+  for (int i = 0; i < 20; ++i) {
+    due += std::chrono::milliseconds(3);
+    EXPECT_EQ(clock.WaitUntil(due), WaitResult::kElapsed);
+    EXPECT_GE(clock.Now(), due);
+  }
+  EXPECT_LT(Ms(clock.Now() - due), 200);
+  clock.Interrupt();
+  EXPECT_EQ(clock.WaitUntil(clock.Now() + std::chrono::seconds(60)), WaitResult::kInterrupted);
+}
+
+}  // namespace
+}  // namespace sarn
