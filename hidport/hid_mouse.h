@@ -1,0 +1,98 @@
+// The real hidport.dll's logic over an abstract HID layer: finding the mouse, the feature channel, the input
+// reports that carry its events, and its arrival and removal. The Windows HID layer (SetupAPI and hid.dll)
+// is in real/; tests use a fake one.
+//
+// The mouse is the HID collection with the vendor and product id of device_ids.h and the vendor-defined
+// usage page 0xFF00, usage 1. That collection carries the feature reports 4..10 and one input report:
+//
+//   event report: byte 0 = 0x11, bytes 1..4 = the 32-bit event code, little-endian, rest reserved (zero).
+//   A code of 0 is no event. The host sees each code as one DeviceEvent.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hidport/virtual_mouse.h"  // EventSink
+
+namespace sarn::hid {
+
+inline constexpr std::uint16_t kVendorUsagePage = 0xFF00;
+inline constexpr std::uint16_t kVendorUsage = 0x01;
+inline constexpr std::uint8_t kEventReportId = 0x11;
+inline constexpr int kEventReportMinLength = 5;
+
+struct HidDeviceInfo {
+  std::string path;
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+  std::uint16_t usagePage = 0;
+  std::uint16_t usage = 0;
+  int inputReportLength = 0;    // with the id byte, as the HID layer gives it
+  int featureReportLength = 0;  // the same for feature reports
+};
+
+using HidHandle = std::intptr_t;  // 0 = none
+
+class HidApi {
+ public:
+  virtual ~HidApi() = default;
+  virtual std::vector<HidDeviceInfo> Enumerate() = 0;
+  virtual HidHandle Open(const std::string& path) = 0;
+  virtual void Close(HidHandle handle) = 0;
+  virtual bool SetFeature(HidHandle handle, const std::uint8_t* buffer, int length) = 0;
+  virtual bool GetFeature(HidHandle handle, std::uint8_t* buffer, int length) = 0;
+  // Blocks until an input report comes (gives its length), or the device is gone or CancelRead was called
+  // (gives -1).
+  virtual int ReadInput(HidHandle handle, std::uint8_t* buffer, int length) = 0;
+  virtual void CancelRead(HidHandle handle) = 0;
+};
+
+// Index of the mouse's vendor collection in devices, or -1.
+[[nodiscard]] int MatchMouse(const std::vector<HidDeviceInfo>& devices);
+// The event code of an input report, or 0 when it is not an event report.
+[[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length);
+
+class HidMouse {
+ public:
+  HidMouse(HidApi& api, vmouse::EventSink& sink);
+  ~HidMouse();
+  HidMouse(const HidMouse&) = delete;
+  HidMouse& operator=(const HidMouse&) = delete;
+
+  // Events and presence go to the sink from here on; input reports are read while the mouse is there.
+  int OpenDevMonitor();
+  int CloseDevMonitor();
+  // Nonzero when the mouse was found and its feature channel opened.
+  int OpenFeatureDevice();
+  int CloseFeatureDevice();
+  // Reports travel in a buffer of the collection's feature length: shorter reports are padded with zeros,
+  // and a read hands back exactly the caller's length.
+  int SetFeature(const std::uint8_t* buffer, int length);
+  int GetFeature(std::uint8_t* buffer, int length);
+
+  // From the platform's device notifications (any HID device came or went): presence is posted only when
+  // the mouse itself came or went.
+  void DevicesChanged();
+
+ private:
+  void StartReader(const HidDeviceInfo& device);
+  void StopReader();
+  void ReadLoop(HidHandle handle, int length);
+
+  HidApi& api_;
+  vmouse::EventSink& sink_;
+  std::mutex mutex_;
+  bool monitoring_ = false;
+  bool present_ = false;
+  HidHandle feature_ = 0;
+  int featureLength_ = 0;
+  HidHandle input_ = 0;
+  std::thread reader_;
+  std::atomic<bool> stopping_{false};
+};
+
+}  // namespace sarn::hid

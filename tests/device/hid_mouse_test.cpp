@@ -1,0 +1,214 @@
+// The real library's logic over a fake HID layer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "hidport/device_ids.h"
+#include "hidport/hid_mouse.h"
+
+namespace sarn::hid {
+namespace {
+
+HidDeviceInfo Mouse(std::string path = "mouse-vendor") {
+  return {std::move(path), kVendorId, kProductId, kVendorUsagePage, kVendorUsage, 8, 64};
+}
+
+class FakeHid : public HidApi {
+ public:
+  std::vector<HidDeviceInfo> devices;
+  std::vector<std::vector<std::uint8_t>> featuresSent;
+  std::vector<std::uint8_t> featureAnswer;
+
+  std::vector<HidDeviceInfo> Enumerate() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return devices;
+  }
+  HidHandle Open(const std::string& path) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++opened;
+    open_[++next_] = path;
+    return next_;
+  }
+  void Close(HidHandle handle) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(handle);
+  }
+  bool SetFeature(HidHandle, const std::uint8_t* b, int n) override {
+    featuresSent.emplace_back(b, b + n);
+    return true;
+  }
+  bool GetFeature(HidHandle, std::uint8_t* b, int n) override {
+    if (featureAnswer.empty() || static_cast<int>(featureAnswer.size()) != n) return false;
+    std::memcpy(b, featureAnswer.data(), featureAnswer.size());
+    return true;
+  }
+  int ReadInput(HidHandle handle, std::uint8_t* b, int n) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [&] { return !input_.empty() || cancelled_.count(handle) || !open_.count(handle); });
+    if (cancelled_.count(handle) || input_.empty()) return -1;
+    auto report = input_.front();
+    input_.pop_front();
+    const int len = std::min(n, static_cast<int>(report.size()));
+    std::memcpy(b, report.data(), static_cast<std::size_t>(len));
+    return len;
+  }
+  void CancelRead(HidHandle handle) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_[handle] = true;
+    wake_.notify_all();
+  }
+
+  void Input(std::vector<std::uint8_t> report) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    input_.push_back(std::move(report));
+    wake_.notify_all();
+  }
+  int OpenHandles() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(open_.size());
+  }
+  int opened = 0;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::vector<std::uint8_t>> input_;
+  std::map<HidHandle, std::string> open_;
+  std::map<HidHandle, bool> cancelled_;
+  HidHandle next_ = 0;
+};
+
+struct Sink : vmouse::EventSink {
+  std::mutex mutex;
+  std::vector<std::string> got;
+  void DeviceEvent(std::uint32_t code) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    got.push_back(std::to_string(code));
+  }
+  void DevicePresence(bool attached) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    got.push_back(attached ? "attached" : "removed");
+  }
+  std::vector<std::string> WaitFor(std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (got.size() >= count || std::chrono::steady_clock::now() > deadline) return got;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+};
+
+TEST(HidMatching, FindsTheVendorCollectionOfTheMouse) {
+  auto other = [](std::uint16_t vid, std::uint16_t pid, std::uint16_t page, std::uint16_t usage) {
+    return HidDeviceInfo{"x", vid, pid, page, usage, 8, 64};
+  };
+  struct Row {
+    const char* what;
+    std::vector<HidDeviceInfo> devices;
+    int index;
+  };
+  const Row rows[] = {
+      {"nothing attached", {}, -1},
+      {"the mouse's pointer collection is not the channel", {other(kVendorId, kProductId, 0x01, 0x02)}, -1},
+      {"another vendor", {other(0x046D, kProductId, kVendorUsagePage, kVendorUsage)}, -1},
+      {"another product", {other(kVendorId, 0x0002, kVendorUsagePage, kVendorUsage)}, -1},
+      {"another vendor usage", {other(kVendorId, kProductId, kVendorUsagePage, 0x02)}, -1},
+      {"among others", {other(kVendorId, kProductId, 0x01, 0x02), other(1, 2, 3, 4), Mouse()}, 2},
+  };
+  for (const auto& row : rows) EXPECT_EQ(MatchMouse(row.devices), row.index) << row.what;
+}
+
+TEST(HidEventReport, Decoding) {
+  struct Row {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t code;
+  };
+  const Row rows[] = {
+      {{0x11, 0x25, 0xF0, 0x00, 0x00, 0, 0, 0}, 0x0000F025},
+      {{0x11, 0x01, 0x00, 0x00, 0x7F}, 0x7F000001},
+      {{0x11, 0x04, 0x41, 0x00, 0x00}, 0x00004104},
+      {{0x12, 0x25, 0xF0, 0x00, 0x00}, 0},  // another report
+      {{0x11, 0x25, 0xF0, 0x00}, 0},        // short
+      {{0x11, 0, 0, 0, 0}, 0},              // no event
+      {{}, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(DecodeEventReport(row.bytes.data(), static_cast<int>(row.bytes.size())), row.code);
+  }
+}
+
+TEST(HidMouseChannel, FeatureReportsTravelInTheCollectionsLength) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink);
+  std::uint8_t report[3] = {5, 3, 2};
+  EXPECT_EQ(mouse.SetFeature(report, 3), 0) << "not open";
+  EXPECT_EQ(mouse.OpenFeatureDevice(), 0) << "no mouse";
+  hid.devices = {Mouse()};
+  ASSERT_EQ(mouse.OpenFeatureDevice(), 1);
+
+  EXPECT_EQ(mouse.SetFeature(report, 3), 1);
+  ASSERT_EQ(hid.featuresSent.size(), 1u);
+  EXPECT_EQ(hid.featuresSent[0].size(), 64u);
+  EXPECT_EQ(hid.featuresSent[0][2], 2);
+  EXPECT_EQ(hid.featuresSent[0][3], 0);
+  std::vector<std::uint8_t> tooLong(65, 1);
+  EXPECT_EQ(mouse.SetFeature(tooLong.data(), 65), 0);
+
+  hid.featureAnswer.assign(64, 0xEE);
+  hid.featureAnswer[0] = 9;
+  hid.featureAnswer[2] = 128;
+  std::uint8_t version[6] = {9};
+  EXPECT_EQ(mouse.GetFeature(version, 6), 1);
+  EXPECT_EQ(version[2], 128);
+  EXPECT_EQ(version[5], 0xEE);
+  std::vector<std::uint8_t> large(100, 0x55);
+  large[0] = 9;
+  EXPECT_EQ(mouse.GetFeature(large.data(), 100), 1);
+  EXPECT_EQ(large[63], 0xEE);
+  EXPECT_EQ(large[64], 0) << "nothing of the caller's old content past the report";
+
+  EXPECT_EQ(mouse.CloseFeatureDevice(), 1);
+  EXPECT_EQ(mouse.GetFeature(version, 6), 0);
+  EXPECT_EQ(hid.OpenHandles(), 0);
+}
+
+TEST(HidMouseEvents, InputReportsArrivalAndRemoval) {
+  FakeHid hid;
+  Sink sink;
+  {
+    HidMouse mouse(hid, sink);
+    hid.devices = {Mouse()};
+    mouse.OpenDevMonitor();
+    hid.Input({0x11, 0x04, 0x40, 0, 0, 0, 0, 0});
+    hid.Input({0x02, 0x01, 0x02, 0x03, 0x04});  // not ours
+    hid.Input({0x11, 0x04, 0x41, 0, 0, 0, 0, 0});
+    EXPECT_EQ(sink.WaitFor(2), (std::vector<std::string>{"16388", "16644"}));
+
+    mouse.DevicesChanged();  // another device came: no presence change
+    hid.devices.clear();
+    mouse.DevicesChanged();
+    mouse.DevicesChanged();
+    hid.devices = {Mouse("again")};
+    mouse.DevicesChanged();
+    hid.Input({0x11, 0x02, 0x00, 0x00, 0x30});
+    EXPECT_EQ(sink.WaitFor(5), (std::vector<std::string>{"16388", "16644", "removed", "attached",
+                                                         std::to_string(0x30000002)}));
+    mouse.CloseDevMonitor();
+    hid.devices.clear();
+    mouse.DevicesChanged();  // no longer watching
+    EXPECT_EQ(sink.WaitFor(0).size(), 5u);  // presence is posted within DevicesChanged itself
+  }
+  EXPECT_EQ(hid.OpenHandles(), 0);
+}
+
+}  // namespace
+}  // namespace sarn::hid
