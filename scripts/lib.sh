@@ -8,7 +8,8 @@ sarn_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
 # Wine never touches ~/.wine: every run uses the prefix under build/, quiet, without add-on installers.
 sarn_wine_env() {
-  export WINEPREFIX="$SARN_WINEPREFIX" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # SARN_WINEDEBUG lets a test read a program's debug output (e.g. +debugstr).
+  export WINEPREFIX="$SARN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${SARN_WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
 sarn_stop_wine() {

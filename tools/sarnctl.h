@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/json_writer.h"
+#include "common/profile_record.h"
+
 namespace sarnctl {
 
 using Args = std::vector<std::string>;  // the words after the group name
@@ -16,6 +19,10 @@ int RunProfile(const Args& args);   // sarnctl profile show FILE.zmp
 int RunMacros(const Args& args);    // sarnctl macros show [FOLDER]
 int RunTimers(const Args& args);    // sarnctl timers show [FOLDER]
 int RunMonitor(const Args& args);   // sarnctl monitor show|configure|exit
+
+// The eight "Setting" integers and the five profiles of a block, as members of an object the caller opened;
+// shared by `settings show` and `monitor show`.
+void WriteBlockMembers(sarn::JsonWriter& json, const sarn::SharedBlock& block);
 
 // The folder of the running sarnctl executable, with a trailing separator; the default FOLDER.
 std::string ExecutableFolder();

@@ -127,6 +127,24 @@ void WriteProfile(JsonWriter& json, const sarn::ProfileRecord& p) {
   json.EndObject();
 }
 
+}  // namespace
+
+void WriteBlockMembers(JsonWriter& json, const sarn::SharedBlock& block) {
+  json.Member("CurrentProfile", block.CurrentProfile);
+  json.Member("WindowsProfile", block.WindowsProfile);
+  json.Member("QuickHelpLan", block.QuickHelpLan);
+  json.Member("MouseType", block.MouseType);
+  json.Member("SoundProfile", block.SoundProfile);
+  json.Member("SoundDpi", block.SoundDpi);
+  json.Member("SoundSens", block.SoundSens);
+  json.Member("SoundVolume", block.SoundVolume);
+  json.Key("profiles").BeginArray();
+  for (const auto& profile : block.profiles) WriteProfile(json, profile);
+  json.EndArray();
+}
+
+namespace {
+
 int SettingsShow(const Args& args) {
   std::filesystem::path folder;
   int exitCode = 0;
@@ -138,18 +156,8 @@ int SettingsShow(const Args& args) {
 
   JsonWriter json(true);
   json.BeginObject();
-  json.Member("CurrentProfile", block->CurrentProfile);
-  json.Member("WindowsProfile", block->WindowsProfile);
-  json.Member("QuickHelpLan", block->QuickHelpLan);
-  json.Member("MouseType", block->MouseType);
-  json.Member("SoundProfile", block->SoundProfile);
-  json.Member("SoundDpi", block->SoundDpi);
-  json.Member("SoundSens", block->SoundSens);
-  json.Member("SoundVolume", block->SoundVolume);
+  WriteBlockMembers(json, *block);
   json.Member("FWVersion", sarn::ReadFirmwareVersion(folder));
-  json.Key("profiles").BeginArray();
-  for (const auto& profile : block->profiles) WriteProfile(json, profile);
-  json.EndArray();
   json.EndObject();
   Print(json);
   return 0;
