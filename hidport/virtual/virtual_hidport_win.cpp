@@ -12,6 +12,7 @@
 #include "hidport/device_ids.h"
 #include "hidport/mouse_pipe.h"
 #include "hidport/virtual_mouse.h"
+#include "hidport/window_sink_win.h"
 #include "monitor/device/device_library.h"
 
 namespace {
@@ -21,30 +22,9 @@ using sarn::vmouse::VirtualMouse;
 HMODULE gModule = nullptr;
 LARGE_INTEGER gLoadedAt{};
 
-class WindowSink : public sarn::vmouse::EventSink {
- public:
-  void Attach(HWND window, UINT eventMessage, UINT presenceMessage) {
-    window_ = window;
-    eventMessage_ = eventMessage;
-    presenceMessage_ = presenceMessage;
-  }
-  void Detach() { window_ = nullptr; }
-  void DeviceEvent(std::uint32_t code) override {
-    if (window_) PostMessageA(window_, eventMessage_, code >> 16, static_cast<LPARAM>(code & 0xFFFF));
-  }
-  void DevicePresence(bool attached) override {
-    if (window_) PostMessageA(window_, presenceMessage_, attached ? 1 : 0, 0);
-  }
-
- private:
-  HWND window_ = nullptr;
-  UINT eventMessage_ = 0;
-  UINT presenceMessage_ = 0;
-};
-
 struct Library {
   std::mutex mutex;  // one caller at a time: monitor threads and the pipe thread
-  WindowSink sink;
+  sarn::hid::WindowSink sink;
   VirtualMouse mouse{&sink};
   sarn::vmouse::MousePipeServer pipe;
   std::string iniPath;

@@ -194,3 +194,25 @@ TEST(VirtualHidport, MissingLibraryOrEntriesIsAnAbsentMouse) {
 
 }  // namespace
 }  // namespace sarn
+
+namespace sarn {
+namespace {
+
+// The library for the mouse on USB loads and runs its entries; Wine has no such mouse.
+TEST(RealHidport, LoadsAndFindsNoMouse) {
+  MessageWindow window;
+  auto library = LoadDeviceLibrary(ExeFolder() + "real\\");
+  ASSERT_TRUE(library->Bound());
+  EXPECT_NE(library->Open_DevMonitor(window.hwnd, kDeviceEventMessage, kDevicePresenceMessage), 0);
+  EXPECT_EQ(library->Open_FeatureDevice(), 0);
+  std::uint8_t report[3] = {5, 3, 0};
+  EXPECT_EQ(library->SetFeature(report, 3), 0);
+  EXPECT_EQ(library->GetFeature(report, 3), 0);
+  EXPECT_NE(library->GetMousePID(), 0);
+  library->Close_DevMonitor();
+  library->Close_FeatureDevice();
+  EXPECT_TRUE(window.Take(1, 100).empty());
+}
+
+}  // namespace
+}  // namespace sarn
