@@ -149,6 +149,8 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     }
     doc.sections_[current].keys.push_back(std::move(key));
   }
+  doc.fragile_ = bytes.find('\0') != std::string_view::npos;
+  for (std::size_t i = 1; i < doc.sections_.size(); ++i) doc.fragile_ = doc.fragile_ || doc.sections_[i].name.empty();
   return doc;
 }
 
@@ -209,6 +211,9 @@ IniDocument& IniDocument::SettledForEdit(IniDocument& scratch) {
 // An edit made on a re-parsed copy replaces this document only when it changed something: an edit that
 // changes nothing leaves the bytes exactly as they were, trailing blanks and all.
 void IniDocument::CommitEdit(IniDocument& edited) {
+  // Once rewritten, a file whose names were cut at a NUL or that has a nameless section below another
+  // reads back differently again (the cut name may end in a blank; the nameless keys join the section above).
+  if (edited.modified_ && edited.fragile_) edited.unsettled_ = true;
   if (&edited == this || !edited.modified_) return;
   edited.original_.clear();
   *this = std::move(edited);
@@ -258,7 +263,7 @@ std::vector<std::string> IniDocument::SectionNames() const {
   IniDocument scratch;
   std::vector<std::string> names;
   for (const Section& s : Settled(scratch).sections_) {
-    if (!s.name.empty()) names.push_back(s.name);
+    if (!s.name.empty() && Trim(s.name) == s.name) names.push_back(s.name);
   }
   return names;
 }
@@ -269,8 +274,14 @@ std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
   section = Trim(section);
   for (const Section& s : Settled(scratch).sections_) {
     if (!EqualsNoCase(s.name, section)) continue;
-    for (const Key& k : s.keys) {
-      if (k.hasValue) names.push_back(k.name);
+    // Only the first key of a name is ever read, so only it decides whether the name is listed.
+    for (std::size_t i = 0; i < s.keys.size(); ++i) {
+      bool shadowed = false;
+      for (std::size_t j = 0; j < i && !shadowed; ++j) shadowed = EqualsNoCase(s.keys[j].name, s.keys[i].name);
+      // A name that ends in a blank (a NUL cut it after the blank) can never be asked for: not listed.
+      if (!shadowed && s.keys[i].hasValue && Trim(s.keys[i].name) == s.keys[i].name) {
+        names.push_back(s.keys[i].name);
+      }
     }
     break;
   }

@@ -38,7 +38,9 @@ class IniDocument {
   // A key counts only when its line holds "=" (a bare word or a comment line is no key).
   [[nodiscard]] bool HasKey(std::string_view section, std::string_view key) const;
   [[nodiscard]] bool HasSection(std::string_view section) const;
-  // Named sections in file order (duplicates included), and the keys with values of a section.
+  // Named sections in file order (duplicates included), and the names a section can be read under: each
+  // name once, as the first key of that name has a value (exactly the names HasKey accepts). Names nobody can
+  // ask for (ending in a blank, which only a NUL in the file can cause) are left out.
   [[nodiscard]] std::vector<std::string> SectionNames() const;
   [[nodiscard]] std::vector<std::string> KeyNames(std::string_view section) const;
 
@@ -83,6 +85,7 @@ class IniDocument {
   bool utf8Bom_ = false;
   bool modified_ = false;
   bool unsettled_ = false;  // the last write reads back differently from what is held
+  bool fragile_ = false;    // parsed text that reads back differently once rewritten (NULs, nameless sections)
   std::string original_;  // the parsed bytes, given back while nothing has changed
 };
 

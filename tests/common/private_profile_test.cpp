@@ -135,6 +135,16 @@ TEST(IniDocumentWrite, LaterEditsSeeTheFileAsItReadsBack) {
   }
 }
 
+// Parsed text that only reads differently once rewritten: keys under an empty header, names cut at a NUL.
+TEST(IniDocumentWrite, RewrittenOddTextIsReadBackBeforeTheNextEdit) {
+  IniDocument doc = IniDocument::Parse("[S]\r\n[]\r\nq=1\r\n[T \0x]\r\nm=1\r\n"s);
+  doc.SetString("S", "n", "1");
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nn=1\r\nq=1\r\n[T ]\r\nm=1\r\n");
+  doc.SetString("S", "q", "2");  // q now belongs to S: replaced in place
+  doc.SetString("T", "m", "2");  // "[T ]" reads back as T
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nn=1\r\nq=2\r\n[T]\r\nm=2\r\n");
+}
+
 TEST(IniDocumentWrite, ClearThenWriteHoldsExactlyTheNewKeys) {
   IniDocument doc = IniDocument::Parse("[Old]\r\na=1\r\n[Timer]\r\nCount=9\r\n");
   doc.Clear();

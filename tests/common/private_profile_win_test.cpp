@@ -138,6 +138,8 @@ TEST_F(PrivateProfileVsWindows, WriteSequencesGiveTheSameBytes) {
       {"NUL and control bytes in the file", "[S]\r\nk=a\0b\r\nz\0y=1\r\n[T\0U]\r\nc=\x01\x02\x1A\r\n"s,
        {{"S", "j", "x"}, {"T", "c", "d"}}},
       {"UTF-8 mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", {{"S", "j", "x"}}},
+      {"empty header and NUL-cut names read back after the first rewrite",
+       "[S]\r\n[]\r\nq=1\r\n[T \0x]\r\nm=1\r\n"s, {{"S", "n", "1"}, {"S", "q", "2"}, {"T", "m", "2"}}},
       {"keys before the first section", "a=1\r\nb\r\n[S]\r\n", {{"", "c", "3"}, {"", "a", nullptr}}},
   };
   for (const Sequence& seq : sequences) {
