@@ -94,7 +94,8 @@ class VirtualMouse {
   // On-board memory changed since the last call (the DLL then saves it).
   bool TakeMemoryChanged();
   void Save(IniDocument& document) const;
-  // Profiles or values that are missing or damaged keep their factory content.
+  // Values that are missing or damaged keep what the mouse holds (factory content on a fresh mouse).
+  // Host mode is not kept: the monitor sets it after every full read.
   void Load(const IniDocument& document);
 
  private:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device_fakes.h"
+#include "common/private_profile.h"
 #include "hidport/virtual_mouse.h"
 
 namespace sarn::vmouse {
@@ -273,6 +274,51 @@ TEST(VirtualMouseControl, StateReply) {
                                profile + "39]}," + profile + "39]}," + profile + "39]}," + profile + "39]}," +
                                profile + "50]}]}";
   EXPECT_EQ(reply, expected);
+}
+
+TEST(VirtualMouseMemory, KeptAcrossRunsAndDamageFallsBackToFactory) {
+  Mouse m;
+  m.Assign(4, 48, 3);
+  m.Run({"click 1"});
+  ASSERT_EQ(m.Set({5, 3, 3}), 1);
+  ASSERT_EQ(m.Set({10, 3, 1}), 1);
+  IniDocument saved;
+  m.mouse.Save(saved);
+
+  VirtualMouse again;
+  again.Load(IniDocument::Parse(saved.Serialize()));
+  EXPECT_EQ(again.Active(), 3);
+  EXPECT_EQ(again.HostMode(), 0) << "host mode is not kept: the monitor sets it after every read";
+  for (int i = 0; i < kProfiles; ++i) EXPECT_EQ(again.Profile(i), m.mouse.Profile(i)) << i;
+
+  struct Row {
+    const char* what;
+    const char* section;
+    const char* key;
+    const char* value;
+  };
+  const Row rows[] = {
+      {"checksum", "Profile4", "Buttons", "010203"},
+      {"length", "Profile4", "Buttons", ""},
+      {"active out of range", "Mouse", "Active", "5"},
+      {"active junk", "Mouse", "Active", "-1"},
+  };
+  const VirtualMouse factory;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    IniDocument damaged = IniDocument::Parse(saved.Serialize());
+    damaged.SetString(row.section, row.key, row.value);
+    VirtualMouse loaded;
+    loaded.Load(damaged);
+    if (std::string(row.section) == "Mouse") {
+      EXPECT_EQ(loaded.Active(), 0);
+      EXPECT_EQ(loaded.Profile(3), m.mouse.Profile(3));
+    } else {
+      EXPECT_EQ(loaded.Profile(3).buttons, factory.Profile(3).buttons);
+      EXPECT_EQ(loaded.Profile(3).settings, m.mouse.Profile(3).settings);
+      EXPECT_EQ(loaded.Active(), 3);
+    }
+  }
 }
 
 TEST(VirtualMouseLog, LineFormat) {
