@@ -145,27 +145,6 @@ TEST(DeviceReads, VersionIsSavedEvenWhenTheReadFails) {
   EXPECT_EQ(rig.firmware, 0);
 }
 
-TEST(DeviceReads, SelectThenReadWithTheGapBetween) {
-  Rig rig;
-  rig.link.onGet = [](std::uint8_t* b, int) {
-    const std::uint8_t report[23] = {7, 23, 2, 48, 5, 49, 50, 15, 65, 6, 6, 13, 14, 0, 0, 0, 0, 0, 0, 0, 9};
-    std::memcpy(b, report, 21);
-    std::uint16_t sum = 0;
-    for (int i = 0; i < 21; ++i) sum = static_cast<std::uint16_t>(sum + b[i]);
-    b[21] = sum & 0xFF;
-    b[22] = static_cast<std::uint8_t>(sum >> 8);
-    return 1;
-  };
-  EXPECT_EQ(rig.protocol.ReadButtonFunctions(2), 1);
-  const auto lines = rig.link.Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "0 SET 04 02 20");
-  EXPECT_EQ(lines[1].substr(0, 10), "100 GET 07");
-  EXPECT_EQ(rig.block.profiles[2].MacroKeyInfo[0].functionCode, 48);
-  EXPECT_EQ(rig.block.profiles[2].MacroKeyInfo[17].functionCode, 9);
-  EXPECT_EQ(rig.block.profiles[1].MacroKeyInfo[0].functionCode, 1);
-}
-
 TEST(DeviceReads, FailuresStoreNothing) {
   struct Row {
     const char* what;

@@ -89,46 +89,5 @@ TEST(ProtocolWithVirtualMouse, AppliedChangesReachTheMouseAndComeBack) {
   EXPECT_EQ(before.profiles[0].MacroKeyInfo[4].functionCode, rig.block.profiles[0].MacroKeyInfo[4].functionCode);
 }
 
-TEST(ProtocolWithVirtualMouse, InjectedFaults) {
-  {
-    Rig rig;
-    rig.mouse.Busy(1000);  // busy forever
-    EXPECT_EQ(rig.protocol.WriteHostMode(true), 0);
-    EXPECT_EQ(rig.clock.NowMs(), 100 + 16500);
-  }
-  {
-    Rig rig;
-    rig.mouse.Busy(2);
-    EXPECT_EQ(rig.protocol.WriteHostMode(true), 1);
-    EXPECT_EQ(rig.clock.NowMs(), 100 + 1000 + 1500);
-    EXPECT_EQ(rig.mouse.HostMode(), 1);
-  }
-  {
-    Rig rig;
-    rig.mouse.Fail();
-    rig.block.CurrentProfile = 1;
-    EXPECT_EQ(rig.protocol.WriteActiveProfile(), 0);
-    EXPECT_EQ(rig.clock.NowMs(), 100);
-  }
-  {
-    Rig rig;
-    rig.mouse.Corrupt();
-    EXPECT_EQ(rig.protocol.ReadProfileSettings(0), 0);
-    EXPECT_EQ(rig.block.profiles[0].Sensitivity_X, 0);
-    EXPECT_EQ(rig.protocol.ReadProfileSettings(0), 1);
-    EXPECT_EQ(rig.block.profiles[0].Sensitivity_X, 5);
-  }
-  {
-    Rig rig;
-    rig.clock.At(4000, [&rig] {
-      rig.mouse.Unplug();
-      RequestAbort(rig.flags);
-    });
-    EXPECT_EQ(rig.protocol.ReadAllFromDevice(), 0);
-    EXPECT_LE(rig.clock.NowMs(), 4100);
-    EXPECT_EQ(rig.published, 0);
-  }
-}
-
 }  // namespace
 }  // namespace sarn

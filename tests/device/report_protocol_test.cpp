@@ -72,15 +72,6 @@ TEST(ReportEncoding, ProfileSettingsFields) {
   }
 }
 
-TEST(ReportEncoding, IntegersTravelAsTheirLowByte) {
-  ProfileRecord p = Defaults(0);
-  p.Sensitivity_X = 0x105;
-  p.Orientation = -1;
-  const FeatureReport r = MakeProfileSettingsReport(p, 0);
-  EXPECT_EQ(r[4], 0x05);
-  EXPECT_EQ(r[13], 0xFF);
-}
-
 TEST(ReportDecoding, ProfileSettingsReadBack) {
   struct Row {
     const char* what;
@@ -114,21 +105,6 @@ TEST(ReportDecoding, ProfileSettingsReadBack) {
     EXPECT_EQ(p.Orientation, 1);
     EXPECT_EQ(p.XYCpiFlag, 1);  // not carried: stays
   }
-}
-
-TEST(ReportDecoding, EncodeThenStoreKeepsTheDeviceFields) {
-  ProfileRecord p = Defaults(4);
-  p.ColorFlag = 0;
-  p.ColorOptions = 6;
-  p.Sensitivity_Y = 10;
-  p.PollingRate = 0;
-  ProfileRecord q{};
-  ASSERT_TRUE(StoreProfileSettingsReport(MakeProfileSettingsReport(p, 4), q));
-  EXPECT_EQ(q.ColorFlag, 0);
-  EXPECT_EQ(q.ColorOptions, 6);
-  EXPECT_EQ(q.Sensitivity_Y, 10);
-  EXPECT_EQ(q.PollingRate, 0);
-  EXPECT_EQ(q.Cpi_Y, p.Cpi_X);
 }
 
 TEST(ReportEncoding, ButtonFunctions) {
