@@ -156,6 +156,8 @@ void HidWatcher::Start(std::function<void()> changed) {
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     if (notify) UnregisterDeviceNotification(notify);
     if (hwnd) DestroyWindow(hwnd);
+    // The class points into this library: a later load may put the library elsewhere.
+    UnregisterClassA(kClass, wc.hInstance);
   });
   threadId_ = id.get();
 }
