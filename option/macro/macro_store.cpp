@@ -133,9 +133,23 @@ int FindSetByName(const MacroStore& store, std::string_view name) {
 
 bool SetNameExists(const MacroStore& store, std::string_view name) { return FindSetByName(store, name) >= 0; }
 
+namespace {
+// Whether a name comes back from the file as it went in: as the value under "SetMacro" and as the name of its
+// own section (blanks around it are not kept by the file, so they do not count here).
+bool SurvivesTheFile(std::string_view name) {
+  const std::string trimmed(TrimName(name));
+  IniDocument doc;
+  doc.SetString(kMacroStoreSection, "0", trimmed);
+  doc.SetInt(trimmed, "number", 1);
+  const IniDocument back = IniDocument::Parse(doc.Serialize());
+  return back.GetString(kMacroStoreSection, "0", "") == trimmed && back.GetInt(trimmed, "number", -1) == 1 &&
+         !NamesMatch(trimmed, kMacroStoreSection);
+}
+}  // namespace
+
 bool SetNameAllowed(const MacroStore& store, std::string_view name, int ignoreIndex) {
   if (TrimName(name).empty() || name.size() > kMacroSetNameMax) return false;
-  if (NamesMatch(name, kMacroStoreSection)) return false;
+  if (NamesMatch(name, kMacroStoreSection) || !SurvivesTheFile(name)) return false;
   for (std::size_t i = 0; i < store.sets.size(); ++i) {
     if (static_cast<int>(i) != ignoreIndex && NamesMatch(store.sets[i]->name, name)) return false;
   }

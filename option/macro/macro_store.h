@@ -53,7 +53,8 @@ void FreeMacroStore(MacroStore& store);
 [[nodiscard]] bool SetNameExists(const MacroStore& store, std::string_view name);
 
 // Whether a set may take this name: not empty after trimming, not longer than the field, and not sharing a
-// file section with another set (equal after trimming and ignoring case) or with the store's own section.
+// file section with another set (equal after trimming and ignoring case) or with the store's own section,
+// and coming back from the file as it went in (no line ends, NULs or brackets that end a section name).
 // `ignoreIndex` is the set being renamed, or -1.
 [[nodiscard]] bool SetNameAllowed(const MacroStore& store, std::string_view name, int ignoreIndex = -1);
 // Appends an empty set; its index, or -1 when the name is refused.

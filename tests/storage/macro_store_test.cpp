@@ -165,7 +165,7 @@ TEST(MacroSetNames, NamesThatWouldShareASectionAreRefused) {
     const char* name;
     bool allowed;
   } cases[] = {
-      {"games", false},    {"  GAMES\t", false}, {"SetMacro", false}, {" setmacro ", false},
+      {"games", false},    {"  GAMES\t", false}, {"SetMacro", false}, {" setmacro ", false}, {"two\nlines", false},
       {"", false},         {"   ", false},       {"Games2", true},    {"\xE9t\xE9", true},
   };
   for (const auto& c : cases) EXPECT_EQ(SetNameAllowed(store, c.name), c.allowed) << c.name;
