@@ -57,6 +57,16 @@ void HostKeys::ShortcutButton(const ButtonSlot& slot, bool pressed) {
   }
 }
 
+void HostKeys::ShortcutButton(const ProfileRecord& activeProfile, int button, bool pressed) {
+  if (button < 0 || button >= kButtonCount) return;
+  ShortcutButton(activeProfile.MacroKeyInfo[button], pressed);
+}
+
+void HostKeys::LaunchProgram(const ProfileRecord& activeProfile, int buttonNumber) {
+  if (buttonNumber < 1 || buttonNumber > kButtonCount) return;
+  LaunchProgram(activeProfile.MacroKeyInfo[buttonNumber - 1]);
+}
+
 void HostKeys::OnShortcutTimer() {
   if (firstTick_) {
     timers_.StopTimer(kShortcutTimerId);

@@ -34,10 +34,14 @@ class HostKeys {
 
   // A slot holding a keyboard shortcut was pressed or released.
   void ShortcutButton(const ButtonSlot& slot, bool pressed);
+  // The same for button index 0..17 of the active profile; other indexes do nothing.
+  void ShortcutButton(const ProfileRecord& activeProfile, int button, bool pressed);
   void OnShortcutTimer();  // tick of timer 102
 
   // A quick-launch slot was pressed: open its program.
   void LaunchProgram(const ButtonSlot& slot);
+  // The same for button number 1..18 of the active profile; other numbers do nothing.
+  void LaunchProgram(const ProfileRecord& activeProfile, int buttonNumber);
 
   // Function codes 32..39; `mediaOption` is the active profile's player choice.
   void MediaButton(int code, bool pressed, int mediaOption);

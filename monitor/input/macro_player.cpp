@@ -88,6 +88,11 @@ void MacroPlayer::StartMacroForButton(const ButtonSlot& slot) {
   (void)thread_.PostPlay();
 }
 
+void MacroPlayer::StartMacroForButton(const ProfileRecord& activeProfile, int button) {
+  if (button < 0 || button >= kButtonCount) return;
+  StartMacroForButton(activeProfile.MacroKeyInfo[button]);
+}
+
 void MacroPlayer::OnPlayMacro() {
   state_.playing.store(1);
   engine_.Run(state_.events, state_.currentStep.load(), state_.eventCount, state_.loopCount);

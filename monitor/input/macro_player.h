@@ -44,6 +44,8 @@ class MacroPlayer {
   // On the window thread, for a press of a macro button (never on release). A press while a macro plays
   // only stops it.
   void StartMacroForButton(const ButtonSlot& slot);
+  // The same for button index 0..17 of the active profile; other indexes do nothing.
+  void StartMacroForButton(const ProfileRecord& activeProfile, int button);
 
   // Monitor shut-down: stops a playing macro at once, releases everything it holds and ends the thread.
   void Shutdown();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 #include "common/button_functions.h"
 #include "input/fake_desktop.h"
@@ -130,6 +131,14 @@ TEST_F(HostKeysTest, LaunchProgramOpensOnlyQuickLaunchSlots) {
   keys.LaunchProgram(slot);
   ASSERT_EQ(desk.log.size(), 1u);
   EXPECT_EQ(desk.log[0], "@0 open " + std::string(260, 'x'));
+
+  // By button number 1..18 of the active profile.
+  auto profile = std::make_unique<ProfileRecord>();
+  profile->MacroKeyInfo[17].functionCode = kFnLaunchProgram;
+  std::strcpy(profile->MacroKeyInfo[17].programPath, "C:\\Games\\game.exe");
+  desk.TakeLog();
+  for (int number : {0, 19, -1, 18}) keys.LaunchProgram(*profile, number);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 open C:\\Games\\game.exe"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "common/button_functions.h"
 #include "monitor/input/desktop_win.h"
 #include "monitor/input/host_keys.h"
+#include "monitor/input/input_services_win.h"
 #include "monitor/input/macro_player.h"
 
 namespace sarn {
@@ -135,6 +136,24 @@ TEST(InputWin, PlayedMacroArrivesInOrderWithItsDelays) {
   const long long last = static_cast<long long>(got.back().time - started);
   EXPECT_GE(last, 200 - 2);
   EXPECT_LE(last, 5000);
+}
+
+TEST(InputWin, ShutdownReleasesWhatAPlayingMacroHolds) {
+  HookRecorder hooks;
+  ASSERT_TRUE(hooks.Hooked());
+  Win32InputServices services(kNoWindow);
+  ASSERT_TRUE(services.Start());
+  ButtonSlot slot{};
+  slot.functionCode = kFnMacro;
+  slot.count = 2;
+  slot.events[0] = MacroEvent{kMouseX1, 1, 60000};  // a mouse button: held without repeats
+  slot.events[1] = MacroEvent{kMouseX1, 2, 1};
+  services.Player().StartMacroForButton(slot);
+  ASSERT_EQ(hooks.WaitFor(1).size(), 1u);
+  const DWORD start = GetTickCount();
+  services.Shutdown();
+  EXPECT_LT(GetTickCount() - start, 5000u) << "shut-down does not wait out the minute-long step";
+  EXPECT_THAT(hooks.Names(hooks.WaitFor(2)), ElementsAre("mouse 0x20b 1", "mouse 0x20c 1"));
 }
 
 class NoTimers final : public WindowTimers {

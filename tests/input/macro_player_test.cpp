@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -94,6 +95,16 @@ TEST_F(MacroPlayerTest, SlotsThatAreNotPlayableStartNothing) {
   player.StartMacroForButton(empty);
   player.StartMacroForButton(shortcut);
   EXPECT_EQ(thread.posted, 0);
+}
+
+TEST_F(MacroPlayerTest, ButtonIndexOutsideTheProfileStartsNothing) {
+  auto profile = std::make_unique<ProfileRecord>();
+  profile->MacroKeyInfo[17] = MacroSlot({{kA, 1, 1}});
+  player.StartMacroForButton(*profile, -1);
+  player.StartMacroForButton(*profile, kButtonCount);
+  EXPECT_EQ(thread.posted, 0);
+  player.StartMacroForButton(*profile, 17);
+  EXPECT_EQ(thread.posted, 1);
 }
 
 TEST_F(MacroPlayerTest, DamagedStepCountIsHeldToTheSlotsCapacity) {
