@@ -10,6 +10,10 @@ namespace sarn::vmouse {
 
 inline constexpr const char* kControlPipeName = R"(\\.\pipe\SarnVirtualMouse)";
 
+// kControlPipeName, unless SARN_VIRTUAL_MOUSE_PIPE names another pipe (\\.\pipe\...): tests that run beside
+// other programs with a virtual mouse use a name of their own. Read by the server and the client alike.
+std::string ControlPipeName();
+
 enum class PipeStatus { kOk, kNoServer, kFailed };
 
 // Sends one command (a line end is added) and reads the reply line (without its line end). Waits up to

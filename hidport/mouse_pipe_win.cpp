@@ -24,6 +24,13 @@ bool Complete(HANDLE pipe, OVERLAPPED& ov, BOOL started, HANDLE stop, DWORD& tra
 
 }  // namespace
 
+std::string ControlPipeName() {
+  char name[256];
+  const DWORD n = GetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_PIPE", name, sizeof name);
+  if (n > 0 && n < sizeof name && std::string_view(name, n).rfind(R"(\\.\pipe\)", 0) == 0) return {name, n};
+  return kControlPipeName;
+}
+
 struct MousePipeServer::Impl {
   HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE io = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -59,7 +66,7 @@ struct MousePipeServer::Impl {
   // The next instance is made before a client is served, so the name never disappears between two
   // clients; the first one claims the name so that a second virtual mouse cannot answer in its place.
   static HANDLE CreateInstance(bool first) {
-    return CreateNamedPipeA(kControlPipeName,
+    return CreateNamedPipeA(ControlPipeName().c_str(),
                             PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096,
                             0, nullptr);
@@ -126,16 +133,17 @@ bool MousePipeServer::Running() const { return impl_->thread.joinable(); }
 PipeStatus SendMouseCommand(std::string_view command, std::string& reply, int timeoutMs) {
   reply.clear();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const std::string name = ControlPipeName();
   HANDLE pipe = INVALID_HANDLE_VALUE;
   for (;;) {
-    pipe = CreateFileA(kControlPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    pipe = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (pipe != INVALID_HANDLE_VALUE) break;
     const DWORD error = GetLastError();
     if (std::chrono::steady_clock::now() >= deadline) {
       return error == ERROR_PIPE_BUSY ? PipeStatus::kFailed : PipeStatus::kNoServer;
     }
     if (error == ERROR_PIPE_BUSY) {
-      WaitNamedPipeA(kControlPipeName, 100);
+      WaitNamedPipeA(name.c_str(), 100);
     } else if (error == ERROR_FILE_NOT_FOUND) {
       return PipeStatus::kNoServer;  // the server keeps an instance listening at all times
     } else {

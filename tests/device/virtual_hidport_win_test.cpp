@@ -101,6 +101,9 @@ TEST(VirtualHidport, EntriesPipeEventsAndLog) {
   ASSERT_TRUE(CopyFileA((ExeFolder() + "hidport.dll").c_str(), (folder + "hidport.dll").c_str(), FALSE));
   const std::string logPath = folder + "report.log";
   SetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_LOG", logPath.c_str());
+  // A pipe of our own: other programs with a virtual mouse may run beside this test.
+  const std::string pipe = R"(\\.\pipe\SarnVirtualMouseTest)" + std::to_string(GetCurrentProcessId());
+  SetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_PIPE", pipe.c_str());
 
   MessageWindow window;
   auto library = LoadDeviceLibrary(folder);
