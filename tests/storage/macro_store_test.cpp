@@ -178,20 +178,6 @@ TEST(MacroSetNames, NamesThatWouldShareASectionAreRefused) {
   EXPECT_EQ(store.sets.size(), 2u);
 }
 
-TEST(MacroLookups, IndexesOutOfRangeGiveNothing) {
-  MacroStore store;
-  EXPECT_EQ(FindSetByIndex(store, 0), nullptr);
-  AddSet(store, "A").macros.push_back(Macro("m", 1));
-  AddSet(store, "B");
-  EXPECT_NE(FindSetByIndex(store, 1), nullptr);
-  EXPECT_EQ(FindSetByIndex(store, 2), nullptr);
-  EXPECT_EQ(FindSetByIndex(store, -1), nullptr);
-  EXPECT_NE(FindMacroByIndex(store, 0, 0), nullptr);
-  EXPECT_EQ(FindMacroByIndex(store, 0, 1), nullptr);
-  EXPECT_EQ(FindMacroByIndex(store, 1, 0), nullptr);
-  EXPECT_EQ(FindMacroByIndex(store, 5, 0), nullptr);
-}
-
 TEST(MacroSlots, FindCopyClear) {
   MacroStore store;
   MacroSet& set = AddSet(store, "Fps");

@@ -17,29 +17,15 @@ ProfileRecord Profile() {
   return r;
 }
 
-TEST(AccelerationTable, RowsFollowTheThreeBands) {
-  const auto& t = AccelerationTable();
-  EXPECT_EQ(t[0].mouseSpeed, 0);
-  EXPECT_EQ(t[1].threshold1, 13);
-  EXPECT_EQ(t[10].threshold1, 4);
-  EXPECT_EQ(t[10].threshold2, 0);
-  EXPECT_EQ(t[11].threshold2, 13);
-  EXPECT_EQ(t[19].mouseSpeed, 2);
-  EXPECT_EQ(t[19].threshold1, 4);
-  EXPECT_EQ(t[19].threshold2, 5);
-}
-
-struct AccelerationCase {
-  const char* speed;
-  const char* t1;
-  const char* t2;
-  int before;
-  int after;
-  int flag;
-};
-
 TEST(ReadMouseRegistry, AccelerationRowsLastMatchWinsAndNoMatchKeeps) {
-  const AccelerationCase cases[] = {
+  const struct {
+    const char* speed;
+    const char* t1;
+    const char* t2;
+    int before;
+    int after;
+    int flag;
+  } cases[] = {
       {"1", "6", "10", 7, 7, 1},      // common Windows default: no speed-1 row has threshold 2 >= 10
       {"1", "6", "10", 0, 0, 0},      // ... and a kept 0 means acceleration off
       {"2", "4", "6", 3, 18, 1},      // rows 11..18 match, the last one wins
