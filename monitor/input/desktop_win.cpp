@@ -183,11 +183,12 @@ WaitResult Win32Clock::WaitUntil(ClockTime deadline) {
     const std::int64_t remaining = (deadline - Now()).count();
     if (remaining <= 0) return WaitResult::kElapsed;
     if (remaining <= spinMicros_ || timer_ == nullptr) {
-      // The last stretch: yield rather than sleep, a timer would overshoot it.
+      // The last stretch: busy-wait rather than sleep, a timer would overshoot it. Not a yield either: on a
+      // busy machine a yield hands the processor away for a whole time slice.
       if (timer_ == nullptr && remaining > spinMicros_) {
         WaitForSingleObject(interrupt_, static_cast<DWORD>((remaining - spinMicros_) / 1000));
       } else {
-        SwitchToThread();
+        YieldProcessor();
       }
       continue;
     }
