@@ -196,16 +196,16 @@ const IniDocument::Key* IniDocument::FindKey(std::string_view section, std::stri
   return nullptr;
 }
 
-const IniDocument& IniDocument::Settled(IniDocument& scratch) const {
+const IniDocument& IniDocument::Settled(std::optional<IniDocument>& scratch) const {
   if (!unsettled_) return *this;
   scratch = Parse(Serialize());
-  return scratch;
+  return *scratch;
 }
 
-IniDocument& IniDocument::SettledForEdit(IniDocument& scratch) {
+IniDocument& IniDocument::SettledForEdit(std::optional<IniDocument>& scratch) {
   if (!unsettled_) return *this;
   scratch = Parse(Serialize());
-  return scratch;
+  return *scratch;
 }
 
 // An edit made on a re-parsed copy replaces this document only when it changed something: an edit that
@@ -220,7 +220,7 @@ void IniDocument::CommitEdit(IniDocument& edited) {
 }
 
 int IniDocument::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return defaultValue;
   const std::string text = CopyEntry(k->value, kIntBufferSize);
@@ -230,7 +230,7 @@ int IniDocument::GetInt(std::string_view section, std::string_view key, int defa
 
 std::string IniDocument::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return CopyDefault(CutAtNul(defaultValue), kTextBufferSize);
   return CopyEntry(k->value, kTextBufferSize);
@@ -238,20 +238,20 @@ std::string IniDocument::GetString(std::string_view section, std::string_view ke
 
 bool IniDocument::GetStruct(std::string_view section, std::string_view key, void* buffer,
                             std::size_t size) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);
   if (k == nullptr || !k->hasValue) return false;
   return DecodeStructValue(k->value, buffer, size);
 }
 
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);
   return k != nullptr && k->hasValue;
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   section = Trim(section);
   for (const Section& s : Settled(scratch).sections_) {
     if (EqualsNoCase(s.name, section)) return true;
@@ -260,7 +260,7 @@ bool IniDocument::HasSection(std::string_view section) const {
 }
 
 std::vector<std::string> IniDocument::SectionNames() const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   std::vector<std::string> names;
   for (const Section& s : Settled(scratch).sections_) {
     if (!s.name.empty() && Trim(s.name) == s.name) names.push_back(s.name);
@@ -269,7 +269,7 @@ std::vector<std::string> IniDocument::SectionNames() const {
 }
 
 std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   std::vector<std::string> names;
   section = Trim(section);
   for (const Section& s : Settled(scratch).sections_) {
@@ -289,7 +289,7 @@ std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
 }
 
 void IniDocument::SetString(std::string_view section, std::string_view key, std::string_view value) {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   IniDocument& target = SettledForEdit(scratch);
   target.SetStringSettled(section, key, value);
   CommitEdit(target);
@@ -356,7 +356,7 @@ void IniDocument::SetStruct(std::string_view section, std::string_view key, cons
 }
 
 void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   IniDocument& target = SettledForEdit(scratch);
   target.DeleteKeySettled(section, key);
   CommitEdit(target);
@@ -377,7 +377,7 @@ void IniDocument::DeleteKeySettled(std::string_view section, std::string_view ke
 }
 
 void IniDocument::DeleteSection(std::string_view section) {
-  IniDocument scratch;
+  std::optional<IniDocument> scratch;
   IniDocument& target = SettledForEdit(scratch);
   target.DeleteSectionSettled(section);
   CommitEdit(target);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,8 +75,8 @@ class IniDocument {
   [[nodiscard]] const Key* FindKey(std::string_view section, std::string_view key) const;
   // The document as reading its serialized form gives it: *this, or a re-parsed copy held in scratch when the
   // last write left text that reads back differently (a trailing blank, a key line that parses as a header).
-  [[nodiscard]] const IniDocument& Settled(IniDocument& scratch) const;
-  [[nodiscard]] IniDocument& SettledForEdit(IniDocument& scratch);
+  [[nodiscard]] const IniDocument& Settled(std::optional<IniDocument>& scratch) const;
+  [[nodiscard]] IniDocument& SettledForEdit(std::optional<IniDocument>& scratch);
   void CommitEdit(IniDocument& edited);
   void SetStringSettled(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKeySettled(std::string_view section, std::string_view key);
