@@ -46,7 +46,7 @@ ButtonSlot MacroSlot(const char* set, const char* macro, int count, int loops = 
   return s;
 }
 
-std::string Hex(const MacroRecord& m) { return EncodeStructValue(&m, sizeof m); }
+std::string Hex(const MacroRecord& m) { return test::HandHex(&m, sizeof m); }
 
 TEST(MacroStoreFile, WrittenTextFollowsTheLayout) {
   MacroStore store;

@@ -157,17 +157,7 @@ TEST(ProfileFile, ReadingThenWritingAHandWrittenFileReproducesIt) {
                      "dpi2=1\r\ndpi3=0\r\ndpi4=1\r\ndpi5=200\r\nCpi_X=2\r\nCpi_Y=2\r\nXYCpiFlag=1\r\nPollingRate=3\r\n"
                      "LightSwitch=1\r\nLightType=1\r\nColorFlag=1\r\nColorOptions=0\r\nColorChangeMode=0\r\nBTOption=9\r\n";
   for (int b = 0; b < kButtonCount; ++b) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&r->MacroKeyInfo[b]);
-    std::string hex;
-    unsigned sum = 0;
-    char pair[3];
-    for (std::size_t i = 0; i < sizeof(ButtonSlot); ++i) {
-      std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-      hex += pair;
-      sum += bytes[i];
-    }
-    std::snprintf(pair, sizeof pair, "%02X", sum & 0xFF);
-    hand += "MacroKeyInfo" + std::to_string(b) + "=" + hex + pair + "\r\n";
+    hand += "MacroKeyInfo" + std::to_string(b) + "=" + test::HandHex(&r->MacroKeyInfo[b], sizeof(ButtonSlot)) + "\r\n";
   }
   EXPECT_EQ(doc.Serialize(), hand);
   auto read = Filled(0);

@@ -45,6 +45,22 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   return out.str();
 }
 
+// A struct value as the rules spell it, written out independently of the codec: every byte as two upper-case
+// hex digits, then the byte sum modulo 256.
+inline std::string HandHex(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::string out;
+  unsigned sum = 0;
+  char pair[3];
+  for (std::size_t i = 0; i < size; ++i) {
+    std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+    out += pair;
+    sum += bytes[i];
+  }
+  std::snprintf(pair, sizeof pair, "%02X", sum & 0xFFu);
+  return out + pair;
+}
+
 inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
