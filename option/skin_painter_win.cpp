@@ -1,0 +1,232 @@
+#include "option/skin_painter_win.h"
+
+#include <algorithm>
+
+namespace sarn::win {
+namespace {
+
+using namespace palette;
+
+enum class State { kNormal, kHover, kPressed, kDisabled };
+
+int Px(int v, int dpi) { return MulDiv(v, dpi, 96); }
+
+void Fill(HDC dc, const RECT& r, COLORREF c) {
+  HBRUSH b = CreateSolidBrush(c);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+void RoundBox(HDC dc, const RECT& r, int radius, COLORREF face, COLORREF edge) {
+  HBRUSH b = CreateSolidBrush(face);
+  HPEN p = CreatePen(PS_SOLID, 1, edge);
+  HGDIOBJ ob = SelectObject(dc, b);
+  HGDIOBJ op = SelectObject(dc, p);
+  RoundRect(dc, r.left, r.top, r.right, r.bottom, radius, radius);
+  SelectObject(dc, ob);
+  SelectObject(dc, op);
+  DeleteObject(b);
+  DeleteObject(p);
+}
+
+void Text(HDC dc, const std::wstring& s, RECT r, COLORREF c, HFONT font, UINT format) {
+  if (s.empty()) return;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, c);
+  HGDIOBJ old = SelectObject(dc, font);
+  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_NOPREFIX | DT_SINGLELINE);
+  SelectObject(dc, old);
+}
+
+void Gradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
+  const int h = std::max(1, static_cast<int>(r.bottom - r.top));
+  for (int y = 0; y < h; ++y) {
+    auto mix = [&](int a, int b) { return a + (b - a) * y / h; };
+    const COLORREF c = RGB(mix(GetRValue(top), GetRValue(bottom)), mix(GetGValue(top), GetGValue(bottom)),
+                           mix(GetBValue(top), GetBValue(bottom)));
+    Fill(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
+  }
+}
+
+void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF c, int width) {
+  HPEN p = CreatePen(PS_SOLID, width, c);
+  HGDIOBJ op = SelectObject(dc, p);
+  MoveToEx(dc, x0, y0, nullptr);
+  LineTo(dc, x1, y1);
+  SelectObject(dc, op);
+  DeleteObject(p);
+}
+
+// The little four-pane sign of the "windows profile" mark.
+void PaneSign(HDC dc, const RECT& r, COLORREF c, int dpi) {
+  const int size = std::min(r.right - r.left, r.bottom - r.top) - Px(8, dpi);
+  const int x = (r.left + r.right - size) / 2, y = (r.top + r.bottom - size) / 2;
+  const int half = size / 2, gap = std::max(1, Px(1, dpi));
+  Fill(dc, RECT{x, y, x + half - gap, y + half - gap}, c);
+  Fill(dc, RECT{x + half, y, x + size, y + half - gap}, c);
+  Fill(dc, RECT{x, y + half, x + half - gap, y + size}, c);
+  Fill(dc, RECT{x + half, y + half, x + size, y + size}, c);
+}
+
+void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, int dpi) {
+  const RECT& r = part.rect;
+  const int radius = Px(6, dpi);
+  const UINT centred = DT_CENTER | DT_VCENTER;
+  switch (part.look) {
+    case SkinLook::kTab: {
+      COLORREF text = s == State::kDisabled ? kTextOff : s == State::kNormal ? kTextDim : kText;
+      if (s == State::kPressed) Fill(dc, RECT{r.left, r.top, r.right, r.bottom}, kPanel);
+      Text(dc, part.label, r, text, bold, centred);
+      if (s == State::kPressed) Fill(dc, RECT{r.left + Px(8, dpi), r.bottom - Px(3, dpi), r.right - Px(8, dpi), r.bottom}, kAccent);
+      if (s == State::kHover) Fill(dc, RECT{r.left + Px(20, dpi), r.bottom - Px(2, dpi), r.right - Px(20, dpi), r.bottom}, kEdge);
+      break;
+    }
+    case SkinLook::kPush:
+    case SkinLook::kPrimary:
+    case SkinLook::kSlot: {
+      const bool primary = part.look == SkinLook::kPrimary;
+      COLORREF face = primary ? kAccentDark : kFace, edge = kEdge, text = kText;
+      if (s == State::kHover) {
+        face = primary ? kAccent : kFaceHover;
+        edge = kAccent;
+      } else if (s == State::kPressed) {
+        face = part.look == SkinLook::kSlot ? kAccent : kAccentDark;
+        edge = kAccent;
+        text = RGB(255, 255, 255);
+      } else if (s == State::kDisabled) {
+        face = kPanel;
+        edge = kPanelEdge;
+        text = kTextOff;
+      }
+      RoundBox(dc, r, radius, face, edge);
+      Text(dc, part.label, r, text, part.look == SkinLook::kPush ? font : bold, centred);
+      break;
+    }
+    case SkinLook::kField:
+    case SkinLook::kSmallBox: {
+      const COLORREF face = s == State::kPressed ? RGB(27, 56, 76) : RGB(22, 25, 30);
+      const COLORREF edge = s == State::kPressed || s == State::kHover ? kAccent : kPanelEdge;
+      RoundBox(dc, r, Px(4, dpi), face, edge);
+      Text(dc, part.label, r, kText, font, centred);
+      break;
+    }
+    case SkinLook::kMark:
+    case SkinLook::kMarkSet: {
+      const bool set = part.look == SkinLook::kMarkSet;
+      RoundBox(dc, r, Px(4, dpi), set ? RGB(27, 56, 76) : RGB(22, 25, 30),
+               s == State::kHover || set ? kAccent : kPanelEdge);
+      const COLORREF sign = s == State::kDisabled ? kTextOff : set ? kAccent : s == State::kHover ? kText : kTextOff;
+      PaneSign(dc, r, sign, dpi);
+      break;
+    }
+    case SkinLook::kMinimize:
+    case SkinLook::kClose: {
+      const bool close = part.look == SkinLook::kClose;
+      if (s == State::kHover || s == State::kPressed) {
+        RoundBox(dc, r, Px(4, dpi), close ? kDanger : kFaceHover, close ? kDanger : kEdge);
+      }
+      const COLORREF c = s == State::kDisabled ? kTextOff : s == State::kNormal ? kTextDim : RGB(255, 255, 255);
+      const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2, k = Px(5, dpi), w = std::max(1, Px(2, dpi) - 1);
+      if (close) {
+        Line(dc, cx - k, cy - k, cx + k, cy + k, c, w);
+        Line(dc, cx - k, cy + k, cx + k, cy - k, c, w);
+      } else {
+        Line(dc, cx - k, cy + k / 2, cx + k, cy + k / 2, c, w);
+      }
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+HFONT SkinFont(int pixelHeight96, int dpi, bool bold, const wchar_t* face) {
+  return CreateFontW(-MulDiv(pixelHeight96, dpi, 96), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, face);
+}
+
+PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts) {
+  const int dpi = design.dpi;
+  const int w = Px(design.width, dpi), h = Px(design.height, dpi);
+  PageSkin skin;
+  skin.background = CreatePixelBitmap(w, h);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = SkinFont(12, dpi);
+  HFONT bold = SkinFont(12, dpi, true);
+  HFONT brand = SkinFont(22, dpi, true);
+  HFONT heading = SkinFont(15, dpi, true);
+  HFONT small = SkinFont(11, dpi);
+
+  HGDIOBJ old = SelectObject(dc, skin.background.handle);
+  const RECT all = {0, 0, w, h};
+  if (design.roundedWindow) {
+    // Pure white outside the rounded outline: the window's shape leaves it out.
+    Fill(dc, all, RGB(255, 255, 255));
+    HRGN round = CreateRoundRectRgn(0, 0, w + 1, h + 1, Px(18, dpi), Px(18, dpi));
+    SelectClipRgn(dc, round);
+    Gradient(dc, all, kWindowTop, kWindowBottom);
+    SelectClipRgn(dc, nullptr);
+    HBRUSH edge = CreateSolidBrush(kPanelEdge);
+    FrameRgn(dc, round, edge, 1, 1);
+    DeleteObject(edge);
+    DeleteObject(round);
+  } else {
+    Fill(dc, all, kPanel);
+  }
+  for (const RECT& p : design.panels) {
+    RoundBox(dc, RECT{Px(p.left, dpi), Px(p.top, dpi), Px(p.right, dpi), Px(p.bottom, dpi)}, Px(10, dpi), kPanel,
+             kPanelEdge);
+  }
+  if (!design.brand.empty()) {
+    Text(dc, design.brand, RECT{Px(16, dpi), Px(4, dpi), Px(140, dpi), Px(36, dpi)}, kText, brand, DT_LEFT | DT_VCENTER);
+    Fill(dc, RECT{Px(16, dpi), Px(34, dpi), Px(52, dpi), Px(36, dpi)}, kAccent);
+  }
+  if (!design.title.empty()) {
+    Text(dc, design.title, RECT{Px(20, dpi), Px(10, dpi), w - Px(20, dpi), Px(34, dpi)}, kText, heading,
+         DT_LEFT | DT_VCENTER);
+    Fill(dc, RECT{Px(20, dpi), Px(36, dpi), w - Px(20, dpi), Px(37, dpi)}, kPanelEdge);
+  }
+  for (const auto& [at, note] : design.notes) {
+    Text(dc, note, RECT{Px(at.x, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kTextDim, small, DT_LEFT | DT_TOP);
+  }
+  SelectObject(dc, old);
+
+  // Each state image starts as the background, so a cut-out blends into the page around it.
+  Bitmap* states[4] = {&skin.normal, &skin.hover, &skin.pressed, &skin.disabled};
+  for (int i = 0; i < 4; ++i) {
+    *states[i] = CutImage(skin.background, all);
+    old = SelectObject(dc, states[i]->handle);
+    for (const SkinPart& part : parts) PaintPart(dc, part, static_cast<State>(i), font, bold, dpi);
+    SelectObject(dc, old);
+  }
+  DeleteDC(dc);
+  for (HFONT f : {font, bold, brand, heading, small}) DeleteObject(f);
+  return skin;
+}
+
+HICON PaintProgramIcon(int size) {
+  Bitmap colour = CreatePixelBitmap(size, size);
+  Bitmap mask(CreateBitmap(size, size, 1, 1, nullptr), size, size);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, colour.handle);
+  Fill(dc, RECT{0, 0, size, size}, RGB(0, 0, 0));
+  RoundBox(dc, RECT{0, 0, size, size}, size / 3, kWindowTop, kAccent);
+  const int k = size / 4;
+  // A mouse outline: body and the split between the two buttons.
+  RoundBox(dc, RECT{k + 1, k / 2 + 1, size - k - 1, size - k / 2 - 1}, size / 3, kFace, kAccent);
+  Line(dc, size / 2, k / 2 + 2, size / 2, size / 2 - 1, kAccent, std::max(1, size / 16));
+  SelectObject(dc, mask.handle);
+  Fill(dc, RECT{0, 0, size, size}, RGB(255, 255, 255));
+  HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  HGDIOBJ ob = SelectObject(dc, black);
+  HGDIOBJ op = SelectObject(dc, GetStockObject(NULL_PEN));
+  RoundRect(dc, 0, 0, size + 1, size + 1, size / 3, size / 3);
+  SelectObject(dc, ob);
+  SelectObject(dc, op);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ICONINFO info = {TRUE, 0, 0, mask.handle, colour.handle};
+  return CreateIconIndirect(&info);
+}
+
+}  // namespace sarn::win

@@ -1,0 +1,68 @@
+// Draws the skins: a page's background and its four page-sized state images, once at start, from the
+// controls' rectangles and a small palette. Controls cut their pictures out of these images exactly as they
+// would out of designer bitmaps, so a bitmap skin can replace any page without touching the controls.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "option/skin_kit_win.h"
+
+namespace sarn::win {
+
+namespace palette {
+inline constexpr COLORREF kWindowTop = RGB(34, 38, 45);
+inline constexpr COLORREF kWindowBottom = RGB(19, 21, 25);
+inline constexpr COLORREF kPanel = RGB(27, 30, 36);
+inline constexpr COLORREF kPanelEdge = RGB(52, 58, 67);
+inline constexpr COLORREF kFace = RGB(44, 49, 57);
+inline constexpr COLORREF kFaceHover = RGB(54, 61, 71);
+inline constexpr COLORREF kEdge = RGB(68, 75, 86);
+inline constexpr COLORREF kAccent = RGB(53, 160, 222);
+inline constexpr COLORREF kAccentDark = RGB(30, 112, 165);
+inline constexpr COLORREF kText = RGB(224, 228, 234);
+inline constexpr COLORREF kTextDim = RGB(150, 157, 168);
+inline constexpr COLORREF kTextOff = RGB(92, 97, 105);
+inline constexpr COLORREF kDanger = RGB(196, 64, 64);
+}  // namespace palette
+
+enum class SkinLook {
+  kTab,          // page tab: a bar under the pressed one
+  kPush,         // ordinary push button
+  kPrimary,      // the buttons that carry edits to the mouse (OK, Apply)
+  kSlot,         // profile slot button
+  kField,        // a field whose text the control draws itself (profile names)
+  kMark,         // "windows profile" mark, not set
+  kMarkSet,      // "windows profile" mark, set
+  kMinimize,
+  kClose,
+  kSmallBox,     // a small box whose text the control draws (language button)
+};
+
+struct SkinPart {
+  RECT rect;  // in page pixels
+  SkinLook look;
+  std::wstring label;  // drawn into the images; empty for controls that draw their own caption
+};
+
+struct PageDesign {
+  int width = 0, height = 0;  // page pixels
+  int dpi = 96;
+  bool roundedWindow = false;  // a top-level window: corners outside the shape are pure white
+  std::wstring brand;          // large text at the top left
+  std::wstring title;          // page heading
+  std::vector<RECT> panels;    // darker areas that group controls
+  std::vector<std::pair<POINT, std::wstring>> notes;  // small dim texts
+};
+
+[[nodiscard]] PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts);
+
+// The program icon (large or small), drawn in the same palette.
+[[nodiscard]] HICON PaintProgramIcon(int size);
+
+// A font of the skin at a dpi (pixel height at 96 dpi).
+[[nodiscard]] HFONT SkinFont(int pixelHeight96, int dpi, bool bold = false, const wchar_t* face = L"Tahoma");
+
+}  // namespace sarn::win
