@@ -13,11 +13,13 @@ constexpr std::uint8_t kStatusDone = 1;
 constexpr std::uint8_t kStatusFailed = 2;
 constexpr std::uint8_t kStatusBusy = 3;
 
-constexpr std::uint32_t kTypeTilt = 0x1000;
-constexpr std::uint32_t kTypeProfile = 0x3000;
-constexpr std::uint32_t kTypeDpi = 0xB000;
-constexpr std::uint32_t kTypeSensitivity = 0xC000;
-constexpr std::uint32_t kTypeMedia = 0xF000;
+// An event code carries its type in the high 16 bits and its value in the low 16 bits.
+constexpr std::uint32_t EventType(std::uint32_t type) { return type << 16; }
+constexpr std::uint32_t kTypeTilt = EventType(0x1000);
+constexpr std::uint32_t kTypeProfile = EventType(0x3000);
+constexpr std::uint32_t kTypeDpi = EventType(0xB000);
+constexpr std::uint32_t kTypeSensitivity = EventType(0xC000);
+constexpr std::uint32_t kTypeMedia = EventType(0xF000);
 constexpr std::uint32_t kTiltLeft = 255;
 constexpr std::uint32_t kTiltRight = 1;
 
@@ -27,11 +29,11 @@ struct HostFunction {
   std::uint32_t type;
 };
 constexpr HostFunction kHostFunctions[] = {
-    {48, 0x4000},  // macro
-    {5, 0x5000},   // keyboard shortcut
-    {49, 0x8000},  // timer
-    {50, 0x9000},  // stop timer
-    {15, 0x6000},  // program launch
+    {48, EventType(0x4000)},  // macro
+    {5, EventType(0x5000)},   // keyboard shortcut
+    {49, EventType(0x8000)},  // timer
+    {50, EventType(0x9000)},  // stop timer
+    {15, EventType(0x6000)},  // program launch
 };
 
 std::uint32_t HostEventType(std::uint8_t code) {

@@ -4,6 +4,7 @@
 // reports to the host, or a button event for a function only the host can carry out.
 //
 // Event mapping (one table, HostEventType in virtual_mouse.cpp):
+//   (type in the high 16 bits of the code, value in the low 16 bits)
 //   code 48 macro  → 0x4000 | state << 8 | slot     code 5 shortcut  → 0x5000 | …
 //   code 49 timer  → 0x8000 | …                     code 50 stop     → 0x9000 | …
 //   code 15 launch → 0x6000 | …                     codes 32..39     → 0xF000 | state << 8 | code

@@ -117,7 +117,7 @@ TEST(VirtualHidport, EntriesPipeEventsAndLog) {
   EXPECT_EQ(Command("release 5"), "ok");
   EXPECT_EQ(Command("tilt left"), "ok");
   EXPECT_EQ(Command("event 0xA0000001"), "ok");
-  EXPECT_EQ(window.Take(4), (std::vector<std::string>{"event 0000F025", "event 0000F125", "event 000010FF",
+  EXPECT_EQ(window.Take(4), (std::vector<std::string>{"event F0000025", "event F0000125", "event 100000FF",
                                                       "event A0000001"}));
   EXPECT_EQ(Command("press 11").rfind("error ", 0), 0u);
 

@@ -164,36 +164,36 @@ TEST(VirtualMouseInputs, EventSequences) {
   const Row rows[] = {
       {"plain mouse functions send nothing", {},
        {"click 1", "click 2", "click 3", "click 4", "click 8", "click 9", "click 6", "press 5", "release 5"}, {}},
-      {"macro", {{4, 48}}, {"press 4", "release 4"}, {"00004004", "00004104"}},
+      {"macro", {{4, 48}}, {"press 4", "release 4"}, {"40000004", "40000104"}},
       {"shortcut, timer, stop timer, launch", {{4, 5}, {6, 49}, {7, 50}, {3, 15}},
        {"click 4", "click 6", "click 7", "click 3"},
-       {"00005004", "00005104", "00008006", "00008106", "00009007", "00009107", "00006003", "00006103"}},
+       {"50000004", "50000104", "80000006", "80000106", "90000007", "90000107", "60000003", "60000103"}},
       {"media keys carry their code", {{4, 35}, {6, 32}}, {"click 4", "press 6", "release 6"},
-       {"0000F023", "0000F123", "0000F020", "0000F120"}},
-      {"tilt functions step on press only", {{4, 9}, {6, 10}}, {"click 4", "click 6"}, {"000010FF", "00001001"}},
-      {"the wheel tilt", {}, {"tilt left", "tilt right"}, {"000010FF", "00001001"}},
+       {"F0000023", "F0000123", "F0000020", "F0000120"}},
+      {"tilt functions step on press only", {{4, 9}, {6, 10}}, {"click 4", "click 6"}, {"100000FF", "10000001"}},
+      {"the wheel tilt", {}, {"tilt left", "tilt right"}, {"100000FF", "10000001"}},
       {"shift layer: B5 held makes input n slot n + 9", {{13, 48}},
        {"press 5", "click 3", "click 8", "click 4", "release 5", "click 4", "click 3"},
-       {"0000F025", "0000F125", "0000F026", "0000F126", "0000400D", "0000410D"}},
+       {"F0000025", "F0000125", "F0000026", "F0000126", "4000000D", "4000010D"}},
       {"a release goes to the slot of its press", {{6, 48}, {15, 5}},
        {"press 5", "press 6", "release 5", "release 6", "press 6", "press 5", "release 6", "release 5"},
-       {"0000500F", "0000510F", "00004006", "00004106"}},
+       {"5000000F", "5000010F", "40000006", "40000106"}},
       {"shift on B7 too", {{5, 6}, {7, 65}, {10, 49}}, {"press 7", "click 1", "release 7", "click 1"},
-       {"0000800A", "0000810A"}},
+       {"8000000A", "8000010A"}},
       {"profile functions", {{4, 16}, {6, 18}, {3, 17}},
        {"click 6", "click 4", "click 3", "click 3", "click 3", "click 3", "click 6"},
-       {"00003002", "00003003", "00003004", "00003005", "00003004"}},
+       {"30000002", "30000003", "30000004", "30000005", "30000004"}},
       {"DPI cycle through the enabled levels", {{4, 20}},
-       {"click 4", "click 4", "click 4", "click 4"}, {"0000B004", "0000B007", "0000B001", "0000B002"}},
+       {"click 4", "click 4", "click 4", "click 4"}, {"B0000004", "B0000007", "B0000001", "B0000002"}},
       {"DPI up stops at the top, down at the bottom", {{4, 21}, {6, 22}},
        {"click 4", "click 4", "click 4", "click 6", "click 6", "click 6", "click 6"},
-       {"0000B004", "0000B007", "0000B004", "0000B002", "0000B001"}},
+       {"B0000004", "B0000007", "B0000004", "B0000002", "B0000001"}},
       {"sensitivity, both axes together", {{4, 24}, {6, 25}, {3, 23}},
-       {"click 4", "click 6", "click 6", "click 3"}, {"0000C606", "0000C505", "0000C404", "0000C505"}},
+       {"click 4", "click 6", "click 6", "click 3"}, {"C0000606", "C0000505", "C0000404", "C0000505"}},
       {"wheel combinations", {{7, 67}, {5, 68}},
        {"press 7", "click 8", "click 8", "click 9", "release 7", "click 8", "press 5", "click 9", "release 5"},
-       {"00003002", "00003003", "00003002", "0000B001"}},
-      {"volume wheel", {{7, 69}}, {"press 7", "click 9", "release 7"}, {"0000F027", "0000F127"}},
+       {"30000002", "30000003", "30000002", "B0000001"}},
+      {"volume wheel", {{7, 69}}, {"press 7", "click 9", "release 7"}, {"F0000027", "F0000127"}},
       {"raw events", {}, {"event 0xA0000001", "event 0x7F000001"}, {"A0000001", "7F000001"}},
       {"plug and unplug", {}, {"unplug", "plug", "plug"}, {"removed", "attached", "attached"}},
   };
@@ -219,8 +219,8 @@ TEST(VirtualMouseInputs, ProfileDpiAndSensitivityChangesAreTheMousesOwn) {
   second.settings[kXYSynchronous] = 0;
   second.settings[kSensitivityY] = 10;
   m.mouse.SetProfile(1, second);
-  EXPECT_EQ(m.Run({"click 4", "click 6", "click 6", "click 7"}), (Strings{"00003002", "0000B002", "0000B007",
-                                                                        "0000C106"}));
+  EXPECT_EQ(m.Run({"click 4", "click 6", "click 6", "click 7"}), (Strings{"30000002", "B0000002", "B0000007",
+                                                                        "C0000106"}));
   EXPECT_EQ(m.mouse.Active(), 1);
   EXPECT_EQ(m.Get(5, 3), "05 03 01");
   EXPECT_EQ(m.mouse.Profile(1).settings[kCpi], 7);
