@@ -22,11 +22,7 @@
 #include "monitor/device/device_clock.h"
 #include "monitor/device/device_library.h"
 #include "monitor/device/device_protocol.h"
-#include "monitor/input/desktop_win.h"
-#include "monitor/input/host_keys.h"
-#include "monitor/input/macro_player.h"
-#include "monitor/input/media_players.h"
-#include "monitor/input/tilt_scroll.h"
+#include "monitor/input/input_services_win.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
 #include "monitor/windows_settings.h"
@@ -127,19 +123,19 @@ class MonitorWindow final : public MonitorTimers, public MonitorDevice, public M
 
   // ButtonActions: the functions take the active profile's slot.
   void TiltScroll(int direction) override {
-    if (ActiveValid()) tilt_->TiltScroll(direction, Active().TiltSpeed);
+    if (ActiveValid()) input_->Tilt().TiltScroll(direction, Active().TiltSpeed);
   }
   void LaunchProgram(int button) override {
-    if (ActiveValid()) hostKeys_->LaunchProgram(Active().MacroKeyInfo[button - 1]);
+    if (ActiveValid()) input_->Keys().LaunchProgram(Active().MacroKeyInfo[button - 1]);
   }
   void ShortcutButton(int index, bool pressed) override {
-    if (ActiveValid()) hostKeys_->ShortcutButton(Active().MacroKeyInfo[index], pressed);
+    if (ActiveValid()) input_->Keys().ShortcutButton(Active().MacroKeyInfo[index], pressed);
   }
   void StartMacroForButton(int index) override {
-    if (ActiveValid()) player_->StartMacroForButton(Active().MacroKeyInfo[index]);
+    if (ActiveValid()) input_->Player().StartMacroForButton(Active().MacroKeyInfo[index]);
   }
   void MediaButton(int code, bool pressed) override {
-    hostKeys_->MediaButton(code, pressed, ActiveValid() ? Active().MediaOption : 0);
+    input_->Keys().MediaButton(code, pressed, ActiveValid() ? Active().MediaOption : 0);
   }
 
  private:
@@ -175,20 +171,7 @@ class MonitorWindow final : public MonitorTimers, public MonitorDevice, public M
   HMODULE wtsapi_ = nullptr;
   bool trayShown_ = false;
 
-  // Input engines.
-  Win32KeyInput keyInput_;
-  Win32WindowTree windowTree_;
-  Win32DebugOutput debugOutput_;
-  Win32DocumentScroller documents_;
-  std::unique_ptr<Win32Desktop> desktop_;
-  std::unique_ptr<Win32Clock> windowClock_;
-  std::unique_ptr<Win32Clock> playerClock_;
-  std::unique_ptr<Win32WindowTimers> inputTimers_;
-  std::unique_ptr<MediaPlayers> players_;
-  std::unique_ptr<HostKeys> hostKeys_;
-  std::unique_ptr<TiltScroller> tilt_;
-  std::unique_ptr<PlayerThread> playerThread_;
-  std::unique_ptr<MacroPlayer> player_;
+  std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
 
   std::unique_ptr<MonitorCore> core_;
 };
@@ -219,19 +202,8 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   steps.notifyReadDone = [this] { PostToOption(kMsgDeviceReadDone); };
   protocol_ = std::make_unique<DeviceProtocol>(*link_, SystemDeviceClock(), flags_, *block_, steps);
 
-  const WindowHandle self = reinterpret_cast<WindowHandle>(hwnd);
-  desktop_ = std::make_unique<Win32Desktop>(self);
-  windowClock_ = std::make_unique<Win32Clock>();
-  playerClock_ = std::make_unique<Win32Clock>();
-  inputTimers_ = std::make_unique<Win32WindowTimers>(self);
-  players_ = std::make_unique<MediaPlayers>(*desktop_, windowTree_, *windowClock_, self);
-  hostKeys_ = std::make_unique<HostKeys>(keyInput_, SystemKeyboardLayout(), *windowClock_, *inputTimers_, *desktop_,
-                                         *players_);
-  tilt_ = std::make_unique<TiltScroller>(windowTree_, *desktop_, keyInput_, documents_);
-  playerThread_ = MakeWin32PlayerThread();
-  player_ = std::make_unique<MacroPlayer>(keyInput_, SystemKeyboardLayout(), *playerClock_, debugOutput_,
-                                          *playerThread_);
-  (void)player_->Start();
+  input_ = std::make_unique<Win32InputServices>(reinterpret_cast<WindowHandle>(hwnd));
+  (void)input_->Start();
   deviceThread_ = CreateThread(nullptr, 4096, &MonitorWindow::DeviceThreadMain, this,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, &deviceThreadId_);
   core_ = std::make_unique<MonitorCore>(*block_, flags_.deviceState, *this, *this, *this, *this);
@@ -254,12 +226,8 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
 }
 
 void MonitorWindow::OnDestroy() {
-  if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
-  KillTimer(hwnd_, kTimerGameCheck);
-  KillTimer(hwnd_, kTimerFirstRead);
-  for (unsigned id = kTimerSoundProfile; id <= kTimerSoundSensDown; ++id) KillTimer(hwnd_, id);
-  PostCloseIfExists(kOptionWindowTitle);
-  for (const char* title : {kOsdWindowTitle, kOsdPop3Title, kOsdCpuRamTitle, kOsdSkypeTitle}) PostCloseIfExists(title);
+  // A full read still running would end with host mode on again after we switched it off: the device
+  // thread is stopped first, then the mouse is handed back.
   sarn::RequestAbort(flags_);
   if (deviceThread_) {
     PostThreadMessageA(deviceThreadId_, WM_QUIT, 0, 0);
@@ -267,9 +235,15 @@ void MonitorWindow::OnDestroy() {
     CloseHandle(deviceThread_);
     deviceThread_ = nullptr;
   }
+  if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
+  KillTimer(hwnd_, kTimerGameCheck);
+  KillTimer(hwnd_, kTimerFirstRead);
+  for (unsigned id = kTimerSoundProfile; id <= kTimerSoundSensDown; ++id) KillTimer(hwnd_, id);
+  PostCloseIfExists(kOptionWindowTitle);
+  for (const char* title : {kOsdWindowTitle, kOsdPop3Title, kOsdCpuRamTitle, kOsdSkypeTitle}) PostCloseIfExists(title);
   if (link_) CloseDevice();
   // A playing macro is stopped and releases what it holds, so Exit never waits for a long macro.
-  if (player_) player_->Shutdown();
+  if (input_) input_->Shutdown();
   if (wtsapi_) {
     using Unregister = BOOL(WINAPI*)(HWND);
     if (auto unregister = reinterpret_cast<Unregister>(
@@ -427,7 +401,8 @@ void MonitorWindow::DeviceThreadLoop() {
     flags_.abortRequested.store(0);
     if (msg.wParam == static_cast<WPARAM>(kJobReadAll)) {
       (void)protocol_->ReadAllFromDevice();
-      (void)protocol_->WriteHostMode(true);
+      // An aborted read (removal, shut-down) does not take the mouse over again.
+      if (flags_.abortRequested.load() == 0) (void)protocol_->WriteHostMode(true);
     } else if (msg.wParam == static_cast<WPARAM>(kJobWriteActiveProfile)) {
       (void)protocol_->WriteActiveProfile();
     }
@@ -448,10 +423,10 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           core_->GameCheck(ForegroundExecutable());
           break;
         case kShortcutTimerId:
-          hostKeys_->OnShortcutTimer();
+          input_->Keys().OnShortcutTimer();
           break;
         case kVolumeTimerId:
-          hostKeys_->OnVolumeTimer();
+          input_->Keys().OnVolumeTimer();
           break;
         default:
           (void)core_->OnTimer(static_cast<unsigned>(wParam));
@@ -501,7 +476,7 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
       core_->OnDeviceEvent(JoinDeviceEvent(wParam, lParam));
       return 0;
     case kMsgIEScroll:
-      return tilt_->IEScroll(static_cast<int>(wParam), lParam != 0);
+      return input_->Tilt().IEScroll(static_cast<int>(wParam), lParam != 0);
     case WM_COMMAND:
       if (LOWORD(wParam) == kCmdMenuConfiguration) {
         OnCustomizer();

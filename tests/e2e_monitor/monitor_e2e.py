@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""End to end: Sarn[+]Monitor.exe under Wine against the virtual mouse.
+
+Stages a fresh program folder (a factory-fresh mouse), starts the monitor and checks, through the virtual
+mouse's report log, config.ini, the shared block (sarnctl monitor show) and the monitor's debug output:
+the full read at start, a profile change made on the mouse, ApplyAll sending exactly what the flags name,
+the hand-over of a second start with "1", unplug and plug, and Exit.
+Every wait polls for its condition with a deadline; nothing sleeps and hopes.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, condition, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(0.1)
+
+
+class Stage:
+    def __init__(self, args):
+        self.dir = os.path.abspath(args.work)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
+        shutil.copy(args.monitor, self.monitor)
+        shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
+        self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
+        shutil.copy(args.sarnctl, self.sarnctl)
+        self.block_apply = args.block_apply
+        if os.path.isdir(args.sounds):
+            shutil.copytree(args.sounds, os.path.join(self.dir, "Wave"))
+        self.log = os.path.join(self.dir, "report.log")
+        self.debug = os.path.join(self.dir, "monitor-debug.txt")
+        self.env = dict(os.environ, SARN_VIRTUAL_MOUSE_LOG=self.log)
+
+    def run(self, exe, *args, timeout=60):
+        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
+                           timeout=timeout)
+        return p.returncode, p.stdout.strip()
+
+    def start_monitor(self, *args, debug_file=None):
+        env = dict(self.env, SARN_WINEDEBUG="+debugstr")
+        out = open(debug_file or self.debug, "w")
+        return subprocess.Popen([WINE_RUN, self.monitor, *args], cwd=self.dir, env=env, stdout=out,
+                                stderr=subprocess.STDOUT)
+
+    def mouse(self, *command):
+        rc, out = self.run(self.sarnctl, "mouse", *command)
+        if rc != 0:
+            raise Failure("sarnctl mouse %s: %s" % (" ".join(command), out))
+        return out
+
+    def reports(self):
+        """The report log as (operation, bytes) pairs."""
+        if not os.path.exists(self.log):
+            return []
+        result = []
+        for line in open(self.log):
+            parts = line.split()
+            if len(parts) >= 4 and parts[2] == "ok":
+                result.append((parts[1], [int(b, 16) for b in parts[3:]]))
+        return result
+
+    def ini(self, key):
+        path = os.path.join(self.dir, "config.ini")
+        if not os.path.exists(path):
+            return None
+        m = re.search(r"^%s=(.*?)\r?$" % re.escape(key), open(path, newline="").read(), re.M)
+        return m.group(1) if m else None
+
+    def debug_text(self):
+        return open(self.debug, errors="replace").read() if os.path.exists(self.debug) else ""
+
+    def block(self):
+        rc, out = self.run(self.sarnctl, "monitor", "show")
+        return json.loads(out) if rc == 0 else None
+
+
+def token(op, data):
+    """A report as the test names it: SET07:slot, GET06, ... (ready polls are GET04)."""
+    if data[0] == 4 and op == "SET":
+        return "SET04:%d:%02X" % (data[1], data[2])
+    return "%s%02X" % (op, data[0])
+
+
+def without_polls(reports):
+    return [(op, d) for op, d in reports if not (op == "GET" and d[0] == 4)]
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("monitor", "hidport", "sarnctl", "block-apply", "sounds", "work"):
+        parser.add_argument("--" + name, required=True)
+    args = parser.parse_args()
+    stage = Stage(args)
+    monitor = stage.start_monitor()
+    second = None
+    try:
+        # 1. Start-up: version, active profile, five selects and reads of 6, five of 7, then host mode on.
+        wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 90)
+        seen = [token(op, d) for op, d in without_polls(stage.reports())]
+        expected = ["GET09", "GET05"]
+        expected += sum((["SET04:%d:10" % i, "GET06"] for i in range(5)), [])
+        expected += sum((["SET04:%d:20" % i, "GET07"] for i in range(5)), [])
+        expected += ["SET0A"]
+        check(seen == expected, "start-up reports: %s" % seen)
+        wait_for("config.ini written", lambda: stage.ini("FWVersion") == "128" and stage.ini("Device") == "1")
+        for i in range(5):
+            check(os.path.exists(os.path.join(stage.dir, "config", "Default%d.zmp" % i)), "slot file %d" % i)
+        block = wait_for("the shared block", stage.block)
+        check(block["CurrentProfile"] == 0, "block CurrentProfile %s" % block["CurrentProfile"])
+        check(block["profiles"][2]["ProFileName"] == "Default3", "block profile names")
+
+        # 2. ApplyAll sends exactly what the flags name: B4 of profile 1 becomes "profile up" -> report 7 for
+        #    slot 0 only; the sound options -> report 5 only.
+        before = len(stage.reports())
+        rc, _ = stage.run(stage.block_apply, "button=0,3,17")
+        check(rc == 0, "block_apply button")
+        sent = [token(op, d) for op, d in without_polls(stage.reports()[before:])]
+        check(sent == ["SET07"], "ApplyAll with one button changed sent %s" % sent)
+        check(without_polls(stage.reports()[before:])[0][1][2] == 0, "report 7 names slot 0")
+        before = len(stage.reports())
+        rc, _ = stage.run(stage.block_apply, "sound=1")
+        check(rc == 0, "block_apply sound")
+        sent = [token(op, d) for op, d in without_polls(stage.reports()[before:])]
+        check(sent == ["SET05"], "ApplyAll with sound options changed sent %s" % sent)
+        before = len(stage.reports())
+        rc, _ = stage.run(stage.block_apply)
+        sent = [token(op, d) for op, d in without_polls(stage.reports()[before:])]
+        check(rc == 0 and sent == [], "ApplyAll with nothing changed sent %s" % sent)
+
+        # 3. A profile button on the mouse: config.ini, the block and the cue follow; nothing goes to the mouse.
+        before = len(stage.reports())
+        stage.mouse("click", "4")
+        wait_for("CurrentProfile=1 in config.ini", lambda: stage.ini("CurrentProfile") == "1")
+        wait_for("block CurrentProfile 1", lambda: (stage.block() or {}).get("CurrentProfile") == 1)
+        wait_for("the profile cue", lambda: "Volume-" in stage.debug_text() and "profile_two.wav" in stage.debug_text())
+        check(stage.reports()[before:] == [], "a profile change on the mouse wrote to it")
+
+        # 4. A second start with "1" hands the request over and ends.
+        second = stage.start_monitor("1", debug_file=os.path.join(stage.dir, "second-debug.txt"))
+        check(second.wait(timeout=60) == 0, "second monitor exit code")
+        wait_for("the hand-over", lambda: "CMonitorWnd OnCustomizer" in stage.debug_text())
+        check(monitor.poll() is None, "the first monitor ended")
+
+        # 5. Unplug and plug are followed.
+        stage.mouse("unplug")
+        wait_for("Device=0", lambda: stage.ini("Device") == "0")
+        host_mode = lambda: [d[2] for op, d in stage.reports() if op == "SET" and d[0] == 0x0A]
+        host_mode_before = len(host_mode())
+        stage.mouse("plug")
+        wait_for("Device=1", lambda: stage.ini("Device") == "1", 30)
+        wait_for("a new full read ending in host mode on", lambda: host_mode()[host_mode_before:] == [1], 60)
+
+        # 6. Exit: host mode off, the block removed, the program ends.
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        check(rc == 0, "sarnctl monitor exit")
+        wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
+        check(monitor.returncode == 0, "monitor exit code %s" % monitor.returncode)
+        check(host_mode()[-1] == 0, "host mode off")
+        rc, _ = stage.run(stage.sarnctl, "monitor", "show")
+        check(rc != 0, "the block outlived the monitor")
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print("FAILED: %s" % e)
+        print("--- report log ---")
+        print(open(stage.log).read()[-3000:] if os.path.exists(stage.log) else "(none)")
+        print("--- monitor debug output ---")
+        print(stage.debug_text()[-3000:])
+        return 1
+    finally:
+        for p in (monitor, second):
+            if p is not None and p.poll() is None:
+                p.kill()
+    print("monitor end to end: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
