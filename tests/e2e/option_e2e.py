@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""End to end: Sarn[+]Option.exe under Wine on a display (Xvfb when DISPLAY is unset).
+
+Without a monitor: the window opens on the files (no slot selected, the five default names), a second start
+leaves one window, Cancel after edits writes nothing, Apply writes config.ini; screenshots of every tab are
+saved under the work folder. With --monitor (and the virtual mouse): the monitor started with "1" opens the
+window on its profiles; slot 3 + Apply reaches the mouse as report 5 for slot 2 and config.ini holds
+CurrentProfile=2; Load of a profile file + Apply sends report 7 for that slot; Cancel sends nothing.
+Every wait polls for its condition with a deadline.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+SLOT, APPLY, OK, CANCEL, LOAD, TAB = 120, 173, 172, 174, 111, 100
+DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, condition, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(0.2)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Stage:
+    def __init__(self, args, name, with_monitor):
+        self.dir = os.path.join(os.path.abspath(args.work), name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(os.path.join(self.dir, "config"))
+        os.makedirs(os.path.join(self.dir, "help"))
+        self.option = os.path.join(self.dir, "Sarn[+]Option.exe")
+        shutil.copy(args.option, self.option)
+        shutil.copy(args.help_library, os.path.join(self.dir, "help"))
+        self.driver = args.driver
+        self.log = os.path.join(self.dir, "report.log")
+        self.env = dict(os.environ, SARN_VIRTUAL_MOUSE_LOG=self.log)
+        if with_monitor:
+            self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
+            shutil.copy(args.monitor, self.monitor)
+            shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
+            self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
+            shutil.copy(args.sarnctl, self.sarnctl)
+
+    def start(self, exe, *args):
+        return subprocess.Popen([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def run(self, exe, *args, timeout=60):
+        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
+                           timeout=timeout)
+        return p.returncode, p.stdout.strip()
+
+    def state(self):
+        rc, out = self.run(self.driver, "state")
+        return json.loads(out) if rc == 0 and out else {"windows": 0}
+
+    def window(self, timeout=60):
+        return wait_for("the configuration window", lambda: self.state()["windows"] >= 1 and self.state(), timeout)
+
+    def click(self, control):
+        rc, _ = self.run(self.driver, "click", str(control))
+        check(rc == 0, "click %d" % control)
+
+    def ini(self, key):
+        path = os.path.join(self.dir, "config.ini")
+        if not os.path.exists(path):
+            return None
+        m = re.search(r"^%s=(.*?)\r?$" % re.escape(key), open(path, newline="", errors="replace").read(), re.M)
+        return m.group(1) if m else None
+
+    def reports(self):
+        if not os.path.exists(self.log):
+            return []
+        result = []
+        for line in open(self.log):
+            parts = line.split()
+            if len(parts) >= 4 and parts[2] == "ok":
+                result.append((parts[1], [int(b, 16) for b in parts[3:]]))
+        return result
+
+    def writes(self, since):
+        """Reports written to the mouse since an index, ready polls left out."""
+        return [(op, d) for op, d in self.reports()[since:] if op == "SET" and d[0] != 4]
+
+    def screenshot(self, path):
+        rect = self.state()["rect"]
+        w, h = rect[2] - rect[0], rect[3] - rect[1]
+        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, rect[0], rect[1]), path],
+                       check=True, timeout=60)
+
+
+def without_monitor(args, shots):
+    stage = Stage(args, "no-monitor", False)
+    first = stage.start(stage.option)
+    second = None
+    try:
+        s = stage.window()
+        check(s["slots"] == [0] * 5, "a slot is selected without config.ini: %s" % s["slots"])
+        check(s["names"] == DEFAULT_NAMES, "names %s" % s["names"])
+        check(s["tabs"] == [1, 0, 0, 0, 0], "the Main tab is not the pressed one: %s" % s["tabs"])
+        for tab, name in ((1, "buttons"), (2, "advanced"), (4, "update"), (0, "main")):
+            stage.click(TAB + tab)
+            wait_for("tab %d pressed" % tab, lambda: stage.state()["tabs"][tab] == 1)
+            time.sleep(0.3)  # let the page finish painting before the picture is taken
+            path = os.path.join(shots, "option-%s.png" % name)
+            stage.screenshot(path)
+            print("screenshot: " + path)
+
+        second = stage.start(stage.option)
+        check(second.wait(timeout=60) == 0, "the second start did not end quietly")
+        check(stage.state()["windows"] == 1, "a second start left %d windows" % stage.state()["windows"])
+
+        stage.click(SLOT + 2)
+        wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
+        stage.click(CANCEL)
+        check(first.wait(timeout=60) == 0, "Cancel did not close the window")
+        check(not os.path.exists(os.path.join(stage.dir, "config.ini")), "Cancel wrote config.ini")
+        # (The macro store is saved at start, when the profiles' macros are merged into it.)
+        check(not [f for f in os.listdir(os.path.join(stage.dir, "config")) if f.endswith(".zmp")],
+              "Cancel wrote slot files")
+
+        # Apply without a monitor still writes the settings and slot files; OK closes.
+        first = stage.start(stage.option)
+        stage.window()
+        stage.click(SLOT + 1)
+        wait_for("slot 2 selected", lambda: stage.state()["slots"][1] == 1)
+        stage.click(OK)
+        check(first.wait(timeout=60) == 0, "OK did not close the window")
+        check(stage.ini("CurrentProfile") == "1", "config.ini CurrentProfile %s" % stage.ini("CurrentProfile"))
+        check(os.path.exists(os.path.join(stage.dir, "config", "Default4.zmp")), "slot files written")
+    finally:
+        for p in (first, second):
+            if p is not None and p.poll() is None:
+                p.kill()
+
+
+def with_monitor(args):
+    stage = Stage(args, "with-monitor", True)
+    monitor = stage.start(stage.monitor, "1")
+    try:
+        wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 120)
+        s = stage.window(90)
+        s = wait_for("the monitor's profiles", lambda: stage.state()["slots"] == [1, 0, 0, 0, 0] and stage.state())
+        check(s["names"] == DEFAULT_NAMES, "names %s" % s["names"])
+
+        before = len(stage.reports())
+        stage.click(SLOT + 2)
+        wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
+        stage.click(APPLY)
+        wait_for("report 5", lambda: stage.writes(before))
+        sent = stage.writes(before)
+        check([d[0] for _, d in sent] == [5] and sent[0][1][2] == 2, "slot 3 + Apply sent %s" % sent)
+        wait_for("CurrentProfile=2 in config.ini", lambda: stage.ini("CurrentProfile") == "2")
+
+        # Load a profile file into slot 3, then Apply: report 7 for slot 2.
+        profile = os.path.join(stage.dir, "config", "Default0.zmp")
+        wait_for("the slot files", lambda: os.path.exists(profile))
+        shutil.copy(profile, os.path.join(stage.dir, "Loaded.zmp"))
+        before = len(stage.reports())
+        stage.click(LOAD)
+        rc, _ = stage.run(stage.driver, "file-dialog", "Z:" + os.path.join(stage.dir, "Loaded.zmp").replace("/", "\\"))
+        check(rc == 0, "the file dialog was not answered (%d)" % rc)
+        time.sleep(1)
+        stage.click(APPLY)
+        wait_for("report 7", lambda: any(d[0] == 7 for _, d in stage.writes(before)))
+        sevens = [d for _, d in stage.writes(before) if d[0] == 7]
+        check(len(sevens) == 1 and sevens[0][2] == 2, "Load + Apply sent %s" % stage.writes(before))
+
+        # Cancel after an edit sends nothing.
+        before = len(stage.reports())
+        stage.click(SLOT + 4)
+        wait_for("slot 5 selected", lambda: stage.state()["slots"][4] == 1)
+        stage.click(CANCEL)
+        wait_for("the window to close", lambda: stage.state()["windows"] == 0)
+        time.sleep(1)
+        check(stage.writes(before) == [], "Cancel sent %s" % stage.writes(before))
+        check(stage.ini("CurrentProfile") == "2", "Cancel changed config.ini")
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
+    finally:
+        if monitor.poll() is None:
+            monitor.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser(add_help=False)
+    for name in ("option", "help-library", "driver", "work"):
+        parser.add_argument("--" + name, required=True)
+    for name in ("monitor", "hidport", "sarnctl"):
+        parser.add_argument("--" + name)
+    args = parser.parse_args()
+    for name in ("option", "help_library", "driver", "work", "monitor", "hidport", "sarnctl"):
+        if getattr(args, name):
+            setattr(args, name, os.path.abspath(getattr(args, name)))
+    os.makedirs(args.work, exist_ok=True)
+    xvfb = None
+    if not os.environ.get("DISPLAY"):
+        for n in range(150, 200):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+                xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                os.environ["DISPLAY"] = ":%d" % n
+                wait_for("Xvfb", lambda: os.path.exists("/tmp/.X11-unix/X%d" % n), 20)
+                break
+    try:
+        without_monitor(args, os.path.abspath(args.work))
+        if args.monitor and os.path.exists(args.monitor):
+            with_monitor(args)
+        else:
+            print("no monitor given: the tests with the monitor were skipped")
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print("FAILED: %s" % e)
+        return 1
+    finally:
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=os.environ.get("SARN_WINEPREFIX", "")),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if xvfb is not None:
+            xvfb.terminate()
+            xvfb.wait()
+    print("option end to end: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
