@@ -250,7 +250,7 @@ void MainWindow::BuildControls() {
   design.dpi = dpi_;
   design.roundedWindow = true;
   design.brand = L"SARN[+]";
-  design.panels = {RECT{8, 444, 792, 541}};
+  design.panels = {RECT{4, 442, 797, 543}};
   design.notes = {{POINT{145, 13}, L"Software"}, {POINT{245, 13}, L"Firmware"}};
   std::vector<SkinPart> parts, marked;
   for (const MainControl& c : kTabs) parts.push_back({LayoutRect(ParseLayout(c.layout), dpi_), c.look, c.label});
