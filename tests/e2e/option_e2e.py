@@ -72,8 +72,15 @@ class Stage:
         return p.returncode, p.stdout.strip()
 
     def state(self):
-        rc, out = self.run(self.driver, "state")
+        try:
+            rc, out = self.run(self.driver, "state", timeout=30)
+        except subprocess.TimeoutExpired:
+            return {"windows": 0}
         return json.loads(out) if rc == 0 and out else {"windows": 0}
+
+    def warm_up(self):
+        """Brings Wine's server and desktop up before the programs start, so they never race to create them."""
+        self.run(self.driver, "state", timeout=120)
 
     def window(self, timeout=60):
         return wait_for("the configuration window", lambda: self.state()["windows"] >= 1 and self.state(), timeout)
@@ -112,6 +119,7 @@ class Stage:
 
 def without_monitor(args, shots):
     stage = Stage(args, "no-monitor", False)
+    stage.warm_up()
     first = stage.start(stage.option)
     second = None
     try:
@@ -157,6 +165,7 @@ def without_monitor(args, shots):
 
 def with_monitor(args):
     stage = Stage(args, "with-monitor", True)
+    stage.warm_up()
     monitor = stage.start(stage.monitor, "1")
     try:
         wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 120)
