@@ -15,6 +15,10 @@ if(WIN32)
   if(MINGW)
     # One self-contained executable: no libstdc++/libwinpthread DLLs to ship.
     target_link_options(sarn_win32 INTERFACE -static -static-libgcc -static-libstdc++)
+    # Wine loads program images into private memory: drop unused code and symbols so the resident
+    # monitor stays small.
+    target_compile_options(sarn_win32 INTERFACE -ffunction-sections -fdata-sections)
+    target_link_options(sarn_win32 INTERFACE -Wl,--gc-sections -s)
   endif()
 endif()
 
