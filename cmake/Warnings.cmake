@@ -6,6 +6,10 @@ else()
   target_compile_options(sarn_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Wcast-align
     -Wno-missing-field-initializers)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    # GCC 12 reports impossible overlaps inside std::string concatenation when optimising (GCC bug 105329).
+    target_compile_options(sarn_warnings INTERFACE -Wno-restrict)
+  endif()
 endif()
 
 if(WIN32)
@@ -28,21 +32,24 @@ if(SARN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# sarn_platform_sources(OUT GLOB...): the files matching the globs, less the Windows-only ones (ending in
+# _win.cpp or _win_test.cpp) unless this is a Windows build.
+function(sarn_platform_sources out)
+  file(GLOB all CONFIGURE_DEPENDS ${ARGN})
+  set(sources "")
+  foreach(f IN LISTS all)
+    if(NOT f MATCHES "_win(_test)?\\.cpp$" OR WIN32)
+      list(APPEND sources "${f}")
+    endif()
+  endforeach()
+  set(${out} "${sources}" PARENT_SCOPE)
+endfunction()
+
 # sarn_portable_library(NAME [DEPS libs...] [WIN_LIBS libs...]): a library from the *.cpp files of the calling
 # directory. Files ending in _win.cpp are Windows adapters and only built for Windows; the rest is portable.
 function(sarn_portable_library name)
   cmake_parse_arguments(L "" "" "DEPS;WIN_LIBS" ${ARGN})
-  file(GLOB all_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
-  set(sources "")
-  foreach(f IN LISTS all_sources)
-    if(f MATCHES "_win\\.cpp$")
-      if(WIN32)
-        list(APPEND sources "${f}")
-      endif()
-    else()
-      list(APPEND sources "${f}")
-    endif()
-  endforeach()
+  sarn_platform_sources(sources "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   if(NOT sources)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})

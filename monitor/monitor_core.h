@@ -16,6 +16,7 @@
 
 #include "common/profile_record.h"
 #include "monitor/device/device_protocol.h"  // device states
+#include "monitor/input/input_ports.h"      // window timers
 
 namespace sarn {
 
@@ -48,13 +49,6 @@ inline constexpr unsigned kCmdExit = 6002;
 // Device jobs of the DeviceThread.
 inline constexpr int kJobReadAll = 2;
 inline constexpr int kJobWriteActiveProfile = 3;
-
-class MonitorTimers {
- public:
-  virtual ~MonitorTimers() = default;
-  virtual void StartTimer(unsigned id, unsigned periodMs) = 0;
-  virtual void StopTimer(unsigned id) = 0;
-};
 
 // What the core asks of the mouse and the device thread.
 class MonitorDevice {
@@ -96,7 +90,7 @@ class ButtonActions {
 
 class MonitorCore {
  public:
-  MonitorCore(SharedBlock& block, std::atomic<int>& deviceState, MonitorTimers& timers, MonitorDevice& device,
+  MonitorCore(SharedBlock& block, std::atomic<int>& deviceState, WindowTimers& timers, MonitorDevice& device,
               MonitorHost& host, ButtonActions& actions)
       : block_(block), deviceState_(deviceState), timers_(timers), device_(device), host_(host), actions_(actions) {}
 
@@ -130,7 +124,7 @@ class MonitorCore {
 
   SharedBlock& block_;
   std::atomic<int>& deviceState_;
-  MonitorTimers& timers_;
+  WindowTimers& timers_;
   MonitorDevice& device_;
   MonitorHost& host_;
   ButtonActions& actions_;

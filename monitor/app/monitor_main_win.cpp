@@ -74,7 +74,7 @@ std::string ForegroundExecutable() {
   return name;
 }
 
-class MonitorWindow final : public MonitorTimers, public MonitorDevice, public MonitorHost, public ButtonActions {
+class MonitorWindow final : public WindowTimers, public MonitorDevice, public MonitorHost, public ButtonActions {
  public:
   explicit MonitorWindow(bool openConfiguration) : openConfiguration_(openConfiguration) {}
 
@@ -83,7 +83,7 @@ class MonitorWindow final : public MonitorTimers, public MonitorDevice, public M
   void OnDestroy();
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
-  // MonitorTimers
+  // WindowTimers
   void StartTimer(unsigned id, unsigned periodMs) override { SetTimer(hwnd_, id, periodMs, nullptr); }
   void StopTimer(unsigned id) override { KillTimer(hwnd_, id); }
 

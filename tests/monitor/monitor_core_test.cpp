@@ -15,7 +15,7 @@ namespace sarn {
 namespace {
 
 // Window timers in virtual time: Advance fires every due tick in time order, as a message loop would.
-class VirtualTimers final : public MonitorTimers {
+class VirtualTimers final : public WindowTimers {
  public:
   void StartTimer(unsigned id, unsigned periodMs) override { timers_[id] = {periodMs, now_ + periodMs}; }
   void StopTimer(unsigned id) override { timers_.erase(id); }
