@@ -10,7 +10,9 @@
 #include <windows.h>
 
 #include "common/json_writer.h"
+#include "common/settings_file.h"
 #include "common/shared_block.h"
+#include "common/text_encoding.h"
 #include "monitor/monitor_core.h"
 #endif
 
@@ -41,6 +43,8 @@ int Show() {
   sarn::JsonWriter json(true);
   json.BeginObject();
   WriteBlockMembers(json, *block);
+  // The block carries no firmware version: the monitor keeps it in config.ini beside us.
+  json.Member("FWVersion", sarn::ReadFirmwareVersion(sarn::AnsiPath(ExecutableFolder())));
   json.Key("ButtonChanged").BeginArray();
   for (const auto& profile : block->ButtonChanged) {
     json.BeginArray();
