@@ -263,10 +263,8 @@ void MainWindow::BuildControls() {
     marked.push_back({LayoutRect(ParseLayout(kMarkLayouts[i]), dpi_), SkinLook::kMarkSet, L""});
   }
   skin_ = PaintPageSkin(design, parts);
-  PageDesign plain = design;
-  plain.brand.clear();
-  plain.notes.clear();
-  markedSkin_ = PaintPageSkin(plain, marked);
+  markedSkin_.background = CutImage(skin_.background, RECT{0, 0, skin_.background.width, skin_.background.height});
+  PaintStateImages(markedSkin_, marked, dpi_);
 
   auto make = [&](const char* layout, int id, const PageSkin& skin, bool link) {
     SkinButtonOptions o;

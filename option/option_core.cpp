@@ -80,7 +80,7 @@ void FileStorage::SaveNotificationSettings(const NotificationSettings& s) {
 void FileStorage::SaveSettings(const SharedBlock& block) {
   (void)sarn::SaveSettings(block, SettingsContext{folder_, registry_});
 }
-void FileStorage::LoadMacroStore(MacroStore& store) { (void)sarn::LoadMacroStore(store, folder_); }
+int FileStorage::LoadMacroStore(MacroStore& store) { return sarn::LoadMacroStore(store, folder_); }
 void FileStorage::SaveMacroStore(const MacroStore& store) { (void)sarn::SaveMacroStore(store, folder_); }
 void FileStorage::LoadTimers(TimerList& timers) { (void)sarn::LoadTimers(timers, folder_); }
 void FileStorage::ReadMouseRegistry(ProfileRecord& record) {
@@ -124,8 +124,14 @@ void OptionCore::ReadBlockIntoLastApplied() {
 }
 
 void OptionCore::MergeAndSaveMacros() {
+  // The store is written when the merge brought something in (or the file is not known to hold it); an
+  // unchanged store is not rewritten, which keeps a flushed file write off every start.
+  const std::string before = SerializeMacroStore(macros_);
   MergeProfileMacros(macros_, std::span<const ProfileRecord>(working_->profiles, kProfileCount));
-  storage_.SaveMacroStore(macros_);
+  if (!macroFileCurrent_ || SerializeMacroStore(macros_) != before) {
+    storage_.SaveMacroStore(macros_);
+    macroFileCurrent_ = true;
+  }
 }
 
 void OptionCore::Start() {
@@ -138,7 +144,7 @@ void OptionCore::Start() {
     // No monitor (or its mutex could not be waited for): the files are the truth.
     storage_.LoadSettings(*lastApplied_);
   }
-  storage_.LoadMacroStore(macros_);
+  macroFileCurrent_ = storage_.LoadMacroStore(macros_) == 1;
   storage_.LoadNotificationSettings(notifications_);
   storage_.LoadTimers(timers_);
   *working_ = *lastApplied_;

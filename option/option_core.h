@@ -97,7 +97,8 @@ class OptionStorage {
   virtual void LoadNotificationSettings(NotificationSettings& settings) = 0;
   virtual void SaveNotificationSettings(const NotificationSettings& settings) = 0;
   virtual void SaveSettings(const SharedBlock& block) = 0;
-  virtual void LoadMacroStore(MacroStore& store) = 0;
+  // 1 when the file was read.
+  virtual int LoadMacroStore(MacroStore& store) = 0;
   virtual void SaveMacroStore(const MacroStore& store) = 0;
   virtual void LoadTimers(TimerList& timers) = 0;
   // The Windows mouse settings of the registry into one profile.
@@ -116,7 +117,7 @@ class FileStorage final : public OptionStorage {
   void LoadNotificationSettings(NotificationSettings& settings) override;
   void SaveNotificationSettings(const NotificationSettings& settings) override;
   void SaveSettings(const SharedBlock& block) override;
-  void LoadMacroStore(MacroStore& store) override;
+  int LoadMacroStore(MacroStore& store) override;
   void SaveMacroStore(const MacroStore& store) override;
   void LoadTimers(TimerList& timers) override;
   void ReadMouseRegistry(ProfileRecord& record) override;
@@ -187,6 +188,7 @@ class OptionCore {
   TimerList timers_;
   NotificationSettings notifications_{};
   std::string firmwareText_ = "N/A";
+  bool macroFileCurrent_ = false;  // the macro store file holds exactly macros_
 };
 
 }  // namespace sarn

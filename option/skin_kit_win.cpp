@@ -65,8 +65,11 @@ bool OwnWindowActive(HWND hwnd) { return GetActiveWindow() == GetAncestor(hwnd, 
 
 // --- Skinned button ---------------------------------------------------------------------------------------
 
+// The state images are the skin's page images at the button's rectangle, drawn straight from the page
+// images, which outlive the controls cut from them.
 struct ButtonData {
-  Bitmap images[4];
+  const PageSkin* skin = nullptr;
+  RECT at{};
   SkinButtonOptions options;
   ButtonState state;
 };
@@ -78,17 +81,19 @@ void ButtonPaint(HWND hwnd, ButtonData& d) {
   GetClientRect(hwnd, &rc);
   d.state.toggleMode = d.options.toggle;
   d.state.disabled = IsWindowEnabled(hwnd) == FALSE;
-  const Bitmap& image = d.images[static_cast<int>(ChooseButtonImage(d.state))];
+  static constexpr Bitmap PageSkin::*kImages[4] = {&PageSkin::normal, &PageSkin::hover, &PageSkin::pressed,
+                                                   &PageSkin::disabled};
+  const Bitmap* image = d.skin != nullptr ? &(d.skin->*kImages[static_cast<int>(ChooseButtonImage(d.state))]) : nullptr;
   const std::wstring caption = WindowTextOf(hwnd);
   if (caption.empty()) {
-    DrawBitmap(dc, image, 0, 0);
+    if (image != nullptr) DrawBitmapPart(dc, *image, d.at, 0, 0);
   } else {
     // Off-screen, so the caption never flickers over a bare image.
     HDC mem = CreateCompatibleDC(dc);
     HBITMAP buffer = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
     HGDIOBJ oldBitmap = SelectObject(mem, buffer);
     FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    DrawBitmap(mem, image, 0, 0);
+    if (image != nullptr) DrawBitmapPart(mem, *image, d.at, 0, 0);
     SetBkMode(mem, TRANSPARENT);
     SetTextColor(mem, d.state.disabled ? RGB(110, 114, 120) : kCaptionColour);
     HGDIOBJ oldFont = SelectObject(mem, CaptionFont());
@@ -963,6 +968,15 @@ Bitmap CutImage(const Bitmap& page, const RECT& rect) {
   return out;
 }
 
+void DrawBitmapPart(HDC dc, const Bitmap& bitmap, const RECT& part, int x, int y) {
+  if (bitmap.handle == nullptr) return;
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, bitmap.handle);
+  BitBlt(dc, x, y, part.right - part.left, part.bottom - part.top, mem, part.left, part.top, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+}
+
 void DrawBitmap(HDC dc, const Bitmap& bitmap, int x, int y) {
   if (bitmap.handle == nullptr) return;
   HDC mem = CreateCompatibleDC(dc);
@@ -1002,10 +1016,8 @@ HWND CreateSkinButton(HWND parent, int id, const RECT& rect, const PageSkin& ski
 void SetSkinButtonImages(HWND button, const PageSkin& skin, const RECT& rect) {
   auto* d = DataOf<ButtonData>(button);
   if (d == nullptr) return;
-  d->images[0] = CutImage(skin.normal, rect);
-  d->images[1] = CutImage(skin.hover, rect);
-  d->images[2] = CutImage(skin.pressed, rect);
-  d->images[3] = CutImage(skin.disabled, rect);
+  d->skin = &skin;
+  d->at = rect;
   InvalidateRect(button, nullptr, FALSE);
 }
 

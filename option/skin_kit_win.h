@@ -41,8 +41,9 @@ struct PageSkin {
 [[nodiscard]] Bitmap CreatePixelBitmap(int width, int height, std::uint32_t** bits = nullptr);
 // The part of a page image at a rectangle, as a bitmap of its own.
 [[nodiscard]] Bitmap CutImage(const Bitmap& page, const RECT& rect);
-// Paints a bitmap at (x, y) of a device context.
+// Paints a bitmap, or the part of it at a rectangle, at (x, y) of a device context.
 void DrawBitmap(HDC dc, const Bitmap& bitmap, int x, int y);
+void DrawBitmapPart(HDC dc, const Bitmap& bitmap, const RECT& part, int x, int y);
 
 // Window shapes from images: every pixel but pure white; every pixel but the top-left pixel's colour.
 [[nodiscard]] HRGN ShapeFromImage(const Bitmap& image);
@@ -51,7 +52,8 @@ void DrawBitmap(HDC dc, const Bitmap& bitmap, int x, int y);
 // Rectangle of a parsed layout entry in window pixels at the given dpi.
 [[nodiscard]] RECT LayoutRect(const LayoutEntry& entry, int dpi);
 
-// --- Skinned button: push, toggle, radio member and label. BM_GETCHECK/BM_SETCHECK read and set the pressed
+// --- Skinned button: push, toggle, radio member and label. Its state images are the skin's page images at
+// its rectangle; the skin must outlive the button. BM_GETCHECK/BM_SETCHECK read and set the pressed
 // look; WM_GETTEXT/WM_SETTEXT the caption; clicks reach the parent as WM_COMMAND BN_CLICKED.
 struct SkinButtonOptions {
   bool toggle = false;

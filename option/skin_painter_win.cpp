@@ -1,6 +1,7 @@
 #include "option/skin_painter_win.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace sarn::win {
 namespace {
@@ -38,13 +39,15 @@ void Text(HDC dc, const std::wstring& s, RECT r, COLORREF c, HFONT font, UINT fo
   SelectObject(dc, old);
 }
 
-void Gradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
-  const int h = std::max(1, static_cast<int>(r.bottom - r.top));
-  for (int y = 0; y < h; ++y) {
-    auto mix = [&](int a, int b) { return a + (b - a) * y / h; };
-    const COLORREF c = RGB(mix(GetRValue(top), GetRValue(bottom)), mix(GetGValue(top), GetGValue(bottom)),
-                           mix(GetBValue(top), GetBValue(bottom)));
-    Fill(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
+// Written straight into the DIB's pixels: one GDI call per row would cost more than the rest of the skin.
+void Gradient(std::uint32_t* pixels, int width, int height, COLORREF top, COLORREF bottom) {
+  if (pixels == nullptr) return;
+  const int h = std::max(1, height);
+  for (int y = 0; y < height; ++y) {
+    auto mix = [&](int a, int b) { return static_cast<std::uint32_t>(a + (b - a) * y / h); };
+    const std::uint32_t c = mix(GetRValue(top), GetRValue(bottom)) << 16 | mix(GetGValue(top), GetGValue(bottom)) << 8 |
+                            mix(GetBValue(top), GetBValue(bottom));
+    std::fill_n(pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width), width, c);
   }
 }
 
@@ -149,10 +152,9 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   const int dpi = design.dpi;
   const int w = Px(design.width, dpi), h = Px(design.height, dpi);
   PageSkin skin;
-  skin.background = CreatePixelBitmap(w, h);
+  std::uint32_t* pixels = nullptr;
+  skin.background = CreatePixelBitmap(w, h, &pixels);
   HDC dc = CreateCompatibleDC(nullptr);
-  HFONT font = SkinFont(12, dpi);
-  HFONT bold = SkinFont(12, dpi, true);
   HFONT brand = SkinFont(22, dpi, true);
   HFONT heading = SkinFont(15, dpi, true);
   HFONT small = SkinFont(11, dpi);
@@ -161,11 +163,15 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   const RECT all = {0, 0, w, h};
   if (design.roundedWindow) {
     // Pure white outside the rounded outline: the window's shape leaves it out.
-    Fill(dc, all, RGB(255, 255, 255));
+    GdiFlush();
+    Gradient(pixels, w, h, kWindowTop, kWindowBottom);
     HRGN round = CreateRoundRectRgn(0, 0, w + 1, h + 1, Px(18, dpi), Px(18, dpi));
-    SelectClipRgn(dc, round);
-    Gradient(dc, all, kWindowTop, kWindowBottom);
-    SelectClipRgn(dc, nullptr);
+    HRGN outside = CreateRectRgn(0, 0, w, h);
+    CombineRgn(outside, outside, round, RGN_DIFF);
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRgn(dc, outside, white);
+    DeleteObject(white);
+    DeleteObject(outside);
     HBRUSH edge = CreateSolidBrush(kPanelEdge);
     FrameRgn(dc, round, edge, 1, 1);
     DeleteObject(edge);
@@ -191,17 +197,30 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   }
   SelectObject(dc, old);
 
-  // Each state image starts as the background, so a cut-out blends into the page around it.
+  DeleteDC(dc);
+  for (HFONT f : {brand, heading, small}) DeleteObject(f);
+  PaintStateImages(skin, parts, dpi);
+  return skin;
+}
+
+void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi) {
+  // Each state image starts as the background, so a cut-out blends into the page around it. A page without
+  // controls of its own needs none.
+  if (parts.empty()) return;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = SkinFont(12, dpi);
+  HFONT bold = SkinFont(12, dpi, true);
+  const RECT all = {0, 0, skin.background.width, skin.background.height};
   Bitmap* states[4] = {&skin.normal, &skin.hover, &skin.pressed, &skin.disabled};
   for (int i = 0; i < 4; ++i) {
     *states[i] = CutImage(skin.background, all);
-    old = SelectObject(dc, states[i]->handle);
+    HGDIOBJ old = SelectObject(dc, states[i]->handle);
     for (const SkinPart& part : parts) PaintPart(dc, part, static_cast<State>(i), font, bold, dpi);
     SelectObject(dc, old);
   }
   DeleteDC(dc);
-  for (HFONT f : {font, bold, brand, heading, small}) DeleteObject(f);
-  return skin;
+  DeleteObject(font);
+  DeleteObject(bold);
 }
 
 HICON PaintProgramIcon(int size) {

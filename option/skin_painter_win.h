@@ -58,6 +58,8 @@ struct PageDesign {
 };
 
 [[nodiscard]] PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts);
+// The four state images of `parts` over a skin's background (already painted or loaded).
+void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi);
 
 // The program icon (large or small), drawn in the same palette.
 [[nodiscard]] HICON PaintProgramIcon(int size);

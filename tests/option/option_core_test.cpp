@@ -89,7 +89,10 @@ struct FakeStorage final : OptionStorage {
     log.push_back("saveSettings");
     *files = b;
   }
-  void LoadMacroStore(MacroStore&) override { log.push_back("loadMacros"); }
+  int LoadMacroStore(MacroStore&) override {
+    log.push_back("loadMacros");
+    return macroFileExists ? 1 : 0;
+  }
   void SaveMacroStore(const MacroStore& s) override {
     log.push_back("saveMacros");
     savedSets = s.sets.size();
@@ -108,6 +111,7 @@ struct FakeStorage final : OptionStorage {
   std::unique_ptr<SharedBlock> files;
   int firmware = 0;
   std::size_t savedSets = 0;
+  bool macroFileExists = false;
 };
 
 struct Rig {
@@ -139,6 +143,16 @@ TEST(OptionStart, WithoutMonitorTheFilesGiveNoSlotAndTheDefaultNames) {
   }
   EXPECT_EQ(rig.core->firmwareText(), "N/A");  // 650 is out of range until the mouse was read
   EXPECT_FALSE(rig.core->monitorPresent());
+}
+
+TEST(OptionStart, AStoreFileThatAlreadyHoldsEveryMacroIsNotRewritten) {
+  Rig rig(false);
+  rig.storage.macroFileExists = true;
+  rig.core->Start();
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "saveMacros"), 0);
+  rig.log.clear();
+  rig.core->Apply(0);  // Apply always writes the store
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "saveMacros"), 1);
 }
 
 TEST(OptionStart, WithMonitorTheBlockWinsAndOnlyTheActiveProfileTakesTheRegistry) {
