@@ -235,6 +235,8 @@ bool MainWindow::Create() {
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   versionFont_ = SkinFont(14, dpi_, false, L"Arial");
   helpFont_ = SkinFont(12, dpi_);
+  // Captions drawn by the buttons themselves (profile names, the language) follow the screen scale too.
+  SetSkinButtonCaptionFont(SkinFont(12, dpi_, false, L"宋体"));
   SetHelpTarget(hwnd_);
   BuildControls();
   BuildPages();
