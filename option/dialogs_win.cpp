@@ -194,14 +194,11 @@ bool ProfileSettingsDialog(HWND owner, int dpi, OptionShell::ProfileTexts& texts
                       {"BUTTON_Exit,494,3,22,22,", {SkinLook::kClose, L""}}},
                      dpi);
   for (const char* b : kBrowseLayouts) parts.push_back({LayoutRect(ParseLayout(b), dpi), SkinLook::kPush, L"..."});
-  for (const char* p : kPathLayouts) {
-    RECT r = LayoutRect(ParseLayout(p), dpi);
-    InflateRect(&r, 3, 3);
-    parts.push_back({r, SkinLook::kField, L""});
+  // Boxes behind the edit fields, in layout pixels (the painter scales them).
+  for (const char* p : {kPathLayouts[0], kPathLayouts[1], kPathLayouts[2], "EDIT_PROFILE_NAME,120,78,182,15,"}) {
+    const LayoutEntry e = ParseLayout(p);
+    design.fields.push_back(RECT{e.left - 3, e.top - 3, e.right + 3, e.bottom + 4});
   }
-  RECT nameBox = LayoutRect(ParseLayout("EDIT_PROFILE_NAME,120,78,182,15,"), dpi);
-  InflateRect(&nameBox, 3, 3);
-  parts.push_back({nameBox, SkinLook::kField, L""});
   CreateDialogWindow(d, owner, design, parts, L"Profile settings");
   if (d.hwnd == nullptr) return false;
 

@@ -183,6 +183,10 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
     RoundBox(dc, RECT{Px(p.left, dpi), Px(p.top, dpi), Px(p.right, dpi), Px(p.bottom, dpi)}, Px(10, dpi), kPanel,
              kPanelEdge);
   }
+  for (const RECT& f : design.fields) {
+    RoundBox(dc, RECT{Px(f.left, dpi), Px(f.top, dpi), Px(f.right, dpi), Px(f.bottom, dpi)}, Px(4, dpi),
+             RGB(22, 25, 30), kPanelEdge);
+  }
   if (!design.brand.empty()) {
     Text(dc, design.brand, RECT{Px(16, dpi), Px(4, dpi), Px(140, dpi), Px(36, dpi)}, kText, brand, DT_LEFT | DT_VCENTER);
     Fill(dc, RECT{Px(16, dpi), Px(34, dpi), Px(52, dpi), Px(36, dpi)}, kAccent);

@@ -54,6 +54,7 @@ struct PageDesign {
   std::wstring brand;          // large text at the top left
   std::wstring title;          // page heading
   std::vector<RECT> panels;    // darker areas that group controls
+  std::vector<RECT> fields;    // inset boxes behind edit fields
   std::vector<std::pair<POINT, std::wstring>> notes;  // small dim texts
 };
 
