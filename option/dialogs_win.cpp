@@ -1,7 +1,5 @@
 #include "option/dialogs_win.h"
 
-#include <commdlg.h>
-#include <shlobj.h>
 #include <windowsx.h>
 
 #include <functional>
@@ -10,6 +8,7 @@
 
 #include "common/settings_file.h"
 #include "common/text_encoding.h"
+#include "option/shell_calls_win.h"
 #include "option/skin_painter_win.h"
 
 namespace sarn::win {
@@ -382,7 +381,7 @@ int LanguageList(HWND owner, const RECT& buttonOnScreen, int dpi) {
 
 std::wstring BrowseForProgram(HWND owner) {
   wchar_t desktop[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop))) desktop[0] = 0;
+  (void)DesktopFolder(desktop);
   // "<desktop>\.exe" as the initial name opens the dialog on the desktop.
   std::wstring initial = std::wstring(desktop) + L"\\.exe";
   std::vector<wchar_t> file(32768, L'\0');
@@ -395,7 +394,7 @@ std::wstring BrowseForProgram(HWND owner) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrDefExt = L"exe";
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-  if (!GetOpenFileNameW(&ofn)) return {};
+  if (!OpenFileDialog(&ofn)) return {};
   return std::wstring(file.data());
 }
 
@@ -410,7 +409,7 @@ std::filesystem::path ChooseProfileFile(HWND owner, bool save) {
   ofn.lpstrDefExt = L"zmp";
   ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR |
               (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  const BOOL ok = save ? SaveFileDialog(&ofn) : OpenFileDialog(&ofn);
   if (!ok) return {};
   return std::filesystem::path(std::wstring(file.data()));
 }

@@ -1,12 +1,12 @@
 #include "option/skin_kit_win.h"
 
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/text_encoding.h"
+#include "option/shell_calls_win.h"
 
 namespace sarn::win {
 namespace {
@@ -663,7 +663,7 @@ LRESULT CALLBACK LinkTextProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!d->address.empty()) {
         if (GetCapture() == hwnd) ReleaseCapture();
         d->hover = false;
-        ShellExecuteW(nullptr, L"open", d->address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        (void)ShellOpen(d->address.c_str());
         d->clicked = true;
         InvalidateRect(hwnd, nullptr, TRUE);
       }

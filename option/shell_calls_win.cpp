@@ -1,0 +1,49 @@
+#include "option/shell_calls_win.h"
+
+#include <shlobj.h>
+
+namespace sarn::win {
+namespace {
+
+template <typename Fn>
+Fn Entry(const wchar_t* library, const char* name) {
+  HMODULE module = GetModuleHandleW(library);
+  if (module == nullptr) module = LoadLibraryW(library);  // kept for the life of the process
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+bool ShellOpen(const wchar_t* what) {
+  using Fn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  static const Fn shellExecute = Entry<Fn>(L"shell32.dll", "ShellExecuteW");
+  if (shellExecute == nullptr) return false;
+  return reinterpret_cast<INT_PTR>(shellExecute(nullptr, L"open", what, nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+bool DesktopFolder(wchar_t (&path)[MAX_PATH]) {
+  path[0] = 0;
+  using Fn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+  static const Fn getFolderPath = Entry<Fn>(L"shell32.dll", "SHGetFolderPathW");
+  if (getFolderPath == nullptr) return false;
+  if (FAILED(getFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    path[0] = 0;
+    return false;
+  }
+  return true;
+}
+
+BOOL OpenFileDialog(OPENFILENAMEW* ofn) {
+  using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const Fn open = Entry<Fn>(L"comdlg32.dll", "GetOpenFileNameW");
+  return open != nullptr ? open(ofn) : FALSE;
+}
+
+BOOL SaveFileDialog(OPENFILENAMEW* ofn) {
+  using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const Fn save = Entry<Fn>(L"comdlg32.dll", "GetSaveFileNameW");
+  return save != nullptr ? save(ofn) : FALSE;
+}
+
+}  // namespace sarn::win

@@ -1,0 +1,17 @@
+// The few shell and common-dialog calls of the configuration window, loaded when first used: under Wine,
+// loading shell32 and comdlg32 at start costs more than building the whole window.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+namespace sarn::win {
+
+// ShellExecuteW (nullptr, "open", what, ...): true when the shell took it.
+bool ShellOpen(const wchar_t* what);
+// The user's desktop folder; false (and an empty text) when it cannot be told.
+bool DesktopFolder(wchar_t (&path)[MAX_PATH]);
+BOOL OpenFileDialog(OPENFILENAMEW* ofn);
+BOOL SaveFileDialog(OPENFILENAMEW* ofn);
+
+}  // namespace sarn::win
