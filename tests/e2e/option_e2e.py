@@ -11,41 +11,21 @@ Every wait polls for its condition with a deadline.
 import argparse
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
+
 SLOT, APPLY, OK, CANCEL, LOAD, TAB = 120, 173, 172, 174, 111, 100
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
 
 
-class Failure(Exception):
-    pass
-
-
-def wait_for(what, condition, timeout=30.0):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(0.2)
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-class Stage:
+class Stage(ProgramFolder):
     def __init__(self, args, name, with_monitor):
-        self.dir = os.path.join(os.path.abspath(args.work), name)
+        super().__init__(os.path.join(os.path.abspath(args.work), name))
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(os.path.join(self.dir, "config"))
         os.makedirs(os.path.join(self.dir, "help"))
@@ -53,23 +33,12 @@ class Stage:
         shutil.copy(args.option, self.option)
         shutil.copy(args.help_library, os.path.join(self.dir, "help"))
         self.driver = args.driver
-        self.log = os.path.join(self.dir, "report.log")
-        self.env = dict(os.environ, SARN_VIRTUAL_MOUSE_LOG=self.log)
         if with_monitor:
             self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
             shutil.copy(args.monitor, self.monitor)
             shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
             self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
             shutil.copy(args.sarnctl, self.sarnctl)
-
-    def start(self, exe, *args):
-        return subprocess.Popen([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-
-    def run(self, exe, *args, timeout=60):
-        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
-                           timeout=timeout)
-        return p.returncode, p.stdout.strip()
 
     def state(self):
         try:
@@ -88,23 +57,6 @@ class Stage:
     def click(self, control):
         rc, _ = self.run(self.driver, "click", str(control))
         check(rc == 0, "click %d" % control)
-
-    def ini(self, key):
-        path = os.path.join(self.dir, "config.ini")
-        if not os.path.exists(path):
-            return None
-        m = re.search(r"^%s=(.*?)\r?$" % re.escape(key), open(path, newline="", errors="replace").read(), re.M)
-        return m.group(1) if m else None
-
-    def reports(self):
-        if not os.path.exists(self.log):
-            return []
-        result = []
-        for line in open(self.log):
-            parts = line.split()
-            if len(parts) >= 4 and parts[2] == "ok":
-                result.append((parts[1], [int(b, 16) for b in parts[3:]]))
-        return result
 
     def writes(self, since):
         """Reports written to the mouse since an index, ready polls left out."""
@@ -185,12 +137,15 @@ def with_monitor(args):
         # Load a profile file into slot 3, then Apply: report 7 for slot 2.
         profile = os.path.join(stage.dir, "config", "Default0.zmp")
         wait_for("the slot files", lambda: os.path.exists(profile))
-        shutil.copy(profile, os.path.join(stage.dir, "Loaded.zmp"))
+        with open(profile, newline="") as source:
+            loaded = source.read().replace("ProFileName=Default1", "ProFileName=Loaded")
+        with open(os.path.join(stage.dir, "Loaded.zmp"), "w", newline="") as target:
+            target.write(loaded)
         before = len(stage.reports())
         stage.click(LOAD)
         rc, _ = stage.run(stage.driver, "file-dialog", "Z:" + os.path.join(stage.dir, "Loaded.zmp").replace("/", "\\"))
         check(rc == 0, "the file dialog was not answered (%d)" % rc)
-        time.sleep(1)
+        wait_for("the loaded profile in slot 3", lambda: stage.state()["names"][2] == "Loaded")
         stage.click(APPLY)
         wait_for("report 7", lambda: any(d[0] == 7 for _, d in stage.writes(before)))
         sevens = [d for _, d in stage.writes(before) if d[0] == 7]
@@ -202,7 +157,7 @@ def with_monitor(args):
         wait_for("slot 5 selected", lambda: stage.state()["slots"][4] == 1)
         stage.click(CANCEL)
         wait_for("the window to close", lambda: stage.state()["windows"] == 0)
-        time.sleep(1)
+        time.sleep(1)  # a report Cancel wrongly caused would be in the log by now
         check(stage.writes(before) == [], "Cancel sent %s" % stage.writes(before))
         check(stage.ini("CurrentProfile") == "2", "Cancel changed config.ini")
         rc, _ = stage.run(stage.sarnctl, "monitor", "exit")

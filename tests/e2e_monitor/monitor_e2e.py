@@ -10,34 +10,17 @@ Every wait polls for its condition with a deadline; nothing sleeps and hopes.
 import argparse
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
-import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-
-
-class Failure(Exception):
-    pass
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
 
 
-def wait_for(what, condition, timeout=30.0):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(0.1)
-
-
-class Stage:
+class Stage(ProgramFolder):
     def __init__(self, args):
-        self.dir = os.path.abspath(args.work)
+        super().__init__(os.path.abspath(args.work))
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
@@ -48,44 +31,18 @@ class Stage:
         self.block_apply = args.block_apply
         if os.path.isdir(args.sounds):
             shutil.copytree(args.sounds, os.path.join(self.dir, "Wave"))
-        self.log = os.path.join(self.dir, "report.log")
         self.debug = os.path.join(self.dir, "monitor-debug.txt")
-        self.env = dict(os.environ, SARN_VIRTUAL_MOUSE_LOG=self.log)
-
-    def run(self, exe, *args, timeout=60):
-        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
-                           timeout=timeout)
-        return p.returncode, p.stdout.strip()
 
     def start_monitor(self, *args, debug_file=None):
-        env = dict(self.env, SARN_WINEDEBUG="+debugstr")
-        out = open(debug_file or self.debug, "w")
-        return subprocess.Popen([WINE_RUN, self.monitor, *args], cwd=self.dir, env=env, stdout=out,
-                                stderr=subprocess.STDOUT)
+        # The monitor's trace lines (OutputDebugStringA) come out through Wine's debug channel.
+        return self.start(self.monitor, *args, env=dict(self.env, SARN_WINEDEBUG="+debugstr"),
+                          output=open(debug_file or self.debug, "w"))
 
     def mouse(self, *command):
         rc, out = self.run(self.sarnctl, "mouse", *command)
         if rc != 0:
             raise Failure("sarnctl mouse %s: %s" % (" ".join(command), out))
         return out
-
-    def reports(self):
-        """The report log as (operation, bytes) pairs."""
-        if not os.path.exists(self.log):
-            return []
-        result = []
-        for line in open(self.log):
-            parts = line.split()
-            if len(parts) >= 4 and parts[2] == "ok":
-                result.append((parts[1], [int(b, 16) for b in parts[3:]]))
-        return result
-
-    def ini(self, key):
-        path = os.path.join(self.dir, "config.ini")
-        if not os.path.exists(path):
-            return None
-        m = re.search(r"^%s=(.*?)\r?$" % re.escape(key), open(path, newline="").read(), re.M)
-        return m.group(1) if m else None
 
     def debug_text(self):
         return open(self.debug, errors="replace").read() if os.path.exists(self.debug) else ""
@@ -104,11 +61,6 @@ def token(op, data):
 
 def without_polls(reports):
     return [(op, d) for op, d in reports if not (op == "GET" and d[0] == 4)]
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def main():

@@ -1,0 +1,67 @@
+"""What the end-to-end drivers share: Wine through scripts/wine-run, polling with deadlines, and reading
+what the programs leave behind (config.ini, the virtual mouse's report log)."""
+import os
+import re
+import subprocess
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, condition, timeout=30.0):
+    """Polls condition until it gives something true, which is returned; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(0.1)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class ProgramFolder:
+    """A staged program folder; Windows programs run in it under Wine with the report log switched on."""
+
+    def __init__(self, folder):
+        self.dir = folder
+        self.log = os.path.join(folder, "report.log")
+        self.env = dict(os.environ, SARN_VIRTUAL_MOUSE_LOG=self.log)
+
+    def start(self, exe, *args, env=None, output=None):
+        return subprocess.Popen([WINE_RUN, exe, *args], cwd=self.dir, env=env or self.env,
+                                stdout=output or subprocess.DEVNULL, stderr=subprocess.STDOUT)
+
+    def run(self, exe, *args, timeout=60):
+        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
+                           timeout=timeout)
+        return p.returncode, p.stdout.strip()
+
+    def ini(self, key):
+        """A key's value in config.ini (the first of that name), or None."""
+        path = os.path.join(self.dir, "config.ini")
+        if not os.path.exists(path):
+            return None
+        m = re.search(r"^%s=(.*?)\r?$" % re.escape(key), open(path, newline="", errors="replace").read(), re.M)
+        return m.group(1) if m else None
+
+    def reports(self):
+        """The virtual mouse's report log as (operation, bytes) pairs of the exchanges that went through."""
+        if not os.path.exists(self.log):
+            return []
+        result = []
+        for line in open(self.log):
+            parts = line.split()
+            if len(parts) >= 4 and parts[2] == "ok":
+                result.append((parts[1], [int(b, 16) for b in parts[3:]]))
+        return result
