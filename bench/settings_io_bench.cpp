@@ -62,26 +62,6 @@ std::int32_t* SettingField(SharedBlock& b, int i) {
   return fields[i];
 }
 
-struct IntKey {
-  const char* key;
-  std::int32_t ProfileRecord::*field;
-};
-const IntKey kBefore[] = {
-    {"DbleClickSpeed", &ProfileRecord::DbleClickSpeed}, {"ScrollWheelSpeed", &ProfileRecord::ScrollWheelSpeed},
-    {"ScrollWheelFlag", &ProfileRecord::ScrollWheelFlag}, {"MouseSpeed", &ProfileRecord::MouseSpeed},
-    {"Acceleration", &ProfileRecord::Acceleration}, {"AccelerationFlag", &ProfileRecord::AccelerationFlag},
-    {"TiltSpeed", &ProfileRecord::TiltSpeed}, {"MediaOption", &ProfileRecord::MediaOption},
-    {"HDDKeyboard", &ProfileRecord::HDDKeyboard}, {"Orientation", &ProfileRecord::Orientation},
-    {"XYSynchronous", &ProfileRecord::XYSynchronous}, {"Sensitivity_X", &ProfileRecord::Sensitivity_X},
-    {"Sensitivity_Y", &ProfileRecord::Sensitivity_Y},
-};
-const IntKey kAfter[] = {
-    {"Cpi_X", &ProfileRecord::Cpi_X}, {"Cpi_Y", &ProfileRecord::Cpi_Y}, {"XYCpiFlag", &ProfileRecord::XYCpiFlag},
-    {"PollingRate", &ProfileRecord::PollingRate}, {"LightSwitch", &ProfileRecord::LightSwitch},
-    {"LightType", &ProfileRecord::LightType}, {"ColorFlag", &ProfileRecord::ColorFlag},
-    {"ColorOptions", &ProfileRecord::ColorOptions}, {"ColorChangeMode", &ProfileRecord::ColorChangeMode},
-    {"BTOption", &ProfileRecord::BTOption},
-};
 
 void PutInt(const char* section, const char* key, int v, const std::string& file) {
   char text[16];
@@ -100,9 +80,9 @@ void SaveOneByOne(const SharedBlock& block, const std::string& folder) {
     WritePrivateProfileStringA("Setting", "GameFile0", r.GameFile0, file.c_str());
     WritePrivateProfileStringA("Setting", "GameFile1", r.GameFile1, file.c_str());
     WritePrivateProfileStringA("Setting", "GameFile2", r.GameFile2, file.c_str());
-    for (const auto& k : kBefore) PutInt("Setting", k.key, r.*k.field, file);
+    for (const auto& k : kIntsBeforeDpi) PutInt("Setting", k.key, r.*k.field, file);
     for (int i = 0; i < kDpiLevels; ++i) PutInt("Setting", ("dpi" + std::to_string(i)).c_str(), r.dpi[i], file);
-    for (const auto& k : kAfter) PutInt("Setting", k.key, r.*k.field, file);
+    for (const auto& k : kIntsAfterDpi) PutInt("Setting", k.key, r.*k.field, file);
     for (int b = 0; b < kButtonCount; ++b) {
       WritePrivateProfileStructA("Setting", ("MacroKeyInfo" + std::to_string(b)).c_str(),
                                  const_cast<ButtonSlot*>(&r.MacroKeyInfo[b]), sizeof(ButtonSlot), file.c_str());
@@ -126,11 +106,11 @@ void LoadOneByOne(SharedBlock& block, const std::string& folder) {
     CopyTextField(r.GameFile1, text);
     GetPrivateProfileStringA("Setting", "GameFile2", "", text, sizeof text, file.c_str());
     CopyTextField(r.GameFile2, text);
-    for (const auto& k : kBefore) r.*k.field = static_cast<int>(GetPrivateProfileIntA("Setting", k.key, -1, file.c_str()));
+    for (const auto& k : kIntsBeforeDpi) r.*k.field = static_cast<int>(GetPrivateProfileIntA("Setting", k.key, -1, file.c_str()));
     for (int i = 0; i < kDpiLevels; ++i) {
       r.dpi[i] = static_cast<std::uint8_t>(GetPrivateProfileIntA("Setting", ("dpi" + std::to_string(i)).c_str(), -1, file.c_str()));
     }
-    for (const auto& k : kAfter) r.*k.field = static_cast<int>(GetPrivateProfileIntA("Setting", k.key, -1, file.c_str()));
+    for (const auto& k : kIntsAfterDpi) r.*k.field = static_cast<int>(GetPrivateProfileIntA("Setting", k.key, -1, file.c_str()));
     for (int b = 0; b < kButtonCount; ++b) {
       GetPrivateProfileStructA("Setting", ("MacroKeyInfo" + std::to_string(b)).c_str(), &r.MacroKeyInfo[b],
                                sizeof(ButtonSlot), file.c_str());

@@ -13,34 +13,6 @@ namespace {
 
 constexpr const char* kSection = "Setting";
 
-struct IntKey {
-  const char* key;
-  std::int32_t ProfileRecord::*field;
-};
-
-// Integer keys in file order up to the dpi flags, and after them.
-constexpr IntKey kIntsBeforeDpi[] = {
-    {"DbleClickSpeed", &ProfileRecord::DbleClickSpeed},   {"ScrollWheelSpeed", &ProfileRecord::ScrollWheelSpeed},
-    {"ScrollWheelFlag", &ProfileRecord::ScrollWheelFlag}, {"MouseSpeed", &ProfileRecord::MouseSpeed},
-    {"Acceleration", &ProfileRecord::Acceleration},       {"AccelerationFlag", &ProfileRecord::AccelerationFlag},
-    {"TiltSpeed", &ProfileRecord::TiltSpeed},             {"MediaOption", &ProfileRecord::MediaOption},
-    {"HDDKeyboard", &ProfileRecord::HDDKeyboard},         {"Orientation", &ProfileRecord::Orientation},
-    {"XYSynchronous", &ProfileRecord::XYSynchronous},     {"Sensitivity_X", &ProfileRecord::Sensitivity_X},
-    {"Sensitivity_Y", &ProfileRecord::Sensitivity_Y},
-};
-constexpr IntKey kIntsAfterDpi[] = {
-    {"Cpi_X", &ProfileRecord::Cpi_X},
-    {"Cpi_Y", &ProfileRecord::Cpi_Y},
-    {"XYCpiFlag", &ProfileRecord::XYCpiFlag},
-    {"PollingRate", &ProfileRecord::PollingRate},
-    {"LightSwitch", &ProfileRecord::LightSwitch},
-    {"LightType", &ProfileRecord::LightType},
-    {"ColorFlag", &ProfileRecord::ColorFlag},
-    {"ColorOptions", &ProfileRecord::ColorOptions},
-    {"ColorChangeMode", &ProfileRecord::ColorChangeMode},
-    {"BTOption", &ProfileRecord::BTOption},
-};
-
 template <std::size_t N>
 std::string_view FieldText(const char (&field)[N]) {
   return std::string_view(field, TextFieldLength(field));
@@ -105,9 +77,9 @@ void WriteProfileDocument(const ProfileRecord& r, IniDocument& doc) {
   doc.SetString(kSection, "GameFile0", FieldText(r.GameFile0));
   doc.SetString(kSection, "GameFile1", FieldText(r.GameFile1));
   doc.SetString(kSection, "GameFile2", FieldText(r.GameFile2));
-  for (const IntKey& k : kIntsBeforeDpi) doc.SetInt(kSection, k.key, r.*k.field);
+  for (const ProfileIntKey& k : kIntsBeforeDpi) doc.SetInt(kSection, k.key, r.*k.field);
   for (int i = 0; i < kDpiLevels; ++i) doc.SetInt(kSection, DpiKey(i), r.dpi[i]);
-  for (const IntKey& k : kIntsAfterDpi) doc.SetInt(kSection, k.key, r.*k.field);
+  for (const ProfileIntKey& k : kIntsAfterDpi) doc.SetInt(kSection, k.key, r.*k.field);
   for (int b = 0; b < kButtonCount; ++b) doc.SetStruct(kSection, SlotKey(b), &r.MacroKeyInfo[b], sizeof(ButtonSlot));
 }
 
@@ -116,9 +88,9 @@ void ReadProfileDocument(ProfileRecord& r, const IniDocument& doc) {
   ReadText(doc, "GameFile0", r.GameFile0, sizeof r.GameFile0);
   ReadText(doc, "GameFile1", r.GameFile1, sizeof r.GameFile1);
   ReadText(doc, "GameFile2", r.GameFile2, sizeof r.GameFile2);
-  for (const IntKey& k : kIntsBeforeDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
+  for (const ProfileIntKey& k : kIntsBeforeDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
   for (int i = 0; i < kDpiLevels; ++i) r.dpi[i] = static_cast<std::uint8_t>(doc.GetInt(kSection, DpiKey(i), -1));
-  for (const IntKey& k : kIntsAfterDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
+  for (const ProfileIntKey& k : kIntsAfterDpi) r.*k.field = doc.GetInt(kSection, k.key, -1);
   for (int b = 0; b < kButtonCount; ++b) {
     ButtonSlot scratch;
     // A missing or damaged value must not leave stale bytes in the slot: the button gets its factory default.

@@ -12,6 +12,35 @@
 
 namespace sarn {
 
+// The integer keys of the "Setting" section of a profile file, in file order: those before the six dpi flags
+// and those after them (the benchmark writes the same keys through the platform calls).
+struct ProfileIntKey {
+  const char* key;
+  std::int32_t ProfileRecord::*field;
+};
+
+inline constexpr ProfileIntKey kIntsBeforeDpi[] = {
+    {"DbleClickSpeed", &ProfileRecord::DbleClickSpeed},   {"ScrollWheelSpeed", &ProfileRecord::ScrollWheelSpeed},
+    {"ScrollWheelFlag", &ProfileRecord::ScrollWheelFlag}, {"MouseSpeed", &ProfileRecord::MouseSpeed},
+    {"Acceleration", &ProfileRecord::Acceleration},       {"AccelerationFlag", &ProfileRecord::AccelerationFlag},
+    {"TiltSpeed", &ProfileRecord::TiltSpeed},             {"MediaOption", &ProfileRecord::MediaOption},
+    {"HDDKeyboard", &ProfileRecord::HDDKeyboard},         {"Orientation", &ProfileRecord::Orientation},
+    {"XYSynchronous", &ProfileRecord::XYSynchronous},     {"Sensitivity_X", &ProfileRecord::Sensitivity_X},
+    {"Sensitivity_Y", &ProfileRecord::Sensitivity_Y},
+};
+inline constexpr ProfileIntKey kIntsAfterDpi[] = {
+    {"Cpi_X", &ProfileRecord::Cpi_X},
+    {"Cpi_Y", &ProfileRecord::Cpi_Y},
+    {"XYCpiFlag", &ProfileRecord::XYCpiFlag},
+    {"PollingRate", &ProfileRecord::PollingRate},
+    {"LightSwitch", &ProfileRecord::LightSwitch},
+    {"LightType", &ProfileRecord::LightType},
+    {"ColorFlag", &ProfileRecord::ColorFlag},
+    {"ColorOptions", &ProfileRecord::ColorOptions},
+    {"ColorChangeMode", &ProfileRecord::ColorChangeMode},
+    {"BTOption", &ProfileRecord::BTOption},
+};
+
 // config\Default<slot>.zmp under the program folder (slot 0..4).
 [[nodiscard]] std::filesystem::path SlotFilePath(const std::filesystem::path& programFolder, int slot);
 

@@ -78,17 +78,22 @@ LRESULT CALLBACK SkinDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
-void RegisterDialogClass() {
-  static bool done = false;
+// Registers a plain window class (arrow cursor, no background) once per process.
+void RegisterClassOnce(const wchar_t* name, WNDPROC proc, bool& done) {
   if (done) return;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = SkinDialogProc;
+  wc.lpfnWndProc = proc;
   wc.hInstance = Instance();
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.lpszClassName = L"SarnSkinDialog";
+  wc.lpszClassName = name;
   RegisterClassExW(&wc);
   done = true;
+}
+
+void RegisterDialogClass() {
+  static bool done = false;
+  RegisterClassOnce(L"SarnSkinDialog", SkinDialogProc, done);
 }
 
 // A borderless window shaped by its painted background, centred on its owner.
@@ -336,16 +341,7 @@ LRESULT CALLBACK LanguageListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int LanguageList(HWND owner, const RECT& buttonOnScreen, int dpi) {
   static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = LanguageListProc;
-    wc.hInstance = Instance();
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = L"SarnLanguageList";
-    RegisterClassExW(&wc);
-    registered = true;
-  }
+  RegisterClassOnce(L"SarnLanguageList", LanguageListProc, registered);
   LanguageListData d;
   d.dpi = dpi;
   d.font = SkinFont(11, dpi);

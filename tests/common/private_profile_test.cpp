@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 
+#include "common/ini_write.h"
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
@@ -18,22 +20,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// One write as the Windows call takes it: a null key deletes the section, a null value deletes the key.
-struct Write {
-  const char* section;
-  const char* key;
-  const char* value;
-};
-
-void Apply(IniDocument& doc, const Write& w) {
-  if (w.key == nullptr) {
-    doc.DeleteSection(w.section);
-  } else if (w.value == nullptr) {
-    doc.DeleteKey(w.section, w.key);
-  } else {
-    doc.SetString(w.section, w.key, w.value);
-  }
-}
+using Write = test::IniWrite;
 
 struct WriteCase {
   const char* name;
@@ -83,7 +70,7 @@ TEST(IniDocumentWrite, MatchesWindowsLayout) {
   };
   for (const WriteCase& c : cases) {
     IniDocument doc = IniDocument::Parse(c.before);
-    Apply(doc, c.write);
+    test::ApplyWrite(doc, c.write);
     EXPECT_EQ(doc.Serialize(), c.after) << c.name;
   }
 }
@@ -97,7 +84,7 @@ TEST(IniDocumentWrite, NoChangeKeepsOddFileIntact) {
   };
   for (const Write& w : noChange) {
     IniDocument doc = IniDocument::Parse(odd);
-    Apply(doc, w);
+    test::ApplyWrite(doc, w);
     EXPECT_FALSE(doc.Modified()) << w.section << "/" << (w.key ? w.key : "(null)");
     EXPECT_EQ(doc.Serialize(), odd);
   }
@@ -126,7 +113,7 @@ TEST(IniDocumentWrite, LaterEditsSeeTheFileAsItReadsBack) {
   };
   for (const auto& c : cases) {
     IniDocument doc;
-    for (const Write& w : c.writes) Apply(doc, w);
+    for (const Write& w : c.writes) test::ApplyWrite(doc, w);
     EXPECT_EQ(doc.Serialize(), c.after) << c.name;
     // Reads agree with the file at every point.
     const IniDocument back = IniDocument::Parse(doc.Serialize());

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "common/private_profile.h"
+#include "common/ini_write.h"
 
 namespace sarn {
 namespace {
@@ -72,22 +73,7 @@ class PrivateProfileVsWindows : public ::testing::Test {
   int counter_ = 0;
 };
 
-// One write as the Windows call takes it: a null key deletes the section, a null value deletes the key.
-struct Op {
-  const char* section;
-  const char* key;
-  const char* value;
-};
-
-void ApplyOurs(IniDocument& doc, const Op& op) {
-  if (op.key == nullptr) {
-    doc.DeleteSection(op.section);
-  } else if (op.value == nullptr) {
-    doc.DeleteKey(op.section, op.key);
-  } else {
-    doc.SetString(op.section, op.key, op.value);
-  }
-}
+using Op = test::IniWrite;
 
 std::string Describe(const Op& op) {
   std::string out = "[";
@@ -154,7 +140,7 @@ TEST_F(PrivateProfileVsWindows, WriteSequencesGiveTheSameBytes) {
     }
     for (const Op& op : seq.ops) {
       WritePrivateProfileStringA(op.section, op.key, op.value, theirs.string().c_str());
-      ApplyOurs(doc, op);
+      test::ApplyWrite(doc, op);
       ASSERT_TRUE(SaveIniFile(ours, doc));
       ASSERT_EQ(Escaped(Get(ours)), Escaped(Get(theirs))) << "after " << Describe(op);
     }
@@ -175,7 +161,7 @@ TEST_F(PrivateProfileVsWindows, RandomWritesGiveTheSameBytes) {
             values[random() % std::size(values)]};
       if (random() % 12 == 0) op.key = nullptr;
       WritePrivateProfileStringA(op.section, op.key, op.value, theirs.string().c_str());
-      ApplyOurs(doc, op);
+      test::ApplyWrite(doc, op);
       const std::string expected = std::filesystem::exists(theirs) ? Get(theirs) : "";
       ASSERT_EQ(Escaped(doc.Serialize()), Escaped(expected)) << "run " << run << " step " << step << " "
                                                              << Describe(op);
