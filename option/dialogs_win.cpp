@@ -231,7 +231,7 @@ bool ProfileSettingsDialog(HWND owner, int dpi, OptionShell::ProfileTexts& texts
   return RunModal(d, owner);
 }
 
-bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber) {
+bool ConfirmDialog(HWND owner, int dpi, const std::wstring& title, const std::vector<std::wstring>& lines) {
   SkinDialog d;
   d.dpi = dpi;
   PageDesign design;
@@ -239,15 +239,17 @@ bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber) {
   design.height = 170;
   design.dpi = dpi;
   design.roundedWindow = true;
-  design.title = L"Windows profile";
-  design.notes = {{POINT{20, 50}, L"Use profile slot " + std::to_wstring(slotNumber) + L" whenever no game of a"},
-                  {POINT{20, 68}, L"profile is in the foreground?"},
-                  {POINT{20, 92}, L"The mark reaches the mouse with the next Apply."}};
+  design.title = title;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    // A blank line before the last one sets the consequence apart from the question.
+    const int y = 50 + 18 * static_cast<int>(i) + (i + 1 == lines.size() && i > 0 ? 6 : 0);
+    design.notes.push_back({POINT{20, y}, lines[i]});
+  }
   const auto parts = Parts({{"OK,196,128,72,28,", {SkinLook::kPrimary, L"OK"}},
                             {"Cancel,276,128,88,28,", {SkinLook::kPush, L"Cancel"}},
                             {"Exit,352,4,22,22,", {SkinLook::kClose, L""}}},
                            dpi);
-  CreateDialogWindow(d, owner, design, parts, L"Windows profile");
+  CreateDialogWindow(d, owner, design, parts, title.c_str());
   if (d.hwnd == nullptr) return false;
   AddButton(d, kIdOk, ParseLayout("OK,196,128,72,28,"));
   AddButton(d, kIdCancel, ParseLayout("Cancel,276,128,88,28,"));
@@ -256,6 +258,18 @@ bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber) {
     if (id == kIdOk) d.End(true);
   };
   return RunModal(d, owner);
+}
+
+bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber) {
+  return ConfirmDialog(owner, dpi, L"Windows profile",
+                       {L"Use profile slot " + std::to_wstring(slotNumber) + L" whenever no game of a",
+                        L"profile is in the foreground?", L"The mark reaches the mouse with the next Apply."});
+}
+
+bool ConfirmResetDialog(HWND owner, int dpi) {
+  return ConfirmDialog(owner, dpi, L"Factory settings",
+                       {L"Put all five profiles, their buttons, the sound feedback", L"and the language back to the "
+                        L"factory settings?", L"They are applied to the mouse at once."});
 }
 
 // --- Language list ----------------------------------------------------------------------------------------

@@ -16,6 +16,8 @@ namespace sarn::win {
 bool ProfileSettingsDialog(HWND owner, int dpi, OptionShell::ProfileTexts& texts);
 // "Mark slot n as the windows profile?" with OK, Cancel and Exit.
 bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber);
+// "Put everything back to the factory settings?" with OK, Cancel and Exit; true only for OK.
+bool ConfirmResetDialog(HWND owner, int dpi);
 // The language list dropped above the language button (button rectangle in screen pixels): 0..16 or -1.
 int LanguageList(HWND owner, const RECT& buttonOnScreen, int dpi);
 // The executable browser the profile and program-path dialogs share; empty when cancelled.

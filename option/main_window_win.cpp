@@ -14,8 +14,11 @@
 #include "common/text_encoding.h"
 #include "option/dialogs_win.h"
 #include "option/option_core.h"
+#include "option/option_page_win.h"
+#include "option/settings_pages.h"
 #include "option/skin_kit_win.h"
 #include "option/skin_painter_win.h"
+#include "option/skin_surface_win.h"
 
 namespace sarn::win {
 namespace {
@@ -113,29 +116,11 @@ class Win32MonitorLink final : public MonitorLink {
   }
 };
 
-LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* background = reinterpret_cast<Bitmap*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      if (background != nullptr) DrawBitmap(dc, *background, 0, 0);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 1;
-    case kMsgHelpText:
-    case kMsgButtonHover:
-      // Controls of a page report to it; the help text belongs to the main window.
-      return SendMessageW(GetParent(hwnd), msg, wp, lp);
-    default:
-      break;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
+// Pages in page order, and the kind each one is.
+constexpr PageKind kPageKinds[kPageCount] = {PageKind::kMain, PageKind::kEmpty, PageKind::kAdvanced, PageKind::kEmpty,
+                                             PageKind::kUpdate};
 
-class MainWindow final : public OptionShell {
+class MainWindow final : public OptionShell, public PageHost {
  public:
   MainWindow(HINSTANCE instance, std::filesystem::path folder)
       : instance_(instance), folder_(std::move(folder)), registry_(MakeWindowsRegistry()),
@@ -152,6 +137,8 @@ class MainWindow final : public OptionShell {
   bool Create();
   void Initialise();
   [[nodiscard]] HWND hwnd() const { return hwnd_; }
+  // Esc, Enter and Ctrl+(Shift+)Tab of the whole window; true when the key was taken.
+  bool TranslateKey(const MSG& msg);
 
   // OptionShell
   void SetBusy(bool busy) override;
@@ -164,6 +151,18 @@ class MainWindow final : public OptionShell {
   std::filesystem::path ChooseProfileToLoad() override { return ChooseProfileFile(hwnd_, false); }
   std::filesystem::path ChooseProfileToSave() override { return ChooseProfileFile(hwnd_, true); }
 
+  // PageHost
+  SharedBlock* Working() override { return core_ != nullptr ? &core_->working() : nullptr; }
+  void RestoreDefaultsAfterConfirmation() override {
+    if (core_ != nullptr && ConfirmResetDialog(hwnd_, dpi_)) core_->RestoreDefaults();
+  }
+  int Dpi() const override { return dpi_; }
+  std::wstring ProgramFolder() const override {
+    std::wstring f = folder_.wstring();
+    if (!f.empty() && f.back() != L'\\' && f.back() != L'/') f += L'\\';
+    return f;
+  }
+
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -171,8 +170,9 @@ class MainWindow final : public OptionShell {
   void BuildPages();
   void OnCommand(int id);
   void ShowPage(int page);
-  void Paint();
+  void Paint(HDC dc, const RECT& dirty);
   void CloseWindow();
+  void Describe(HWND replyTo) const;
   [[nodiscard]] RECT Scaled(const RECT& r) const {
     return RECT{MulDiv(r.left, dpi_, 96), MulDiv(r.top, dpi_, 96), MulDiv(r.right, dpi_, 96),
                 MulDiv(r.bottom, dpi_, 96)};
@@ -188,13 +188,11 @@ class MainWindow final : public OptionShell {
   std::unique_ptr<OptionCore> core_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
+  std::unique_ptr<SkinSurface> surface_;
   PageSkin skin_;
   PageSkin markedSkin_;  // the marked "windows profile" toggles sit where the unmarked ones are
-  std::array<Bitmap, kPageCount> pageBackgrounds_;
-  std::array<HWND, kPageCount> tabs_{};
-  std::array<HWND, kPageCount> pages_{};
-  std::array<HWND, kProfileCount> slots_{}, marks_{}, marksSet_{}, names_{};
-  HWND mouseTypePicture_ = nullptr;
+  Bitmap mouseTypeBadge_;
+  std::array<std::unique_ptr<OptionPage>, kPageCount> pages_;
   int shownPage_ = -1;
   HMODULE language_ = nullptr;
   HICON icon_ = nullptr, smallIcon_ = nullptr;
@@ -202,6 +200,13 @@ class MainWindow final : public OptionShell {
   int osClass_ = 0;
   std::wstring helpShown_;
 };
+
+// The end-to-end driver asks for the window's controls with this message (wParam: its window) and gets them
+// back as JSON in a WM_COPYDATA.
+UINT DescribeMessage() {
+  static const UINT message = RegisterWindowMessageW(L"SarnOption_Describe");
+  return message;
+}
 
 bool MainWindow::Create() {
   HDC screen = GetDC(nullptr);
@@ -216,10 +221,7 @@ bool MainWindow::Create() {
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.lpszClassName = L"SarnOptionMain";
   RegisterClassExW(&wc);
-  WNDCLASSEXW page = wc;
-  page.lpfnWndProc = PageProc;
-  page.lpszClassName = L"SarnOptionPage";
-  RegisterClassExW(&page);
+  RegisterPageClass(instance_);
   RegisterSkinClasses(instance_);
 
   const int w = MulDiv(kWindowWidth, dpi_, 96), h = MulDiv(kWindowHeight, dpi_, 96);
@@ -238,6 +240,7 @@ bool MainWindow::Create() {
   // Captions drawn by the buttons themselves (profile names, the language) follow the screen scale too.
   SetSkinButtonCaptionFont(SkinFont(12, dpi_, false, L"宋体"));
   SetHelpTarget(hwnd_);
+  surface_ = std::make_unique<SkinSurface>(hwnd_);
   BuildControls();
   BuildPages();
   ShowPage(kMainPage);
@@ -273,17 +276,16 @@ void MainWindow::BuildControls() {
     o.notifyId = id;
     o.linkPointer = link;
     o.help = Utf8ToWide(ParseLayout(layout).tip);
-    return CreateSkinButton(hwnd_, id, LayoutRect(ParseLayout(layout), dpi_), skin, o);
+    surface_->AddButton(id, LayoutRect(ParseLayout(layout), dpi_), &skin, o);
   };
-  for (int p = 0; p < kPageCount; ++p) tabs_[static_cast<std::size_t>(p)] = make(kTabs[p].layout, kTabs[p].id, skin_, false);
+  for (const MainControl& c : kTabs) make(c.layout, c.id, skin_, false);
   for (const MainControl& c : kButtons) make(c.layout, c.id, skin_, false);
   for (int i = 0; i < kProfileCount; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    slots_[k] = make(kSlotLayouts[i], kIdSlotFirst + i, skin_, false);
-    names_[k] = make(kNameLayouts[i], kIdNameFirst + i, skin_, false);
-    marks_[k] = make(kMarkLayouts[i], kIdMarkFirst + i, skin_, true);
-    marksSet_[k] = make(kMarkLayouts[i], kIdMarkSetFirst + i, markedSkin_, true);
-    ShowWindow(marksSet_[k], SW_HIDE);
+    make(kSlotLayouts[i], kIdSlotFirst + i, skin_, false);
+    make(kNameLayouts[i], kIdNameFirst + i, skin_, false);
+    make(kMarkLayouts[i], kIdMarkFirst + i, skin_, true);
+    make(kMarkLayouts[i], kIdMarkSetFirst + i, markedSkin_, true);
+    surface_->SetVisible(kIdMarkSetFirst + i, false);
   }
   // The picture shown for the wireless model.
   PageDesign badge;
@@ -291,26 +293,15 @@ void MainWindow::BuildControls() {
   badge.height = kMouseTypeRect.bottom - kMouseTypeRect.top;
   badge.dpi = dpi_;
   badge.notes = {{POINT{10, 12}, L"Wireless model"}};
-  PageSkin badgeSkin = PaintPageSkin(badge, {});
-  mouseTypePicture_ = CreatePicture(hwnd_, kIdMouseTypePicture, Scaled(kMouseTypeRect),
-                                    std::move(badgeSkin.background), false);
-  ShowWindow(mouseTypePicture_, SW_HIDE);
+  mouseTypeBadge_ = std::move(PaintPageSkin(badge, {}).background);
+  surface_->AddPicture(kIdMouseTypePicture, Scaled(kMouseTypeRect), &mouseTypeBadge_, false, L"");
+  surface_->SetVisible(kIdMouseTypePicture, false);
 }
 
 void MainWindow::BuildPages() {
   const RECT area = LayoutRect(ParseLayout(kPageArea), dpi_);
   for (int p = 0; p < kPageCount; ++p) {
-    const auto k = static_cast<std::size_t>(p);
-    PageDesign design;
-    design.width = 774;
-    design.height = 312;
-    design.dpi = dpi_;
-    design.title = kPageTitles[p];
-    pageBackgrounds_[k] = PaintPageSkin(design, {}).background;
-    pages_[k] = CreateWindowExW(WS_EX_CONTROLPARENT, L"SarnOptionPage", L"", WS_CHILD | WS_CLIPSIBLINGS, area.left,
-                                area.top, area.right - area.left, area.bottom - area.top, hwnd_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdPageFirst + p)), instance_, nullptr);
-    SetWindowLongPtrW(pages_[k], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pageBackgrounds_[k]));
+    pages_[static_cast<std::size_t>(p)] = CreateSettingsPage(kPageKinds[p], hwnd_, kIdPageFirst + p, area, *this);
   }
 }
 
@@ -346,7 +337,7 @@ void MainWindow::ReloadLanguage() {
   language_ = LoadLibraryExW(LanguageLibraryPath(folder_, lan).wstring().c_str(), nullptr,
                              LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   auto setHelp = [&](int id, const char* layout, int number) {
-    SetSkinButtonHelp(GetDlgItem(hwnd_, id), LibraryText(number, ParseLayout(layout).tip));
+    surface_->SetHelp(id, LibraryText(number, ParseLayout(layout).tip));
   };
   for (const MainControl& c : kTabs) setHelp(c.id, c.layout, c.textNumber);
   for (const MainControl& c : kButtons) setHelp(c.id, c.layout, c.textNumber);
@@ -356,7 +347,11 @@ void MainWindow::ReloadLanguage() {
     setHelp(kIdMarkFirst + i, kMarkLayouts[i], kMarkText);
     setHelp(kIdMarkSetFirst + i, kMarkLayouts[i], kMarkSetText);
   }
-  SetWindowTextW(GetDlgItem(hwnd_, kIdLanguage), kLanguageCodes[LanguagePictureIndex(lan)]);
+  surface_->SetCaption(kIdLanguage, kLanguageCodes[LanguagePictureIndex(lan)]);
+  const TextLookup lookup = [this](int number, const std::string& fallback) { return LibraryText(number, fallback); };
+  for (auto& page : pages_) {
+    if (page != nullptr) page->ReloadTexts(lookup);
+  }
 }
 
 void MainWindow::Refresh(RefreshScope scope) {
@@ -365,47 +360,56 @@ void MainWindow::Refresh(RefreshScope scope) {
   const bool whole = scope == RefreshScope::kWholeWindow;
   if (whole) {
     if (w.CurrentProfile >= 0 && w.CurrentProfile < kProfileCount) {
-      for (int i = 0; i < kProfileCount; ++i) SetSkinButtonPressed(slots_[static_cast<std::size_t>(i)], i == w.CurrentProfile);
+      for (int i = 0; i < kProfileCount; ++i) surface_->SetPressed(kIdSlotFirst + i, i == w.CurrentProfile);
     }
-    ShowWindow(mouseTypePicture_, w.MouseType == 1 ? SW_SHOW : SW_HIDE);
-    SetWindowTextW(GetDlgItem(hwnd_, kIdLanguage), kLanguageCodes[LanguagePictureIndex(w.QuickHelpLan)]);
+    surface_->SetVisible(kIdMouseTypePicture, w.MouseType == 1);
+    surface_->SetCaption(kIdLanguage, kLanguageCodes[LanguagePictureIndex(w.QuickHelpLan)]);
   }
   if (whole || scope == RefreshScope::kSlotMarks) {
     for (int i = 0; i < kProfileCount; ++i) {
-      const auto k = static_cast<std::size_t>(i);
-      ShowWindow(marks_[k], i == w.WindowsProfile ? SW_HIDE : SW_SHOW);
-      ShowWindow(marksSet_[k], i == w.WindowsProfile ? SW_SHOW : SW_HIDE);
+      surface_->SetVisible(kIdMarkFirst + i, i != w.WindowsProfile);
+      surface_->SetVisible(kIdMarkSetFirst + i, i == w.WindowsProfile);
     }
   }
   if (whole || scope == RefreshScope::kNameFields) {
     for (int i = 0; i < kProfileCount; ++i) {
-      const auto k = static_cast<std::size_t>(i);
       const ProfileRecord& p = w.profiles[i];
-      SetWindowTextW(names_[k], FromStored(p.ProFileName, sizeof p.ProFileName).c_str());
-      SetSkinButtonPressed(names_[k], i == w.CurrentProfile);
+      surface_->SetCaption(kIdNameFirst + i, FromStored(p.ProFileName, sizeof p.ProFileName));
+      surface_->SetPressed(kIdNameFirst + i, i == w.CurrentProfile);
     }
   }
-  if (whole || scope == RefreshScope::kVersionTexts) InvalidateRect(hwnd_, nullptr, FALSE);
-  // The pages draw only their backgrounds for now; their own refreshes hook in here.
+  if (whole || scope == RefreshScope::kVersionTexts) {
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    for (auto& page : pages_) {
+      if (page != nullptr) page->SetVersions(kSoftwareVersionText, core_->firmwareText());
+    }
+  }
+  if (whole) {
+    for (auto& page : pages_) {
+      if (page != nullptr) page->Refresh();
+    }
+  } else if (scope == RefreshScope::kMainPage && pages_[kMainPage] != nullptr) {
+    pages_[kMainPage]->Refresh();
+  }
 }
 
 void MainWindow::SetBusy(bool busy) {
   SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(busy ? IDC_WAIT : IDC_ARROW)));
-  EnableWindow(GetDlgItem(hwnd_, kIdOk), busy ? FALSE : TRUE);
-  EnableWindow(GetDlgItem(hwnd_, kIdApply), busy ? FALSE : TRUE);
+  surface_->SetEnabled(kIdOk, !busy);
+  surface_->SetEnabled(kIdApply, !busy);
 }
 
 void MainWindow::EnableApplyButtons() {
-  EnableWindow(GetDlgItem(hwnd_, kIdOk), TRUE);
-  EnableWindow(GetDlgItem(hwnd_, kIdApply), TRUE);
+  surface_->SetEnabled(kIdOk, true);
+  surface_->SetEnabled(kIdApply, true);
 }
 
 void MainWindow::ShowPage(int page) {
-  if (page == shownPage_ || page < 0 || page >= kPageCount) return;
-  if (shownPage_ >= 0) ShowWindow(pages_[static_cast<std::size_t>(shownPage_)], SW_HIDE);
+  if (page == shownPage_ || page < 0 || page >= kPageCount || pages_[static_cast<std::size_t>(page)] == nullptr) return;
+  if (shownPage_ >= 0) ShowWindow(pages_[static_cast<std::size_t>(shownPage_)]->hwnd(), SW_HIDE);
   shownPage_ = page;
-  ShowWindow(pages_[static_cast<std::size_t>(page)], SW_SHOW);
-  for (int p = 0; p < kPageCount; ++p) SetSkinButtonPressed(tabs_[static_cast<std::size_t>(p)], p == page);
+  ShowWindow(pages_[static_cast<std::size_t>(page)]->hwnd(), SW_SHOW);
+  for (int p = 0; p < kPageCount; ++p) surface_->SetPressed(kIdTabFirst + p, p == page);
 }
 
 void MainWindow::CloseWindow() {
@@ -434,8 +438,8 @@ void MainWindow::OnCommand(int id) {
     case kIdCancel: CloseWindow(); break;
     case kIdMin: ShowWindow(hwnd_, SW_MINIMIZE); break;
     case kIdLanguage: {
-      RECT r;
-      GetWindowRect(GetDlgItem(hwnd_, kIdLanguage), &r);
+      RECT r = surface_->RectOf(kIdLanguage);
+      MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
       core_->ChooseLanguage(LanguageList(hwnd_, r, dpi_));
       break;
     }
@@ -443,34 +447,64 @@ void MainWindow::OnCommand(int id) {
   }
 }
 
-void MainWindow::Paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
-  RECT rc;
-  GetClientRect(hwnd_, &rc);
-  // Off-screen, so the texts never flicker over the background.
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP buffer = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-  HGDIOBJ oldBitmap = SelectObject(mem, buffer);
-  DrawBitmap(mem, skin_.background, 0, 0);
-  SetBkMode(mem, TRANSPARENT);
-  SetTextColor(mem, RGB(255, 255, 255));
-  HGDIOBJ oldFont = SelectObject(mem, versionFont_);
+bool MainWindow::TranslateKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  wchar_t cls[16] = {};
+  GetClassNameW(msg.hwnd, cls, 16);
+  const bool inEdit = lstrcmpiW(cls, L"Edit") == 0;
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  switch (msg.wParam) {
+    case VK_ESCAPE:
+      OnCommand(kIdCancel);
+      return true;
+    case VK_RETURN:
+      // Enter in a number box takes its value; everywhere else it is OK.
+      if (inEdit) return false;
+      if (surface_->model().Find(kIdOk)->enabled) OnCommand(kIdOk);
+      return true;
+    case VK_TAB: {
+      if (!ctrl) return false;
+      // The visible tabs in order; the console page has no tab of its own.
+      static constexpr int kOrder[] = {0, 1, 2, 4};
+      int at = 0;
+      for (int i = 0; i < 4; ++i) {
+        if (kOrder[i] == shownPage_) at = i;
+      }
+      const int step = GetKeyState(VK_SHIFT) < 0 ? 3 : 1;
+      ShowPage(kOrder[(at + step) % 4]);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void MainWindow::Describe(HWND replyTo) const {
+  std::string json = "{\"shown\":" + std::to_string(shownPage_) + ",\"main\":" + surface_->Describe() + ",\"pages\":[";
+  for (int p = 0; p < kPageCount; ++p) {
+    if (p > 0) json += ",";
+    json += pages_[static_cast<std::size_t>(p)] != nullptr ? pages_[static_cast<std::size_t>(p)]->Describe() : "[]";
+  }
+  json += "]}";
+  COPYDATASTRUCT data = {1, static_cast<DWORD>(json.size()), json.data()};
+  SendMessageW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_), reinterpret_cast<LPARAM>(&data));
+}
+
+void MainWindow::Paint(HDC dc, const RECT& dirty) {
+  DrawBitmapPart(dc, skin_.background, dirty, dirty.left, dirty.top);
+  surface_->PaintControls(dc, dirty);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  HGDIOBJ oldFont = SelectObject(dc, versionFont_);
   const std::wstring software = Utf8ToWide(kSoftwareVersionText);
   const std::wstring firmware = Utf8ToWide(core_ != nullptr ? core_->firmwareText() : std::string("N/A"));
-  TextOutW(mem, MulDiv(199, dpi_, 96), MulDiv(12, dpi_, 96), software.c_str(), static_cast<int>(software.size()));
-  TextOutW(mem, MulDiv(299, dpi_, 96), MulDiv(12, dpi_, 96), firmware.c_str(), static_cast<int>(firmware.size()));
-  SelectObject(mem, helpFont_);
-  SetTextColor(mem, palette::kTextDim);
+  TextOutW(dc, MulDiv(199, dpi_, 96), MulDiv(12, dpi_, 96), software.c_str(), static_cast<int>(software.size()));
+  TextOutW(dc, MulDiv(299, dpi_, 96), MulDiv(12, dpi_, 96), firmware.c_str(), static_cast<int>(firmware.size()));
+  SelectObject(dc, helpFont_);
+  SetTextColor(dc, palette::kTextDim);
   RECT help = Scaled(kHelpArea);
-  DrawTextW(mem, helpShown_.c_str(), -1, &help, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
-  SelectObject(mem, oldFont);
-  BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
-         mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-  SelectObject(mem, oldBitmap);
-  DeleteObject(buffer);
-  DeleteDC(mem);
-  EndPaint(hwnd_, &ps);
+  DrawTextW(dc, helpShown_.c_str(), -1, &help, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+  SelectObject(dc, oldFont);
 }
 
 LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -484,18 +518,37 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == DescribeMessage() && msg != 0) {
+    Describe(reinterpret_cast<HWND>(wp));
+    return 1;
+  }
   switch (msg) {
     case WM_PAINT:
-      Paint();
+      PaintBuffered(hwnd_, [this](HDC dc, const RECT& dirty) { Paint(dc, dirty); });
       return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_LBUTTONDOWN: {
+      if (surface_ != nullptr && surface_->Route(msg, wp, lp)) return 0;
       // No caption: a press on the background drags the whole window.
       POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       ClientToScreen(hwnd_, &pt);
       SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
       return 0;
+    }
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_CAPTURECHANGED:
+      if (surface_ != nullptr) surface_->Route(msg, wp, lp);
+      return 0;
+    case WM_SETCURSOR: {
+      POINT pt;
+      GetCursorPos(&pt);
+      ScreenToClient(hwnd_, &pt);
+      if (LOWORD(lp) == HTCLIENT && surface_ != nullptr && surface_->SetCursorFor(pt)) return TRUE;
+      break;
     }
     case WM_COMMAND:
       if (HIWORD(wp) == BN_CLICKED && core_ != nullptr) OnCommand(LOWORD(wp));
@@ -558,6 +611,7 @@ int RunOptionApplication(HINSTANCE instance) {
       SetForegroundWindow(window->hwnd());
       MSG msg;
       while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (window->TranslateKey(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }

@@ -1,5 +1,7 @@
 #include "option/shell_calls_win.h"
 
+#include <commctrl.h>
+#include <mmsystem.h>
 #include <shlobj.h>
 
 namespace sarn::win {
@@ -44,6 +46,20 @@ BOOL SaveFileDialog(OPENFILENAMEW* ofn) {
   using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);
   static const Fn save = Entry<Fn>(L"comdlg32.dll", "GetSaveFileNameW");
   return save != nullptr ? save(ofn) : FALSE;
+}
+
+bool LoadAnimationControl() {
+  using Fn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  static const Fn init = Entry<Fn>(L"comctl32.dll", "InitCommonControlsEx");
+  if (init == nullptr) return false;
+  const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_ANIMATE_CLASS};
+  return init(&classes) != FALSE;
+}
+
+void PlaySoundFile(const wchar_t* path) {
+  using Fn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
+  static const Fn play = Entry<Fn>(L"winmm.dll", "PlaySoundW");
+  if (play != nullptr) (void)play(path, nullptr, SND_FILENAME | SND_ASYNC | SND_NOSTOP | SND_NODEFAULT);
 }
 
 }  // namespace sarn::win

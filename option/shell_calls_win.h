@@ -13,5 +13,9 @@ bool ShellOpen(const wchar_t* what);
 bool DesktopFolder(wchar_t (&path)[MAX_PATH]);
 BOOL OpenFileDialog(OPENFILENAMEW* ofn);
 BOOL SaveFileDialog(OPENFILENAMEW* ofn);
+// The animation control class ("SysAnimate32"), registered when first needed; false when it cannot be had.
+bool LoadAnimationControl();
+// A wave file played without waiting; skipped while another sound plays.
+void PlaySoundFile(const wchar_t* path);
 
 }  // namespace sarn::win

@@ -936,6 +936,9 @@ void RegisterSkinClasses(HINSTANCE instance) {
 void SetHelpTarget(HWND mainWindow) { g_helpTarget = mainWindow; }
 const std::wstring& SharedHelpText() { return g_helpText; }
 void SetSharedHelpText(std::wstring text) { g_helpText = std::move(text); }
+void ShowHelpText(bool on, const std::wstring& text) { NotifyHelp(on, text); }
+HFONT SkinCaptionFont() { return CaptionFont(); }
+HFONT SkinTrademarkFont() { return TrademarkFont(); }
 
 Bitmap CreatePixelBitmap(int width, int height, std::uint32_t** bits) {
   BITMAPINFO bi = {};

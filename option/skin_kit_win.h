@@ -20,6 +20,11 @@ void RegisterSkinClasses(HINSTANCE instance);
 void SetHelpTarget(HWND mainWindow);
 [[nodiscard]] const std::wstring& SharedHelpText();
 void SetSharedHelpText(std::wstring text);
+// A control's help text up (or down) in the main window's help area: the shared text and 1125.
+void ShowHelpText(bool on, const std::wstring& text);
+// The fonts of button captions and of their "TM" mark.
+[[nodiscard]] HFONT SkinCaptionFont();
+[[nodiscard]] HFONT SkinTrademarkFont();
 
 // Owned page-sized images. A page's skin: its background and the four state images of its controls.
 struct Bitmap {

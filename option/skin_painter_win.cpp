@@ -71,7 +71,7 @@ void PaneSign(HDC dc, const RECT& r, COLORREF c, int dpi) {
   Fill(dc, RECT{x + half, y + half, x + size, y + size}, c);
 }
 
-void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, int dpi) {
+void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, HFONT small, int dpi) {
   const RECT& r = part.rect;
   const int radius = Px(6, dpi);
   const UINT centred = DT_CENTER | DT_VCENTER;
@@ -122,6 +122,73 @@ void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, in
       PaneSign(dc, r, sign, dpi);
       break;
     }
+    case SkinLook::kCheck:
+    case SkinLook::kRadio: {
+      // The mark sits at the left, centred on the row; the label follows it.
+      const int box = std::min(static_cast<int>(r.bottom - r.top), Px(13, dpi));
+      const int top = (r.top + r.bottom - box) / 2;
+      const RECT mark = {r.left + Px(1, dpi), top, r.left + Px(1, dpi) + box, top + box};
+      const bool on = s == State::kPressed;
+      const COLORREF edge = s == State::kDisabled ? kPanelEdge : s == State::kHover || on ? kAccent : kEdge;
+      const COLORREF face = s == State::kDisabled ? kPanel : RGB(22, 25, 30);
+      if (part.look == SkinLook::kCheck) {
+        RoundBox(dc, mark, Px(3, dpi), on ? kAccent : face, edge);
+        if (on) {
+          const int w = std::max(2, Px(2, dpi));
+          Line(dc, mark.left + box / 4, mark.top + box / 2, mark.left + box / 2 - 1, mark.bottom - box / 4 - 1,
+               RGB(255, 255, 255), w);
+          Line(dc, mark.left + box / 2 - 1, mark.bottom - box / 4 - 1, mark.right - box / 4, mark.top + box / 4,
+               RGB(255, 255, 255), w);
+        }
+      } else {
+        RoundBox(dc, mark, box, face, edge);
+        if (on) {
+          const int k = box / 4 + 1;
+          RoundBox(dc, RECT{mark.left + k, mark.top + k, mark.right - k, mark.bottom - k}, box, kAccent, kAccent);
+        }
+      }
+      const COLORREF text = s == State::kDisabled ? kTextOff : s == State::kNormal ? kTextDim : kText;
+      Text(dc, part.label, RECT{mark.right + Px(6, dpi), r.top, r.right, r.bottom}, text, font, DT_LEFT | DT_VCENTER);
+      break;
+    }
+    case SkinLook::kSwatch: {
+      const bool on = s == State::kPressed;
+      const COLORREF ring = s == State::kDisabled ? kPanelEdge : on ? RGB(255, 255, 255) : s == State::kHover ? kAccent : kEdge;
+      RoundBox(dc, r, Px(5, dpi), kPanel, ring);
+      const int k = Px(on ? 4 : 3, dpi);
+      COLORREF c = part.colour;
+      if (s == State::kDisabled) {
+        // A dimmed colour: the choice is kept but cannot be made while the light is multicolour.
+        c = RGB((GetRValue(c) + 2 * 40) / 3, (GetGValue(c) + 2 * 44) / 3, (GetBValue(c) + 2 * 52) / 3);
+      }
+      RoundBox(dc, RECT{r.left + k, r.top + k, r.right - k, r.bottom - k}, Px(3, dpi), c, c);
+      break;
+    }
+    case SkinLook::kLevel: {
+      const bool on = s == State::kPressed;
+      const COLORREF face = on ? kAccent : s == State::kHover ? kFaceHover : s == State::kDisabled ? kPanel : kFace;
+      RoundBox(dc, r, Px(4, dpi), face, s == State::kDisabled ? kPanelEdge : on || s == State::kHover ? kAccent : kEdge);
+      Text(dc, part.label, r, s == State::kDisabled ? kTextOff : on ? RGB(255, 255, 255) : kText, small, centred);
+      break;
+    }
+    case SkinLook::kTrack: {
+      const int cy = (r.top + r.bottom) / 2, h = std::max(2, Px(4, dpi));
+      RoundBox(dc, RECT{r.left, cy - h / 2, r.right, cy - h / 2 + h}, h, s == State::kDisabled ? kPanel : RGB(16, 18, 22),
+               s == State::kDisabled ? kPanelEdge : kEdge);
+      // Ticks under the groove at every tenth, so the steps can be seen.
+      for (int i = 0; i <= 10; ++i) {
+        const int x = r.left + (r.right - r.left - 1) * i / 10;
+        Fill(dc, RECT{x, cy + h, x + 1, cy + h + Px(i % 5 == 0 ? 4 : 2, dpi)}, kPanelEdge);
+      }
+      break;
+    }
+    case SkinLook::kLink: {
+      const COLORREF text = s == State::kDisabled ? kTextOff : s == State::kNormal ? kAccent : RGB(120, 200, 245);
+      if (s == State::kHover || s == State::kPressed) RoundBox(dc, r, Px(4, dpi), kFace, kAccent);
+      else RoundBox(dc, r, Px(4, dpi), kPanel, kPanelEdge);
+      Text(dc, part.label, r, text, font, centred);
+      break;
+    }
     case SkinLook::kMinimize:
     case SkinLook::kClose: {
       const bool close = part.look == SkinLook::kClose;
@@ -158,6 +225,7 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   HFONT brand = SkinFont(22, dpi, true);
   HFONT heading = SkinFont(15, dpi, true);
   HFONT small = SkinFont(11, dpi);
+  HFONT headingSmall = SkinFont(12, dpi, true);
 
   HGDIOBJ old = SelectObject(dc, skin.background.handle);
   const RECT all = {0, 0, w, h};
@@ -196,13 +264,18 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
          DT_LEFT | DT_VCENTER);
     Fill(dc, RECT{Px(20, dpi), Px(36, dpi), w - Px(20, dpi), Px(37, dpi)}, kPanelEdge);
   }
+  for (const auto& [at, text] : design.headings) {
+    Fill(dc, RECT{Px(at.x, dpi), Px(at.y + 3, dpi), Px(at.x + 3, dpi), Px(at.y + 13, dpi)}, kAccent);
+    Text(dc, text, RECT{Px(at.x + 8, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kText, headingSmall,
+         DT_LEFT | DT_TOP);
+  }
   for (const auto& [at, note] : design.notes) {
     Text(dc, note, RECT{Px(at.x, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kTextDim, small, DT_LEFT | DT_TOP);
   }
   SelectObject(dc, old);
 
   DeleteDC(dc);
-  for (HFONT f : {brand, heading, small}) DeleteObject(f);
+  for (HFONT f : {brand, heading, small, headingSmall}) DeleteObject(f);
   PaintStateImages(skin, parts, dpi);
   return skin;
 }
@@ -214,17 +287,36 @@ void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dp
   HDC dc = CreateCompatibleDC(nullptr);
   HFONT font = SkinFont(12, dpi);
   HFONT bold = SkinFont(12, dpi, true);
+  HFONT small = SkinFont(11, dpi, true);
   const RECT all = {0, 0, skin.background.width, skin.background.height};
   Bitmap* states[4] = {&skin.normal, &skin.hover, &skin.pressed, &skin.disabled};
   for (int i = 0; i < 4; ++i) {
     *states[i] = CutImage(skin.background, all);
     HGDIOBJ old = SelectObject(dc, states[i]->handle);
-    for (const SkinPart& part : parts) PaintPart(dc, part, static_cast<State>(i), font, bold, dpi);
+    for (const SkinPart& part : parts) PaintPart(dc, part, static_cast<State>(i), font, bold, small, dpi);
     SelectObject(dc, old);
   }
   DeleteDC(dc);
   DeleteObject(font);
   DeleteObject(bold);
+  DeleteObject(small);
+}
+
+Bitmap PaintSliderThumb(int width, int height, int dpi, bool enabled) {
+  const int w = Px(width, dpi), h = Px(height, dpi);
+  Bitmap thumb = CreatePixelBitmap(w, h);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, thumb.handle);
+  // The key colour is the top-left pixel; the body is drawn inside it.
+  Fill(dc, RECT{0, 0, w, h}, RGB(255, 0, 255));
+  RoundBox(dc, RECT{1, 1, w - 1, h - 1}, Px(5, dpi), enabled ? kAccent : kFace, enabled ? RGB(120, 200, 245) : kEdge);
+  for (int i = -1; i <= 1; ++i) {
+    const int x = w / 2 + i * Px(2, dpi);
+    Fill(dc, RECT{x, h / 3, x + 1, h - h / 3}, enabled ? kAccentDark : kPanelEdge);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return thumb;
 }
 
 HICON PaintProgramIcon(int size) {

@@ -39,12 +39,19 @@ enum class SkinLook {
   kMinimize,
   kClose,
   kSmallBox,     // a small box whose text the control draws (language button)
+  kCheck,        // toggle: a box that is ticked when pressed, its label to the right
+  kRadio,        // radio member: a ring with a dot when pressed, its label to the right
+  kSwatch,       // a colour to choose (`colour`), ringed when pressed
+  kLevel,        // DPI level choice: the level's number, lit when pressed
+  kTrack,        // slider track: a groove across the rectangle
+  kLink,         // a button that leads out of the program (mail, web form)
 };
 
 struct SkinPart {
   RECT rect;  // in page pixels
   SkinLook look;
   std::wstring label;  // drawn into the images; empty for controls that draw their own caption
+  COLORREF colour = 0; // kSwatch
 };
 
 struct PageDesign {
@@ -56,11 +63,15 @@ struct PageDesign {
   std::vector<RECT> panels;    // darker areas that group controls
   std::vector<RECT> fields;    // inset boxes behind edit fields
   std::vector<std::pair<POINT, std::wstring>> notes;  // small dim texts
+  std::vector<std::pair<POINT, std::wstring>> headings;  // group headings, with an accent mark
 };
 
 [[nodiscard]] PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts);
 // The four state images of `parts` over a skin's background (already painted or loaded).
 void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi);
+
+// A slider's thumb, `width` x `height` page pixels, on a key colour that drawing leaves out.
+[[nodiscard]] Bitmap PaintSliderThumb(int width, int height, int dpi, bool enabled);
 
 // The program icon (large or small), drawn in the same palette.
 [[nodiscard]] HICON PaintProgramIcon(int size);

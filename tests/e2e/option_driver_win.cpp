@@ -1,8 +1,15 @@
-// Drives and inspects a running Sarn[+]Option window for the end-to-end test, from the Windows side.
-//   option_driver state              JSON: window count, rectangle, slot buttons, names, marks, tabs
-//   option_driver click ID           a click on the control ID (posted, so a sent ApplyAll does not block us)
-//   option_driver file-dialog PATH   waits for the window's file dialog, types PATH and presses OK
-//   option_driver close              posts WM_CLOSE to the window
+// Drives and inspects a running Sarn[+]Option window for the end-to-end tests, from the Windows side. The
+// window's controls live inside its page windows, so they are found through the window's own description and
+// pressed with real mouse and keyboard input at their places on the screen.
+//   option_driver state               JSON: window count, rectangle, and the description of every control
+//   option_driver click ID [PAGE]     a real click at the middle of control ID (of the main window, or of a page)
+//   option_driver dblclick ID PAGE    a real double click there
+//   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
+//   option_driver key VK [ctrl] [shift]  a real key press to the foreground window
+//   option_driver file-dialog PATH    waits for the window's file dialog, types PATH and presses OK
+//   option_driver dialog-ok | dialog-cancel   presses OK or Cancel of the window's skinned dialog
+//   option_driver doubleclick-time    prints the system's double-click time
+//   option_driver close               posts WM_CLOSE to the window
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +19,6 @@
 
 #include "common/shared_block.h"
 #include "common/text_encoding.h"
-#include "option/main_window_win.h"
 
 namespace {
 
@@ -38,19 +44,31 @@ Found FindOption() {
   return f;
 }
 
-std::string TextOf(HWND hwnd) {
-  wchar_t text[512] = {};
-  GetWindowTextW(hwnd, text, 512);
-  return sarn::WideToUtf8(text);
+std::string g_reply;
+
+LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    g_reply.assign(static_cast<const char*>(data->lpData), data->cbData);
+    return TRUE;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
+// The window's own description of its controls; empty when it does not answer.
+std::string Describe(HWND window) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ReplyProc;
+  wc.lpszClassName = L"SarnOptionDriverReply";
+  RegisterClassW(&wc);
+  HWND reply = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  const UINT message = RegisterWindowMessageW(L"SarnOption_Describe");
+  DWORD_PTR result = 0;
+  g_reply.clear();
+  // The answer comes as a sent WM_COPYDATA while we wait here.
+  SendMessageTimeoutW(window, message, reinterpret_cast<WPARAM>(reply), 0, SMTO_NORMAL, 10000, &result);
+  DestroyWindow(reply);
+  return g_reply;
 }
 
 int State() {
@@ -61,90 +79,196 @@ int State() {
     GetWindowRect(f.first, &r);
     json += ",\"rect\":[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
             "," + std::to_string(r.bottom) + "]";
-    auto list = [&](const char* name, int first, int n, bool text) {
-      json += std::string(",\"") + name + "\":[";
-      for (int i = 0; i < n; ++i) {
-        HWND c = GetDlgItem(f.first, first + i);
-        if (i > 0) json += ",";
-        if (text) {
-          json += Quote(TextOf(c));
-        } else if (std::strcmp(name, "marked") == 0) {
-          json += IsWindowVisible(c) ? "1" : "0";
-        } else {
-          json += SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
-        }
-      }
-      json += "]";
-    };
-    list("slots", sarn::win::kIdSlotFirst, 5, false);
-    list("names", sarn::win::kIdNameFirst, 5, true);
-    list("marked", sarn::win::kIdMarkSetFirst, 5, false);
-    list("tabs", sarn::win::kIdTabFirst, 5, false);
-    json += ",\"apply_enabled\":" + std::string(IsWindowEnabled(GetDlgItem(f.first, sarn::win::kIdApply)) ? "1" : "0");
+    json += ",\"foreground\":" + std::string(GetForegroundWindow() == f.first ? "1" : "0");
+    const std::string described = Describe(f.first);
+    if (!described.empty()) json += ",\"window\":" + described;
   }
   json += "}";
   std::printf("%s\n", json.c_str());
   return 0;
 }
 
-int Click(int id) {
+void MouseAt(int x, int y, DWORD flags) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = static_cast<LONG>((x * 65535LL + w / 2) / (w - 1));
+  in.mi.dy = static_cast<LONG>((y * 65535LL + h / 2) / (h - 1));
+  in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  SendInput(1, &in, sizeof in);
+}
+
+void ClickAt(int x, int y, int times) {
+  MouseAt(x, y, 0);
+  Sleep(60);
+  MouseAt(x, y, 0);  // a second move, so that hover has started where a person's pointer would have
+  Sleep(60);
+  for (int i = 0; i < times; ++i) {
+    MouseAt(x, y, MOUSEEVENTF_LEFTDOWN);
+    Sleep(20);
+    MouseAt(x, y, MOUSEEVENTF_LEFTUP);
+    Sleep(40);
+  }
+}
+
+int Drag(int x0, int y0, int x1, int y1) {
+  MouseAt(x0, y0, 0);
+  Sleep(60);
+  MouseAt(x0, y0, MOUSEEVENTF_LEFTDOWN);
+  Sleep(40);
+  for (int i = 1; i <= 10; ++i) {
+    MouseAt(x0 + (x1 - x0) * i / 10, y0 + (y1 - y0) * i / 10, 0);
+    Sleep(20);
+  }
+  MouseAt(x1, y1, MOUSEEVENTF_LEFTUP);
+  Sleep(60);
+  return 0;
+}
+
+int Key(unsigned vk, bool ctrl, bool shift) {
+  auto press = [](unsigned key, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = static_cast<WORD>(key);
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+    Sleep(20);
+  };
+  if (ctrl) press(VK_CONTROL, false);
+  if (shift) press(VK_SHIFT, false);
+  press(vk, false);
+  press(vk, true);
+  if (shift) press(VK_SHIFT, true);
+  if (ctrl) press(VK_CONTROL, true);
+  return 0;
+}
+
+// The middle of control `id` in the description: of the main window ("main") or of page `page`.
+bool ControlCentre(const std::string& json, int id, int page, int& x, int& y) {
+  std::size_t from = 0;
+  if (page >= 0) {
+    from = json.find("\"pages\":[");
+    if (from == std::string::npos) return false;
+    from += 9;
+    // Skip `page` page arrays by their brackets.
+    for (int p = 0; p < page; ++p) {
+      int depth = 0;
+      for (; from < json.size(); ++from) {
+        if (json[from] == '[') ++depth;
+        if (json[from] == ']' && --depth == 0) break;
+      }
+      from = json.find('[', from + 1);
+      if (from == std::string::npos) return false;
+    }
+  } else {
+    from = json.find("\"main\":[");
+    if (from == std::string::npos) return false;
+  }
+  const std::string key = "{\"id\":" + std::to_string(id) + ",\"rect\":[";
+  std::size_t at = json.find(key, from);
+  if (at == std::string::npos) return false;
+  int l = 0, t = 0, r = 0, b = 0;
+  if (std::sscanf(json.c_str() + at + key.size(), "%d,%d,%d,%d", &l, &t, &r, &b) != 4) return false;
+  x = (l + r) / 2;
+  y = (t + b) / 2;
+  return true;
+}
+
+int ClickControl(int id, int page, int times) {
   const Found f = FindOption();
-  HWND c = f.first != nullptr ? GetDlgItem(f.first, id) : nullptr;
-  if (c == nullptr) return 2;
-  PostMessageW(c, BM_CLICK, 0, 0);
+  if (f.first == nullptr) return 2;
+  int x = 0, y = 0;
+  if (!ControlCentre(Describe(f.first), id, page, x, y)) return 3;
+  SetForegroundWindow(f.first);
+  ClickAt(x, y, times);
   return 0;
 }
 
 struct DialogSearch {
   DWORD process;
+  HWND owner;
   HWND found;
+  bool common;
 };
 
 BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp) {
   auto* s = reinterpret_cast<DialogSearch*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  char cls[32] = {};
+  char cls[64] = {};
   GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == s->process && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+  const bool match = s->common ? std::strcmp(cls, "#32770") == 0 : hwnd != s->owner && GetWindow(hwnd, GW_OWNER) == s->owner;
+  if (pid == s->process && match && IsWindowVisible(hwnd)) {
     s->found = hwnd;
     return FALSE;
   }
   return TRUE;
 }
 
-int FileDialog(const char* path) {
+HWND WaitDialog(bool common) {
   const Found f = FindOption();
-  if (f.first == nullptr) return 2;
-  DialogSearch s = {0, nullptr};
+  if (f.first == nullptr) return nullptr;
+  DialogSearch s = {0, f.first, nullptr, common};
   GetWindowThreadProcessId(f.first, &s.process);
   for (int i = 0; i < 300 && s.found == nullptr; ++i) {
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&s));
     if (s.found == nullptr) Sleep(100);
   }
-  if (s.found == nullptr) return 3;
+  return s.found;
+}
+
+int FileDialog(const char* path) {
+  HWND dialog = WaitDialog(true);
+  if (dialog == nullptr) return 3;
   // The file name box of the explorer-style dialog (a combo box with an edit, or a plain edit).
   const std::wstring wide = sarn::Utf8ToWide(path);
-  HWND box = GetDlgItem(s.found, 0x47C);
-  if (box == nullptr) box = GetDlgItem(s.found, 0x480);
+  HWND box = GetDlgItem(dialog, 0x47C);
+  if (box == nullptr) box = GetDlgItem(dialog, 0x480);
   if (box == nullptr) return 4;
   SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-  PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(s.found, IDOK)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  return 0;
+}
+
+// The skinned dialogs are windows owned by the main window whose buttons are IDOK and IDCANCEL.
+int SkinDialog(int button) {
+  HWND dialog = WaitDialog(false);
+  if (dialog == nullptr) return 3;
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "state") == 0) return State();
-  if (argc >= 3 && std::strcmp(argv[1], "click") == 0) return Click(std::atoi(argv[2]));
-  if (argc >= 3 && std::strcmp(argv[1], "file-dialog") == 0) return FileDialog(argv[2]);
-  if (argc >= 2 && std::strcmp(argv[1], "close") == 0) {
+  auto is = [&](const char* name, int args) { return argc >= 2 + args && std::strcmp(argv[1], name) == 0; };
+  if (is("state", 0)) return State();
+  if (is("click", 1)) return ClickControl(std::atoi(argv[2]), argc >= 4 ? std::atoi(argv[3]) : -1, 1);
+  if (is("dblclick", 2)) return ClickControl(std::atoi(argv[2]), std::atoi(argv[3]), 2);
+  if (is("drag", 4)) return Drag(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+  if (is("key", 1)) {
+    bool ctrl = false, shift = false;
+    for (int i = 3; i < argc; ++i) {
+      ctrl = ctrl || std::strcmp(argv[i], "ctrl") == 0;
+      shift = shift || std::strcmp(argv[i], "shift") == 0;
+    }
+    return Key(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 0)), ctrl, shift);
+  }
+  if (is("file-dialog", 1)) return FileDialog(argv[2]);
+  if (is("dialog-ok", 0)) return SkinDialog(IDOK);
+  if (is("dialog-cancel", 0)) return SkinDialog(IDCANCEL);
+  if (is("doubleclick-time", 0)) {
+    std::printf("%u\n", GetDoubleClickTime());
+    return 0;
+  }
+  if (is("close", 0)) {
     const Found f = FindOption();
     if (f.first == nullptr) return 2;
     PostMessageW(f.first, WM_CLOSE, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: option_driver state | click ID | file-dialog PATH | close\n");
+  std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | dblclick ID PAGE | drag X0 Y0 X1 Y1 | key VK "
+                       "[ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | doubleclick-time | close\n");
   return 2;
 }

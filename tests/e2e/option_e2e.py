@@ -19,8 +19,29 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
 
-SLOT, APPLY, OK, CANCEL, LOAD, TAB = 120, 173, 172, 174, 111, 100
+SLOT, APPLY, OK, CANCEL, LOAD, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 100, 150, 140
+MAIN_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 2, 4
+SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME = 300, 304, 340, 241, 200
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
+
+
+def controls(described):
+    """The controls of one description list by identifier."""
+    return {c["id"]: c for c in described}
+
+
+def summary(state):
+    """The slot bar and tabs as lists, from the window's description of its controls."""
+    if state.get("windows", 0) == 0 or "window" not in state:
+        return state
+    main = controls(state["window"]["main"])
+    state["slots"] = [int(main[SLOT + i]["pressed"]) for i in range(5)]
+    state["names"] = [main[NAME + i]["caption"] for i in range(5)]
+    state["marked"] = [int(main[MARKED + i]["visible"]) for i in range(5)]
+    state["tabs"] = [int(main[TAB + i]["pressed"]) for i in range(5)]
+    state["apply_enabled"] = int(main[APPLY]["enabled"])
+    state["pages"] = [controls(p) for p in state["window"]["pages"]]
+    return state
 
 
 class Stage(ProgramFolder):
@@ -45,18 +66,37 @@ class Stage(ProgramFolder):
             rc, out = self.run(self.driver, "state", timeout=30)
         except subprocess.TimeoutExpired:
             return {"windows": 0}
-        return json.loads(out) if rc == 0 and out else {"windows": 0}
+        return summary(json.loads(out)) if rc == 0 and out else {"windows": 0}
 
     def warm_up(self):
         """Brings Wine's server and desktop up before the programs start, so they never race to create them."""
         self.run(self.driver, "state", timeout=120)
 
     def window(self, timeout=60):
-        return wait_for("the configuration window", lambda: self.state()["windows"] >= 1 and self.state(), timeout)
+        return wait_for("the configuration window", lambda: self.state()["windows"] >= 1 and "window" in self.state()
+                        and self.state(), timeout)
 
-    def click(self, control):
-        rc, _ = self.run(self.driver, "click", str(control))
-        check(rc == 0, "click %d" % control)
+    def click(self, control, page=None):
+        """A real click at the middle of a control of the main window, or of a page."""
+        args = [str(control)] + ([str(page)] if page is not None else [])
+        rc, _ = self.run(self.driver, "click", *args)
+        check(rc == 0, "click %d (%d)" % (control, rc))
+
+    def control(self, page, control):
+        return self.state()["pages"][page][control]
+
+    def show_page(self, page):
+        self.click(TAB + page)
+        wait_for("tab %d shown" % page, lambda: self.state()["window"]["shown"] == page)
+
+    def drag(self, x0, y0, x1, y1):
+        rc, _ = self.run(self.driver, "drag", str(x0), str(y0), str(x1), str(y1))
+        check(rc == 0, "drag")
+
+    def mouse_state(self):
+        rc, out = self.run(self.sarnctl, "mouse", "state")
+        check(rc == 0 and out.startswith("ok "), "sarnctl mouse state: %s" % out)
+        return json.loads(out[3:])
 
     def writes(self, since):
         """Reports written to the mouse since an index, ready polls left out."""
@@ -91,10 +131,17 @@ def without_monitor(args, shots):
         check(second.wait(timeout=60) == 0, "the second start did not end quietly")
         check(stage.state()["windows"] == 1, "a second start left %d windows" % stage.state()["windows"])
 
+        # Ctrl+Tab and Ctrl+Shift+Tab move between the tabs (the console page has none).
+        stage.run(stage.driver, "key", "0x09", "ctrl")
+        wait_for("Ctrl+Tab to the button page", lambda: stage.state()["window"]["shown"] == 1)
+        stage.run(stage.driver, "key", "0x09", "ctrl", "shift")
+        stage.run(stage.driver, "key", "0x09", "ctrl", "shift")
+        wait_for("Ctrl+Shift+Tab round to the update page", lambda: stage.state()["window"]["shown"] == 4)
+
         stage.click(SLOT + 2)
         wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
-        stage.click(CANCEL)
-        check(first.wait(timeout=60) == 0, "Cancel did not close the window")
+        stage.run(stage.driver, "key", "0x1B")  # Esc is Cancel
+        check(first.wait(timeout=60) == 0, "Esc did not close the window")
         check(not os.path.exists(os.path.join(stage.dir, "config.ini")), "Cancel wrote config.ini")
         # (The macro store is saved at start, when the profiles' macros are merged into it.)
         check(not [f for f in os.listdir(os.path.join(stage.dir, "config")) if f.endswith(".zmp")],
@@ -105,14 +152,88 @@ def without_monitor(args, shots):
         stage.window()
         stage.click(SLOT + 1)
         wait_for("slot 2 selected", lambda: stage.state()["slots"][1] == 1)
-        stage.click(OK)
-        check(first.wait(timeout=60) == 0, "OK did not close the window")
+        stage.run(stage.driver, "key", "0x0D")  # Enter is OK
+        check(first.wait(timeout=60) == 0, "Enter did not apply and close the window")
         check(stage.ini("CurrentProfile") == "1", "config.ini CurrentProfile %s" % stage.ini("CurrentProfile"))
         check(os.path.exists(os.path.join(stage.dir, "config", "Default4.zmp")), "slot files written")
     finally:
         for p in (first, second):
             if p is not None and p.poll() is None:
                 p.kill()
+
+
+def settings_pages(stage):
+    """The settings pages by real clicks: each edit reaches the mouse through Apply. Slot 3 is selected."""
+    def report_six(since):
+        return [d for _, d in stage.writes(since) if d[0] == 6 and d[2] == 2]
+
+    # Drag the sensitivity thumb most of the way to the right; Apply sends report 6 with the new value.
+    stage.show_page(MAIN_PAGE)
+    slider = stage.control(MAIN_PAGE, SENSITIVITY)
+    before_value = slider["value"]
+    left, top, right, bottom = slider["rect"]
+    tx, ty = slider["thumb"]
+    stage.drag(tx, ty, left + (right - left) * 4 // 5, ty)
+    moved = wait_for("the sensitivity slider to move",
+                     lambda: stage.control(MAIN_PAGE, SENSITIVITY)["value"] != before_value
+                     and stage.control(MAIN_PAGE, SENSITIVITY)["value"])
+    check(stage.control(MAIN_PAGE, 400)["text"] == str(moved), "the number box did not follow the slider")
+    before = len(stage.reports())
+    stage.click(APPLY)
+    sixes = wait_for("report 6 with sensitivity %d" % moved, lambda: report_six(before))
+    check(sixes[-1][4] == moved and sixes[-1][5] == moved, "report 6 carried %s" % sixes[-1])
+    wait_for("the mouse to keep the sensitivity",
+             lambda: stage.mouse_state()["profiles"][2]["Sensitivity_X"] == moved)
+
+    # The double-click slider changes the Windows double-click time before any Apply.
+    slider = stage.control(MAIN_PAGE, DOUBLE_CLICK)
+    left, top, right, bottom = slider["rect"]
+    rc, _ = stage.run(stage.driver, "drag", str(left + (right - left) * 3 // 4), str((top + bottom) // 2),
+                      str(left + (right - left) * 3 // 4), str((top + bottom) // 2))
+    value = wait_for("the double-click slider", lambda: stage.control(MAIN_PAGE, DOUBLE_CLICK)["value"] != 400
+                     and stage.control(MAIN_PAGE, DOUBLE_CLICK)["value"])
+    rc, out = stage.run(stage.driver, "doubleclick-time")
+    check(out == str(900 - value), "double-click time %s, slider at %d" % (out, value))
+
+    # 1000 Hz -> 250 Hz on the Advanced page.
+    stage.show_page(ADVANCED_PAGE)
+    check(stage.control(ADVANCED_PAGE, RATE_250 + 2)["pressed"], "1000 Hz not shown pressed")
+    stage.click(RATE_250, ADVANCED_PAGE)
+    wait_for("250 Hz pressed", lambda: stage.control(ADVANCED_PAGE, RATE_250)["pressed"]
+             and not stage.control(ADVANCED_PAGE, RATE_250 + 2)["pressed"])
+    before = len(stage.reports())
+    stage.click(APPLY)
+    sixes = wait_for("report 6 with 250 Hz", lambda: report_six(before))
+    check(sixes[-1][8] == 1, "report 6 carried polling rate %d" % sixes[-1][8])
+    wait_for("the mouse at 250 Hz", lambda: stage.mouse_state()["profiles"][2]["PollingRate"] == 1)
+
+    # Reset asks first; Cancel changes nothing, OK restores the factory profiles and sends every button.
+    stage.show_page(MAIN_PAGE)
+    before = len(stage.reports())
+    stage.click(RESET, MAIN_PAGE)
+    rc, _ = stage.run(stage.driver, "dialog-cancel")
+    check(rc == 0, "no confirmation dialog after Reset")
+    time.sleep(1)
+    check(stage.writes(before) == [], "a cancelled Reset sent %s" % stage.writes(before))
+    stage.click(RESET, MAIN_PAGE)
+    rc, _ = stage.run(stage.driver, "dialog-ok")
+    check(rc == 0, "no confirmation dialog after Reset")
+    wait_for("report 9", lambda: any(d[0] == 9 for _, d in stage.writes(before)), 60)
+    # The mouse restores its own factory profiles: no settings reports, and every button flag in the block.
+    time.sleep(1)
+    check([d[0] for _, d in stage.writes(before)] == [9], "Reset sent %s" % stage.writes(before))
+    rc, out = stage.run(stage.sarnctl, "monitor", "show")
+    flags = json.loads(out)["ButtonChanged"]
+    check(rc == 0 and all(f == 1 for profile in flags for f in profile), "button flags after Reset: %s" % flags)
+    wait_for("the factory sensitivity", lambda: stage.control(MAIN_PAGE, SENSITIVITY)["value"] == 5)
+    wait_for("slot 1 selected after Reset", lambda: stage.state()["slots"] == [1, 0, 0, 0, 0])
+    # Back to slot 3 for what follows.
+    stage.click(SLOT + 2)
+    wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
+    before = len(stage.reports())
+    stage.click(APPLY)
+    wait_for("report 5 for slot 3", lambda: [d for _, d in stage.writes(before) if d[0] == 5])
+    wait_for("CurrentProfile=2 in config.ini", lambda: stage.ini("CurrentProfile") == "2")
 
 
 def with_monitor(args):
@@ -151,6 +272,8 @@ def with_monitor(args):
         sevens = [d for _, d in stage.writes(before) if d[0] == 7]
         check(len(sevens) == 1 and sevens[0][2] == 2, "Load + Apply sent %s" % stage.writes(before))
 
+        settings_pages(stage)
+
         # Cancel after an edit sends nothing.
         before = len(stage.reports())
         stage.click(SLOT + 4)
@@ -160,6 +283,14 @@ def with_monitor(args):
         time.sleep(1)  # a report Cancel wrongly caused would be in the log by now
         check(stage.writes(before) == [], "Cancel sent %s" % stage.writes(before))
         check(stage.ini("CurrentProfile") == "2", "Cancel changed config.ini")
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
+
+        # A monitor started on a config.ini that names slot 3 opens the window with slot 3 shown pressed at
+        # once, before any notification from the monitor.
+        monitor = stage.start(stage.monitor, "1")
+        s = stage.window(90)
+        check(s["slots"] == [0, 0, 1, 0, 0], "the window opened with slots %s" % s["slots"])
         rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
         wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
     finally:

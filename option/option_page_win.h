@@ -1,0 +1,57 @@
+// The pages of the main window. Each page is one child window on the page area whose controls are drawn and
+// hit-tested inside it; the main window keeps the list and tells every page when to show the working copy
+// again and when the language changed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/profile_record.h"
+
+namespace sarn::win {
+
+// A text of the language library by number, or `fallback` (UTF-8) when the library has none.
+using TextLookup = std::function<std::wstring(int number, const std::string& fallback)>;
+
+// What a page needs of the main window.
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+  // The working copy, or nullptr while the window is still being built.
+  virtual SharedBlock* Working() = 0;
+  // The factory settings after the user confirmed them (asked by the host in its skinned dialog).
+  virtual void RestoreDefaultsAfterConfirmation() = 0;
+  [[nodiscard]] virtual int Dpi() const = 0;
+  [[nodiscard]] virtual std::wstring ProgramFolder() const = 0;
+};
+
+class OptionPage {
+ public:
+  virtual ~OptionPage() = default;
+  [[nodiscard]] virtual HWND hwnd() const = 0;
+  // Show the working copy: the selected profile and the application settings.
+  virtual void Refresh() = 0;
+  // The help texts of the newly loaded language.
+  virtual void ReloadTexts(const TextLookup& text) = 0;
+  // Version texts, as shown on the support page ("1.28", "N/A"); other pages ignore them.
+  virtual void SetVersions(const std::string& software, const std::string& firmware) {
+    (void)software;
+    (void)firmware;
+  }
+  // The page's controls as JSON for the end-to-end driver.
+  [[nodiscard]] virtual std::string Describe() const = 0;
+};
+
+// The page window class; registered once.
+void RegisterPageClass(HINSTANCE instance);
+inline constexpr const wchar_t* kPageClassName = L"SarnOptionPage";
+
+enum class PageKind { kMain, kAdvanced, kUpdate, kEmpty };
+// Creates a page on `area` (window pixels of the main window), hidden.
+[[nodiscard]] std::unique_ptr<OptionPage> CreateSettingsPage(PageKind kind, HWND mainWindow, int id, const RECT& area,
+                                                            PageHost& host);
+
+}  // namespace sarn::win

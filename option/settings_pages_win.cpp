@@ -1,0 +1,389 @@
+// The three settings pages as windows: each builds its controls from its table (option/settings_pages.h), shows
+// the view the table's logic computes, and hands clicks, slider positions and number-box values back to it.
+#include "option/option_page_win.h"
+
+#include <windowsx.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/settings_file.h"
+#include "common/text_encoding.h"
+#include "option/settings_pages.h"
+#include "option/shell_calls_win.h"
+#include "option/skin_painter_win.h"
+#include "option/skin_surface_win.h"
+
+namespace sarn::win {
+namespace {
+
+constexpr int kPageWidth = 774, kPageHeight = 312;
+
+SkinLook LookOf(const PageControlSpec& s) {
+  switch (s.kind) {
+    case PageControlKind::kPush: return s.linkPointer ? SkinLook::kLink : SkinLook::kPush;
+    case PageControlKind::kToggle: return SkinLook::kCheck;
+    case PageControlKind::kRadio: return SkinLook::kRadio;
+    case PageControlKind::kSwatch: return SkinLook::kSwatch;
+    case PageControlKind::kLevel: return SkinLook::kLevel;
+    case PageControlKind::kSlider: return SkinLook::kTrack;
+    case PageControlKind::kNumberBox:
+    case PageControlKind::kPicture: break;
+  }
+  return SkinLook::kField;
+}
+
+// The background of each page: group panels and headings around the controls of its table.
+PageDesign DesignOf(PageKind kind, int dpi) {
+  PageDesign d;
+  d.width = kPageWidth;
+  d.height = kPageHeight;
+  d.dpi = dpi;
+  switch (kind) {
+    case PageKind::kMain:
+      d.panels = {RECT{4, 8, 380, 102}, RECT{4, 112, 300, 206}, RECT{4, 216, 300, 304}, RECT{396, 8, 616, 102},
+                  RECT{396, 112, 660, 196}, RECT{532, 200, 770, 262}};
+      d.headings = {{POINT{14, 16}, L"Sensitivity"}, {POINT{14, 120}, L"Scroll wheel"},
+                    {POINT{14, 224}, L"Tilt speed"}, {POINT{406, 16}, L"DPI levels"},
+                    {POINT{406, 120}, L"Windows pointer"}, {POINT{542, 204}, L"Double-click speed"}};
+      d.notes = {{POINT{23, 78}, L"Low"}, {POINT{240, 78}, L"High"}, {POINT{300, 64}, L"1 .. 10"},
+                 {POINT{632, 152}, L"Fast"},
+                 {POINT{545, 246}, L"Slow"}, {POINT{670, 246}, L"Fast"}};
+      d.fields = {RECT{309, 40, 363, 63}};
+      break;
+    case PageKind::kAdvanced:
+      d.brand.clear();
+      d.panels = {RECT{300, 14, 512, 284}, RECT{522, 8, 700, 118}, RECT{522, 180, 700, 306}};
+      d.headings = {{POINT{312, 24}, L"Lighting"}, {POINT{532, 16}, L"Polling rate (Hz)"},
+                    {POINT{532, 186}, L"Sound feedback"}};
+      d.notes = {{POINT{537, 262}, L"Volume"}, {POINT{20, 24}, L"Lighting, polling rate and sound feedback."},
+                 {POINT{20, 42}, L"Lighting and polling rate belong to the selected profile;"},
+                 {POINT{20, 58}, L"sound feedback is the same for every profile."},
+                 {POINT{20, 82}, L"Changes reach the mouse with Apply or OK."}};
+      break;
+    case PageKind::kUpdate:
+      d.panels = {RECT{6, 52, 230, 124}, RECT{396, 52, 620, 124}, RECT{6, 150, 300, 236}, RECT{390, 184, 620, 304},
+                  RECT{4, 240, 230, 304}};
+      d.headings = {{POINT{16, 60}, L"Driver"}, {POINT{406, 60}, L"Support"}, {POINT{16, 158}, L"Versions"},
+                    {POINT{400, 190}, L"Contact"}, {POINT{14, 246}, L"Mail"}};
+      d.notes = {{POINT{40, 182}, L"Firmware"}, {POINT{40, 209}, L"Software"}};
+      break;
+    case PageKind::kEmpty:
+      break;
+  }
+  return d;
+}
+
+// The still picture of the double-click test, from the program folder; none when it cannot be read.
+Bitmap LoadPicture(const std::wstring& path) {
+  auto* handle = static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                 LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (handle == nullptr) return {};
+  BITMAP info = {};
+  GetObjectW(handle, sizeof info, &info);
+  return Bitmap(handle, info.bmWidth, info.bmHeight);
+}
+
+class SettingsPageWindow final : public OptionPage {
+ public:
+  SettingsPageWindow(PageKind kind, std::unique_ptr<PageLogic> logic, PageHost& host)
+      : kind_(kind), logic_(std::move(logic)), host_(host), dpi_(host.Dpi()) {}
+  ~SettingsPageWindow() override {
+    if (versionFont_ != nullptr) DeleteObject(versionFont_);
+  }
+
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  bool Create(HWND parent, int id, const RECT& area);
+  HWND hwnd() const override { return hwnd_; }
+  void Refresh() override;
+  void ReloadTexts(const TextLookup& text) override;
+  void SetVersions(const std::string& software, const std::string& firmware) override;
+  std::string Describe() const override;
+
+ private:
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void Carry(const PageEffects& e);
+  void PlayDoubleClickTest();
+  [[nodiscard]] RECT Scaled(const char* layout) const { return LayoutRect(ParseLayout(layout), dpi_); }
+
+  PageKind kind_;
+  std::unique_ptr<PageLogic> logic_;
+  PageHost& host_;
+  int dpi_;
+  HWND hwnd_ = nullptr;
+  std::unique_ptr<SkinSurface> surface_;
+  PageSkin skin_;
+  Bitmap wideThumb_, wideThumbOff_, smallThumb_, smallThumbOff_, testPicture_;
+  HWND numberBox_ = nullptr;
+  int numberShown_ = -1;
+  HWND animation_ = nullptr;
+  HFONT versionFont_ = nullptr;
+  std::wstring software_, firmware_;
+};
+
+bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                          area.left, area.top, area.right - area.left, area.bottom - area.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+  if (hwnd_ == nullptr) return false;
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  surface_ = std::make_unique<SkinSurface>(hwnd_);
+
+  std::vector<SkinPart> parts;
+  for (const PageControlSpec& s : logic_->Controls()) {
+    if (s.kind == PageControlKind::kNumberBox || s.kind == PageControlKind::kPicture) continue;
+    SkinPart part{Scaled(s.layout), LookOf(s), Utf8ToWide(s.label)};
+    if (s.kind == PageControlKind::kSwatch) {
+      const std::uint32_t c = LightColour(s.id - advanced_page::kColourFirst);
+      part.colour = RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+    }
+    parts.push_back(std::move(part));
+  }
+  skin_ = PaintPageSkin(DesignOf(kind_, dpi_), parts);
+  for (const PageControlSpec& s : logic_->Controls()) {
+    if (s.kind == PageControlKind::kSlider && s.thumb == 0 && wideThumb_.handle == nullptr) {
+      wideThumb_ = PaintSliderThumb(12, 22, dpi_, true);
+      wideThumbOff_ = PaintSliderThumb(12, 22, dpi_, false);
+    }
+    if (s.kind == PageControlKind::kSlider && s.thumb == 1 && smallThumb_.handle == nullptr) {
+      smallThumb_ = PaintSliderThumb(10, 16, dpi_, true);
+      smallThumbOff_ = PaintSliderThumb(10, 16, dpi_, false);
+    }
+  }
+
+  const std::wstring folder = host_.ProgramFolder();
+  for (const PageControlSpec& s : logic_->Controls()) {
+    const RECT r = Scaled(s.layout);
+    const std::wstring tip = Utf8ToWide(ParseLayout(s.layout).tip);
+    switch (s.kind) {
+      case PageControlKind::kSlider:
+        surface_->AddSlider(s.id, r, &skin_, s.thumb == 0 ? &wideThumb_ : &smallThumb_,
+                            s.thumb == 0 ? &wideThumbOff_ : &smallThumbOff_, s.minimum, s.maximum, s.snap, tip);
+        break;
+      case PageControlKind::kNumberBox:
+        numberBox_ = CreateNumberBox(hwnd_, s.id, r, false);
+        SetNumberBoxRange(numberBox_, s.minimum, s.maximum);
+        break;
+      case PageControlKind::kPicture:
+        testPicture_ = LoadPicture(folder + L"wave\\double_click.bmp");
+        if (testPicture_.handle == nullptr) {
+          // Without the picture file the test still shows where to double-click.
+          PageDesign still;
+          still.width = ParseLayout(s.layout).width();
+          still.height = ParseLayout(s.layout).height();
+          still.dpi = dpi_;
+          still.notes = {{POINT{6, 4}, L"Test"}};
+          testPicture_ = std::move(PaintPageSkin(still, {}).background);
+        }
+        surface_->AddPicture(s.id, r, &testPicture_, true, tip);
+        break;
+      default: {
+        SkinButtonOptions o;
+        o.toggle = s.kind == PageControlKind::kToggle;
+        o.linkPointer = s.linkPointer;
+        o.help = tip;
+        surface_->AddButton(s.id, r, &skin_, o);
+        break;
+      }
+    }
+  }
+  if (kind_ == PageKind::kUpdate) versionFont_ = CreateFontW(-MulDiv(12, dpi_, 96), MulDiv(6, dpi_, 96), 0, 0,
+                                                             FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                                             CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Arial");
+  // The page images are drawn whole; the window takes the shape of what is not pure white.
+  SetWindowRgn(hwnd_, ShapeFromImage(skin_.background), FALSE);
+  return true;
+}
+
+void SettingsPageWindow::Refresh() {
+  SharedBlock* w = host_.Working();
+  if (w == nullptr) return;
+  for (const ControlView& v : logic_->View(*w)) {
+    const PageControlSpec* s = FindSpec(*logic_, v.id);
+    if (s == nullptr) continue;
+    if (s->kind == PageControlKind::kNumberBox) {
+      // Shown again only when it changed, so that a value being typed keeps its caret.
+      if (v.value != numberShown_) SetNumberBoxValue(numberBox_, v.value);
+      numberShown_ = v.value;
+      EnableWindow(numberBox_, v.enabled ? TRUE : FALSE);
+      continue;
+    }
+    surface_->SetEnabled(v.id, v.enabled);
+    if (s->kind == PageControlKind::kSlider) {
+      surface_->SetSliderPosition(v.id, v.value);
+    } else {
+      surface_->SetPressed(v.id, v.pressed);
+    }
+  }
+}
+
+void SettingsPageWindow::ReloadTexts(const TextLookup& text) {
+  for (const PageControlSpec& s : logic_->Controls()) {
+    if (s.helpNumber == 0) continue;
+    std::wstring help = text(s.helpNumber, ParseLayout(s.layout).tip);
+    if (s.kind == PageControlKind::kNumberBox) {
+      SetNumberBoxHelp(numberBox_, std::move(help));
+    } else {
+      surface_->SetHelp(s.id, std::move(help));
+    }
+  }
+}
+
+void SettingsPageWindow::SetVersions(const std::string& software, const std::string& firmware) {
+  if (kind_ != PageKind::kUpdate) return;
+  software_ = Utf8ToWide(VersionLabel(software));
+  firmware_ = Utf8ToWide(VersionLabel(firmware));
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+std::string SettingsPageWindow::Describe() const {
+  std::string json = surface_->Describe();
+  if (numberBox_ != nullptr) {
+    wchar_t text[32] = {};
+    GetWindowTextW(GetWindow(numberBox_, GW_CHILD), text, 32);
+    json.insert(json.size() - 1, std::string(json.size() > 2 ? "," : "") + "{\"id\":" +
+                                     std::to_string(GetDlgCtrlID(numberBox_)) + ",\"text\":\"" + WideToUtf8(text) +
+                                     "\"}");
+  }
+  if (kind_ == PageKind::kUpdate) {
+    json.insert(json.size() - 1, ",{\"id\":0,\"software\":\"" + WideToUtf8(software_) + "\",\"firmware\":\"" +
+                                     WideToUtf8(firmware_) + "\"}");
+  }
+  return json;
+}
+
+void SettingsPageWindow::Carry(const PageEffects& e) {
+  if (e.doubleClickTime) SetDoubleClickTime(static_cast<UINT>(*e.doubleClickTime));
+  if (!e.openAddress.empty()) (void)ShellOpen(Utf8ToWide(e.openAddress).c_str());
+  if (e.confirmReset) host_.RestoreDefaultsAfterConfirmation();
+  Refresh();
+}
+
+// The animation is created over the picture the first time and played once from its first frame to its last;
+// the sound is played without waiting and is skipped while another sound plays.
+void SettingsPageWindow::PlayDoubleClickTest() {
+  const std::wstring folder = host_.ProgramFolder();
+  const RECT r = surface_->RectOf(main_page::kDoubleClickTest);
+  if (animation_ == nullptr) {
+    if (!LoadAnimationControl()) return;
+    animation_ = CreateWindowExW(0, L"SysAnimate32", L"", WS_CHILD | WS_VISIBLE | ACS_CENTER, r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top, hwnd_, nullptr, nullptr, nullptr);
+    if (animation_ == nullptr) return;
+    const std::wstring avi = folder + L"wave\\double_click.avi";
+    SendMessageW(animation_, ACM_OPENW, 0, reinterpret_cast<LPARAM>(avi.c_str()));
+    surface_->SetVisible(main_page::kDoubleClickTest, false);
+  }
+  SendMessageW(animation_, ACM_PLAY, 1, MAKELPARAM(0, 0xFFFF));
+  PlaySoundFile((folder + L"wave\\double_click.wav").c_str());
+}
+
+LRESULT CALLBACK SettingsPageWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<SettingsPageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self != nullptr ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT SettingsPageWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_PAINT:
+      PaintBuffered(hwnd_, [&](HDC dc, const RECT& dirty) {
+        DrawBitmapPart(dc, skin_.background, dirty, dirty.left, dirty.top);
+        surface_->PaintControls(dc, dirty);
+        if (kind_ == PageKind::kUpdate) {
+          SetBkMode(dc, TRANSPARENT);
+          SetTextColor(dc, RGB(240, 240, 240));
+          HGDIOBJ old = SelectObject(dc, versionFont_);
+          TextOutW(dc, MulDiv(151, dpi_, 96), MulDiv(182, dpi_, 96), firmware_.c_str(), static_cast<int>(firmware_.size()));
+          TextOutW(dc, MulDiv(129, dpi_, 96), MulDiv(209, dpi_, 96), software_.c_str(), static_cast<int>(software_.size()));
+          SelectObject(dc, old);
+        }
+      });
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDBLCLK:
+      // The double click is judged by the system's double-click time, the one the slider sets.
+      if (kind_ == PageKind::kMain) {
+        const POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        const RECT test = surface_->RectOf(main_page::kDoubleClickTest);
+        if (PtInRect(&test, pt)) {
+          PlayDoubleClickTest();
+          return 0;
+        }
+      }
+      surface_->Route(msg, wp, lp);
+      return 0;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+    case WM_CANCELMODE:
+      surface_->Route(msg, wp, lp);
+      return msg == WM_CANCELMODE ? DefWindowProcW(hwnd_, msg, wp, lp) : 0;
+    case WM_SETCURSOR: {
+      POINT pt;
+      GetCursorPos(&pt);
+      ScreenToClient(hwnd_, &pt);
+      if (LOWORD(lp) == HTCLIENT && surface_->SetCursorFor(pt)) return TRUE;
+      break;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_CLICKED && reinterpret_cast<HWND>(lp) == hwnd_) {
+        if (SharedBlock* w = host_.Working()) {
+          const int id = LOWORD(wp);
+          Carry(logic_->Click(*w, id, surface_->Pressed(id)));
+        }
+      }
+      return 0;
+    case kMsgSliderMoved:
+    case kMsgNumberChanged:
+      if (SharedBlock* w = host_.Working()) Carry(logic_->Value(*w, static_cast<int>(lp), static_cast<int>(wp)));
+      return 0;
+    case kMsgButtonHover:
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+// A page without controls of its own: the console page (never shown) and pages still to come.
+class EmptyLogic final : public PageLogic {
+ public:
+  std::span<const PageControlSpec> Controls() const override { return {}; }
+  std::vector<ControlView> View(const SharedBlock&) const override { return {}; }
+  PageEffects Click(SharedBlock&, int, bool) override { return {}; }
+  PageEffects Value(SharedBlock&, int, int) override { return {}; }
+};
+
+}  // namespace
+
+void RegisterPageClass(HINSTANCE instance) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  // Double clicks are wanted: the double-click test is judged by them.
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = SettingsPageWindow::Proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = kPageClassName;
+  RegisterClassExW(&wc);
+}
+
+std::unique_ptr<OptionPage> CreateSettingsPage(PageKind kind, HWND mainWindow, int id, const RECT& area,
+                                               PageHost& host) {
+  std::unique_ptr<PageLogic> logic;
+  switch (kind) {
+    case PageKind::kMain: logic = std::make_unique<MainPage>(); break;
+    case PageKind::kAdvanced: logic = std::make_unique<AdvancedPage>(); break;
+    case PageKind::kUpdate: logic = std::make_unique<UpdatePage>(); break;
+    case PageKind::kEmpty: logic = std::make_unique<EmptyLogic>(); break;
+  }
+  auto page = std::make_unique<SettingsPageWindow>(kind, std::move(logic), host);
+  if (!page->Create(mainWindow, id, area)) return nullptr;
+  return page;
+}
+
+}  // namespace sarn::win
