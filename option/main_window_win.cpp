@@ -167,7 +167,11 @@ class MainWindow final : public OptionShell, public PageHost {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void BuildControls();
-  void BuildPages();
+  // The page, built when it is first asked for; nullptr when it cannot be built.
+  OptionPage* Page(int page);
+  [[nodiscard]] TextLookup LanguageTexts() const {
+    return [this](int number, const std::string& fallback) { return LibraryText(number, fallback); };
+  }
   void OnCommand(int id);
   void ShowPage(int page);
   void Paint(HDC dc, const RECT& dirty);
@@ -242,7 +246,6 @@ bool MainWindow::Create() {
   SetHelpTarget(hwnd_);
   surface_ = std::make_unique<SkinSurface>(hwnd_);
   BuildControls();
-  BuildPages();
   ShowPage(kMainPage);
   SetWindowRgn(hwnd_, ShapeFromImage(skin_.background), FALSE);
   return true;
@@ -298,11 +301,20 @@ void MainWindow::BuildControls() {
   surface_->SetVisible(kIdMouseTypePicture, false);
 }
 
-void MainWindow::BuildPages() {
-  const RECT area = LayoutRect(ParseLayout(kPageArea), dpi_);
-  for (int p = 0; p < kPageCount; ++p) {
-    pages_[static_cast<std::size_t>(p)] = CreateSettingsPage(kPageKinds[p], hwnd_, kIdPageFirst + p, area, *this);
+OptionPage* MainWindow::Page(int page) {
+  if (page < 0 || page >= kPageCount) return nullptr;
+  auto& slot = pages_[static_cast<std::size_t>(page)];
+  if (slot == nullptr) {
+    // Pages are built when first shown: only the Main page is part of the start.
+    slot = CreateSettingsPage(kPageKinds[page], hwnd_, kIdPageFirst + page, LayoutRect(ParseLayout(kPageArea), dpi_),
+                              *this);
+    if (slot != nullptr && core_ != nullptr) {
+      slot->ReloadTexts(LanguageTexts());
+      slot->SetVersions(kSoftwareVersionText, core_->firmwareText());
+      slot->Refresh();
+    }
   }
+  return slot.get();
 }
 
 void MainWindow::Initialise() {
@@ -348,9 +360,8 @@ void MainWindow::ReloadLanguage() {
     setHelp(kIdMarkSetFirst + i, kMarkLayouts[i], kMarkSetText);
   }
   surface_->SetCaption(kIdLanguage, kLanguageCodes[LanguagePictureIndex(lan)]);
-  const TextLookup lookup = [this](int number, const std::string& fallback) { return LibraryText(number, fallback); };
   for (auto& page : pages_) {
-    if (page != nullptr) page->ReloadTexts(lookup);
+    if (page != nullptr) page->ReloadTexts(LanguageTexts());
   }
 }
 
@@ -405,10 +416,12 @@ void MainWindow::EnableApplyButtons() {
 }
 
 void MainWindow::ShowPage(int page) {
-  if (page == shownPage_ || page < 0 || page >= kPageCount || pages_[static_cast<std::size_t>(page)] == nullptr) return;
+  if (page == shownPage_) return;
+  OptionPage* shown = Page(page);
+  if (shown == nullptr) return;
   if (shownPage_ >= 0) ShowWindow(pages_[static_cast<std::size_t>(shownPage_)]->hwnd(), SW_HIDE);
   shownPage_ = page;
-  ShowWindow(pages_[static_cast<std::size_t>(page)]->hwnd(), SW_SHOW);
+  ShowWindow(shown->hwnd(), SW_SHOW);
   for (int p = 0; p < kPageCount; ++p) surface_->SetPressed(kIdTabFirst + p, p == page);
 }
 
