@@ -57,10 +57,10 @@ PageDesign DesignOf(PageKind kind, int dpi) {
       d.panels = {RECT{300, 14, 512, 284}, RECT{522, 8, 700, 118}, RECT{522, 180, 700, 306}};
       d.headings = {{POINT{312, 24}, L"Lighting"}, {POINT{532, 16}, L"Polling rate (Hz)"},
                     {POINT{532, 186}, L"Sound feedback"}};
-      d.notes = {{POINT{537, 262}, L"Volume"}, {POINT{20, 24}, L"Lighting, polling rate and sound feedback."},
-                 {POINT{20, 42}, L"Lighting and polling rate belong to the selected profile;"},
-                 {POINT{20, 58}, L"sound feedback is the same for every profile."},
-                 {POINT{20, 82}, L"Changes reach the mouse with Apply or OK."}};
+      d.notes = {{POINT{537, 262}, L"Volume"}, {POINT{20, 24}, L"Lighting and polling rate belong"},
+                 {POINT{20, 40}, L"to the selected profile; sound"},
+                 {POINT{20, 56}, L"feedback is the same for all."},
+                 {POINT{20, 80}, L"Changes reach the mouse with"}, {POINT{20, 96}, L"Apply or OK."}};
       break;
     case PageKind::kUpdate:
       d.panels = {RECT{6, 52, 230, 124}, RECT{396, 52, 620, 124}, RECT{6, 150, 300, 236}, RECT{390, 184, 620, 304},

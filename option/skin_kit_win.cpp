@@ -1084,12 +1084,17 @@ HWND CreateNumberBox(HWND parent, int id, const RECT& rect, bool decimalMode) {
   d->id = id;
   d->decimal = decimalMode;
   d->white = CreateSolidBrush(RGB(255, 255, 255));
-  d->font = CreateFontW(-14, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Arial");
+  // The rectangle comes scaled to the screen; the field's text follows the same scale.
+  HDC screen = GetDC(nullptr);
+  const int dpi = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+  d->font = CreateFontW(-MulDiv(14, dpi, 96), MulDiv(6, dpi, 96), 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                        L"Arial");
   Attach(hwnd, d);
-  const int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  d->edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 2, std::max(1, (h - 16) / 2),
-                            std::max(1, w - 4), std::min(16, h - 2), hwnd, nullptr, g_instance, nullptr);
+  const int w = rect.right - rect.left, h = rect.bottom - rect.top, line = MulDiv(16, dpi, 96);
+  d->edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 2, std::max(1, (h - line) / 2),
+                            std::max(1, w - 4), std::min(line, h - 2), hwnd, nullptr, g_instance, nullptr);
   SendMessageW(d->edit, WM_SETFONT, reinterpret_cast<WPARAM>(d->font), FALSE);
   d->editProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(d->edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FilteredEditProc)));
