@@ -21,7 +21,7 @@ from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
 
 SLOT, APPLY, OK, CANCEL, LOAD, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 100, 150, 140
 MAIN_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 2, 4
-SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME = 300, 304, 340, 241, 200
+SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME, DOUBLE_CLICK_TEST = 300, 304, 340, 241, 200, 341
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
 
 
@@ -53,6 +53,10 @@ class Stage(ProgramFolder):
         self.option = os.path.join(self.dir, "Sarn[+]Option.exe")
         shutil.copy(args.option, self.option)
         shutil.copy(args.help_library, os.path.join(self.dir, "help"))
+        # The double-click test's files are staged beside the help library when the build made them.
+        wave = os.path.join(os.path.dirname(os.path.dirname(args.help_library)), "wave")
+        if os.path.isdir(wave):
+            shutil.copytree(wave, os.path.join(self.dir, "wave"))
         self.driver = args.driver
         if with_monitor:
             self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
@@ -130,6 +134,13 @@ def without_monitor(args, shots):
         second = stage.start(stage.option)
         check(second.wait(timeout=60) == 0, "the second start did not end quietly")
         check(stage.state()["windows"] == 1, "a second start left %d windows" % stage.state()["windows"])
+
+        # A double click on the test picture puts the animation in its place.
+        check(stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"], "the double-click picture is not shown")
+        rc, _ = stage.run(stage.driver, "dblclick", str(DOUBLE_CLICK_TEST), str(MAIN_PAGE))
+        check(rc == 0, "double click on the test picture (%d)" % rc)
+        wait_for("the animation over the test picture",
+                 lambda: not stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"])
 
         # Ctrl+Tab and Ctrl+Shift+Tab move between the tabs (the console page has none).
         stage.run(stage.driver, "key", "0x09", "ctrl")
