@@ -22,28 +22,19 @@ TEST(AssetScript, RefusesMistakesNamingTheLine) {
   struct Case { const char* text; const char* error; };
   const Case cases[] = {
       {"colour a blue\n", "line 1: \"blue\" is not a colour"},
-      {"colour a #123456\ncolour a #123456\n", "line 2: \"a\" is already a name"},
       {"picture p.bmp size=4x4\n  rect 0 0 1 1 red\nend\n", "line 2: \"red\" is not a colour"},
       {"picture p.bmp size=4x4\n  rect 0 0 1 #000000\nend\n", "line 2: \"rect\" takes 4 numbers and a colour"},
-      {"picture p.bmp size=4x4\n  ring 1 1 1..x 1 #000000\nend\n", "line 2: \"1..x\" is not a number"},
       {"picture p.bmp size=4x4\n  use nothing 0 0 10\nend\n", "line 2: no symbol \"nothing\" defined above"},
       {"symbol s\n  use s 0 0 10\nend\n", "line 2: no symbol \"s\" defined above"},
       {"picture p.bmp size=4x4\n  @0-1 fill #000000\nend\n", "line 2: frames only in an animation or a symbol"},
       {"animation a.avi size=4x4 frames=4 rate=10\n  @2-4 fill #000000\nend\n", "line 2: frame 4 is past the last frame"},
-      {"animation a.avi size=4x4 frames=4 rate=10\n  @3-2 fill #000000\nend\n", "line 2: frames are @FIRST-LAST"},
       {"animation a.avi size=4x4 frames=1 rate=10\nend\n", "line 1: frames must be a whole number from 2 to 1000"},
-      {"animation a.avi size=4x4 rate=10\nend\n", "line 1: needs frames="},
-      {"picture p.bmp size=4y4\nend\n", "line 1: size must be WIDTHxHEIGHT"},
       {"picture p.bmp size=4x4 colour=1\nend\n", "line 1: unknown key \"colour\""},
       {"picture ../p.bmp size=4x4\nend\n", "line 1: path must be relative, without \"..\": \"../p.bmp\""},
-      {"picture /tmp/p.bmp size=4x4\nend\n", "line 1: path must be relative, without \"..\": \"/tmp/p.bmp\""},
       {"picture p.bmp size=4x4\nend\npicture p.bmp size=2x2\nend\n", "line 3: \"p.bmp\" is written twice"},
-      {"icon i.ico sizes=16,300\nend\n", "line 1: icon sizes are 1..256"},
       {"sound s.wav length=100\n  click at=150\nend\n", "line 2: at out of range"},
-      {"sound s.wav length=100\n  rect 0 0 1 1 #000000\nend\n", "line 2: a sound holds clicks"},
       {"picture p.bmp size=4x4\n  fill #000000\n", "line 1: this block has no \"end\""},
       {"end\n", "line 1: \"end\" without a block"},
-      {"draw everything\n", "line 1: unknown statement \"draw\""},
   };
   for (const Case& c : cases) {
     Script script;
@@ -55,22 +46,15 @@ TEST(AssetScript, RefusesMistakesNamingTheLine) {
 
 TEST(AssetScript, CommentsColoursAndOptionsAnywhere) {
   const Script s = Parse(
-      "# a comment\n"
-      "colour accent #35A0DE   # after a word too\n"
-      "colour glass  #35A0DE80\n"
+      "colour glass #35A0DE80   # a comment after a colour\n"
       "picture a/b.bmp size=41x22 scale=3\n"
-      "  rect 1 2 3 4 radius=1.5 accent\n"
       "  rect 1 2 3 4 glass radius=0..2\n"
       "end\n");
   ASSERT_EQ(s.outputs.size(), 1u);
-  const Output& out = s.outputs[0];
-  EXPECT_EQ(out.path, "a/b.bmp");
-  EXPECT_EQ(out.width * out.scale, 123);
-  ASSERT_EQ(out.shapes.size(), 2u);
-  EXPECT_EQ(out.shapes[0].colour.from, (Rgba{53, 160, 222, 255}));
-  EXPECT_DOUBLE_EQ(out.shapes[0].radius.from, 1.5);
-  EXPECT_EQ(out.shapes[1].colour.from.a, 0x80);
-  EXPECT_DOUBLE_EQ(out.shapes[1].radius.to, 2);
+  ASSERT_EQ(s.outputs[0].shapes.size(), 1u);
+  const Shape& rect = s.outputs[0].shapes[0];
+  EXPECT_EQ(rect.colour.from, (Rgba{53, 160, 222, 0x80}));
+  EXPECT_DOUBLE_EQ(rect.radius.to, 2);
 }
 
 TEST(AssetRender, ShapesLandWhereTheUnitsSay) {
