@@ -235,8 +235,14 @@ bool MainWindow::Create() {
   if (hwnd_ == nullptr) return false;
 
   // Creation, before the window is shown: icon, controls and their skins, pages, shape.
-  icon_ = PaintProgramIcon(GetSystemMetrics(SM_CXICON));
-  smallIcon_ = PaintProgramIcon(GetSystemMetrics(SM_CXSMICON));
+  // Icon 128 of the program; drawn here only when the resource is missing.
+  auto icon = [&](int metric) {
+    const int size = GetSystemMetrics(metric);
+    auto* loaded = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
+    return loaded != nullptr ? loaded : PaintProgramIcon(size);
+  };
+  icon_ = icon(SM_CXICON);
+  smallIcon_ = icon(SM_CXSMICON);
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   versionFont_ = SkinFont(14, dpi_, false, L"Arial");
