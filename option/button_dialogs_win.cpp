@@ -333,12 +333,38 @@ bool MediaPlayerDialog(HWND owner, int dpi, int& option) {
 
 // --- Timers -----------------------------------------------------------------------------------------------
 
+namespace {
+
+// What both timer dialogs hold: the closing buttons, the name (at most 24 characters) and the seconds.
+constexpr const char* kTimerOk = "BUTTON_OK,14,310,60,26,";
+constexpr const char* kTimerCancel = "BUTTON_CANCEL,78,310,100,26,";
+constexpr const char* kTimerExit = "BUTTON_Exit,494,3,22,22,";
+constexpr const char* kTimerSpin = "EDIT_SPIN,115,161,50,19,";
+
+struct TimerFields {
+  HWND name = nullptr;
+  SpinField number;
+};
+
+std::vector<SkinPart> TimerDesign(PageDesign& design, const char* nameField, int dpi) {
+  design.fields = {FieldBox(nameField)};
+  std::vector<SkinPart> parts = ClosingParts(kTimerOk, kTimerCancel, kTimerExit, dpi);
+  AddSpinParts(parts, SpinLayout(kTimerSpin), dpi);
+  return parts;
+}
+
+void CreateTimerFields(SkinDialog& d, TimerFields& f, const char* nameField, int value) {
+  f.name = AddEdit(d, ids::kTimerName, ParseLayout(nameField), L"");
+  SendMessageW(f.name, EM_LIMITTEXT, kTimerNameMaxChars, 0);
+  CreateSpin(d, f.number, SpinLayout(kTimerSpin), value);
+  AddClosingButtons(d, kTimerOk, kTimerCancel, kTimerExit);
+  d.onMessage = [&f](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) { return SpinMessage(f.number, msg, wp, lp); };
+}
+
+}  // namespace
+
 bool TimerCreateDialog(HWND owner, int dpi, const TimerList& timers, std::string& name, int& value) {
   const char* nameField = "EDIT_PROFILE_NAME,116,90,182,15,";
-  const char* spinField = "EDIT_SPIN,115,161,50,19,";
-  const char* ok = "BUTTON_OK,14,310,60,26,";
-  const char* cancel = "BUTTON_CANCEL,78,310,100,26,";
-  const char* exit = "BUTTON_Exit,494,3,22,22,";
   SkinDialog d;
   d.dpi = dpi;
   PageDesign design = SmallDesign(520, 346, dpi, L"New timer");
@@ -347,42 +373,30 @@ bool TimerCreateDialog(HWND owner, int dpi, const TimerList& timers, std::string
                   {POINT{35, 163}, L"Seconds"},
                   {POINT{35, 205}, L"A button given this timer counts down from its value and speaks"},
                   {POINT{35, 221}, L"the last seconds. Names are unique; 10 to 999 seconds."}};
-  const SpinGeometry spin = SpinLayout(spinField);
-  design.fields = {FieldBox(nameField)};
-  std::vector<SkinPart> parts = ClosingParts(ok, cancel, exit, dpi);
-  AddSpinParts(parts, spin, dpi);
-  CreateDialogWindow(d, owner, design, parts, kTimerCreateDialogTitle);
+  CreateDialogWindow(d, owner, design, TimerDesign(design, nameField, dpi), kTimerCreateDialogTitle);
   if (d.hwnd == nullptr) return false;
-  HWND nameEdit = AddEdit(d, ids::kTimerName, ParseLayout(nameField), L"");
-  SendMessageW(nameEdit, EM_LIMITTEXT, kTimerNameMaxChars, 0);
-  SpinField number;
-  CreateSpin(d, number, spin, kTimerStartValue);
-  AddClosingButtons(d, ok, cancel, exit);
+  TimerFields f;
+  CreateTimerFields(d, f, nameField, kTimerStartValue);
   std::string typed;
   d.onCommand = [&](int id) {
-    if (SpinCommand(number, id)) return;
+    if (SpinCommand(f.number, id)) return;
     if (id != kIdOk) return;
-    typed = WideToUtf8(TextOf(nameEdit));
+    typed = WideToUtf8(TextOf(f.name));
     // An empty or taken name keeps the dialog open.
     if (TimerCreateAccepted(timers, typed)) d.End(true);
   };
-  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) { return SpinMessage(number, msg, wp, lp); };
-  SetFocus(nameEdit);
+  SetFocus(f.name);
   if (!RunModal(d, owner)) return false;
   name = std::string(TrimName(typed));
-  value = number.value;
+  value = f.number.value;
   return true;
 }
 
 bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
   const char* listField = "LIST_TIMER,116,64,182,18,";
   const char* nameField = "EDIT_PROFILE_NAME,116,110,182,15,";
-  const char* spinField = "EDIT_SPIN,115,161,50,19,";
   const char* save = "BUTTON_SAVE,318,106,84,24,";
   const char* remove = "BUTTON_DELETE,410,106,84,24,";
-  const char* ok = "BUTTON_OK,14,310,60,26,";
-  const char* cancel = "BUTTON_CANCEL,78,310,100,26,";
-  const char* exit = "BUTTON_Exit,494,3,22,22,";
   SkinDialog d;
   d.dpi = dpi;
   PageDesign design = SmallDesign(520, 346, dpi, L"Timers");
@@ -391,26 +405,22 @@ bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
                   {POINT{35, 111}, L"Name"},
                   {POINT{35, 163}, L"Seconds"},
                   {POINT{35, 221}, L"Save renames the timer or changes its time; OK saves and closes."}};
-  const SpinGeometry spin = SpinLayout(spinField);
-  design.fields = {FieldBox(nameField)};
-  std::vector<SkinPart> parts = ClosingParts(ok, cancel, exit, dpi);
+  std::vector<SkinPart> parts = TimerDesign(design, nameField, dpi);
   AddParts(parts, Parts({{listField, {SkinLook::kField, L""}},
                          {save, {SkinLook::kPush, L"Save"}},
                          {remove, {SkinLook::kPush, L"Delete"}}},
                         dpi));
-  AddSpinParts(parts, spin, dpi);
   CreateDialogWindow(d, owner, design, parts, kTimerListDialogTitle);
   if (d.hwnd == nullptr) return false;
 
   TimerListEditor work = editor;
   HWND list = AddButton(d, ids::kTimerList, ParseLayout(listField));
-  HWND nameEdit = AddEdit(d, ids::kTimerName, ParseLayout(nameField), L"");
-  SendMessageW(nameEdit, EM_LIMITTEXT, kTimerNameMaxChars, 0);
-  SpinField number;
-  CreateSpin(d, number, spin, kTimerListValueWhenEmpty);
+  TimerFields f;
+  CreateTimerFields(d, f, nameField, kTimerListValueWhenEmpty);
+  HWND nameEdit = f.name;
+  SpinField& number = f.number;
   AddButton(d, ids::kTimerSave, ParseLayout(save));
   AddButton(d, ids::kTimerDelete, ParseLayout(remove));
-  AddClosingButtons(d, ok, cancel, exit);
   const auto show = [&] {
     const std::wstring name = Utf8ToWide(work.shownName());
     SetWindowTextW(list, name.c_str());
@@ -447,7 +457,6 @@ bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
       d.End(true);
     }
   };
-  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) { return SpinMessage(number, msg, wp, lp); };
   const bool result = RunModal(d, owner);
   DeleteObject(font);
   if (result) editor = work;

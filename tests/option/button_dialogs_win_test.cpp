@@ -78,7 +78,6 @@ std::wstring Text(HWND hwnd) {
 }
 
 // Steps shared by the tests.
-Script::Step WaitFor(std::function<bool()> condition) { return condition; }
 Script::Step Click(const wchar_t* title, int id) {
   return [=] {
     HWND b = Item(title, id);
@@ -153,17 +152,17 @@ TEST_F(ButtonDialogWindows, ShortcutTakesTheKeysTypedWhileTheHookCapturesAndKeep
   choice.checks = {false, true, false, false, false};
   HWND shift = nullptr;
   const bool ok = Run(
-      {WaitFor([&] { return KeyHookInstalled() && Text(Item(t, ids::kKeyField)) == L"A"; }),
+      {Script::Step([&] { return KeyHookInstalled() && Text(Item(t, ids::kKeyField)) == L"A"; }),
        Type(VK_LCONTROL), WaitText(t, ids::kKeyField, L"Left Control"),
        Click(t, ids::kFirstCheck + kCheckNone),
-       WaitFor([&] {
+       Script::Step([&] {
          shift = Item(t, ids::kFirstCheck + kCheckShift);
          return shift != nullptr && !IsWindowEnabled(shift);
        }),
        Click(t, ids::kFirstCheck + kCheckShift),  // disabled while None is checked
-       Click(t, ids::kFirstCheck + kCheckNone), WaitFor([&] { return IsWindowEnabled(shift) != FALSE; }),
+       Click(t, ids::kFirstCheck + kCheckNone), Script::Step([&] { return IsWindowEnabled(shift) != FALSE; }),
        Click(t, ids::kFirstCheck + kCheckAlt),
-       WaitFor([&] { return SkinButtonPressed(Item(t, ids::kFirstCheck + kCheckAlt)); }),
+       Script::Step([&] { return SkinButtonPressed(Item(t, ids::kFirstCheck + kCheckAlt)); }),
        Type('Q'), WaitText(t, ids::kKeyField, L"Q"), Click(t, kIdOk)},
       [&] { return ShortcutDialog(nullptr, 96, choice, SystemKeyboardLayout()); });
   ASSERT_TRUE(ok);
@@ -179,9 +178,9 @@ TEST_F(ButtonDialogWindows, ShortcutCancelAndExitChangeNothing) {
     ShortcutChoice choice;
     choice.key = 4;
     choice.checks = {true, false, false, false, false};
-    const bool ok = Run({WaitFor([&] { return KeyHookInstalled() && Dialog(t) != nullptr; }), Type('B'),
+    const bool ok = Run({Script::Step([&] { return KeyHookInstalled() && Dialog(t) != nullptr; }), Type('B'),
                          WaitText(t, ids::kKeyField, L"B"), Click(t, ids::kFirstCheck + kCheckNone),
-                         WaitFor([&] { return !SkinButtonPressed(Item(t, ids::kFirstCheck + kCheckNone)); }),
+                         Script::Step([&] { return !SkinButtonPressed(Item(t, ids::kFirstCheck + kCheckNone)); }),
                          Click(t, closer)},
                         [&] { return ShortcutDialog(nullptr, 96, choice, SystemKeyboardLayout()); });
     EXPECT_FALSE(ok);
@@ -238,7 +237,7 @@ TEST_F(ButtonDialogWindows, MediaPlayerChoiceFromTheSelectorsMenuAndUnknownValue
   EXPECT_EQ(option, 3);
 
   option = 7;
-  EXPECT_TRUE(Run({WaitFor([&] {
+  EXPECT_TRUE(Run({Script::Step([&] {
                      HWND s = Item(t, ids::kPlayer);
                      return s != nullptr && Text(s).empty() && !SkinButtonPressed(s);
                    }),
@@ -265,7 +264,7 @@ TEST_F(ButtonDialogWindows, TimerCreateStaysOpenOnATakenNameAndCountsWithItsArro
   std::string name = "unchanged";
   int value = 0;
   EXPECT_TRUE(Run({WaitText(t, ids::kTimerName, L""), SetText(t, ids::kTimerName, L" T1 "), Click(t, kIdOk),
-                   Pause(8), WaitFor([&] { return Dialog(t) != nullptr; }),  // the name is taken: still open
+                   Pause(8), Script::Step([&] { return Dialog(t) != nullptr; }),  // the name is taken: still open
                    SetText(t, ids::kTimerName, L"  tea "), Click(t, ids::kTimerUp), Click(t, ids::kTimerUp),
                    Click(t, ids::kTimerUp), Click(t, ids::kTimerDown), Pause(4), Click(t, kIdOk)},
                   [&] { return TimerCreateDialog(nullptr, 96, timers, name, value); }));

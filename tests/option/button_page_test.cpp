@@ -235,17 +235,6 @@ TEST(ShortcutChoice, ChecksFromFlagsAndFlagsFromChecks) {
   EXPECT_EQ(c.key, 224);
 }
 
-TEST(MediaPlayer, NamesAndMenuCommands) {
-  EXPECT_STREQ(MediaPlayerName(2), "VLC Media Player");
-  EXPECT_STREQ(MediaPlayerName(7), "");
-  EXPECT_STREQ(MediaPlayerName(-1), "");
-  EXPECT_EQ(MediaPlayerFromCommand(1004), 3);
-  EXPECT_EQ(MediaPlayerFromCommand(1002), 1);
-  EXPECT_EQ(MediaPlayerFromCommand(1001), 0);
-  EXPECT_EQ(MediaPlayerFromCommand(1005), 0);
-  EXPECT_EQ(MediaPlayerFromCommand(0), 0);
-}
-
 TEST(TimerRules, CreateNeedsAFreeTrimmedNameOfAtMost24Characters) {
   TimerList list = Timers(2);  // t0, t1
   EXPECT_TRUE(TimerCreateAccepted(list, "  " + std::string(24, 'x') + " "));
@@ -294,7 +283,6 @@ struct FakeDialogs final : ButtonDialogs {
   bool ok = true;
   std::vector<std::string> opened;
   ShortcutChoice shortcutIn, shortcutOut;
-  std::string pathIn, pathOut;
   int playerIn = -1, playerOut = 0;
   std::string timerName = "egg";
   int timerValue = 180;
@@ -306,12 +294,7 @@ struct FakeDialogs final : ButtonDialogs {
     if (ok) c = shortcutOut;
     return ok;
   }
-  bool EditProgramPath(std::string& path) override {
-    opened.push_back("program");
-    pathIn = path;
-    if (ok) path = pathOut;
-    return ok;
-  }
+  bool EditProgramPath(std::string&) override { return false; }
   bool ChooseMediaPlayer(int& option) override {
     opened.push_back("player");
     playerIn = option;
@@ -454,7 +437,7 @@ TEST_F(Page, ChoosingThePlayerChangesMediaOptionOnly) {
   EXPECT_EQ(profile().MediaOption, 3);
 }
 
-TEST_F(Page, ShortcutAndProgramTakeTheDialogsResultOnlyOnOk) {
+TEST_F(Page, ShortcutTakesTheDialogsResultOnlyOnOk) {
   ButtonSlot& b4 = profile().MacroKeyInfo[B(4)];
   b4.events[0] = {9, 0x06, 0};
   std::strcpy(b4.setName, "old");
@@ -476,16 +459,6 @@ TEST_F(Page, ShortcutAndProgramTakeTheDialogsResultOnlyOnOk) {
   EXPECT_STREQ(b4.setName, "");
   EXPECT_EQ(page_.Label(B(4)).text, "Alt+Left Control");
 
-  // The program dialog starts empty unless the button already launches a program.
-  std::strcpy(b4.programPath, "C:\\kept.exe");
-  dialogs_.pathOut = "C:\\" + std::string(300, 'p') + ".exe";
-  EXPECT_EQ(Run(B(4), kCmdProgram), PageChange::kSlots);
-  EXPECT_EQ(dialogs_.pathIn, "");
-  EXPECT_EQ(code(B(4)), kFnLaunchProgram);
-  EXPECT_EQ(std::strlen(b4.programPath), 259u);  // cut to the field
-  dialogs_.ok = false;
-  EXPECT_EQ(Run(B(4), kCmdProgram), PageChange::kNone);
-  EXPECT_EQ(dialogs_.pathIn, std::string(b4.programPath));
 }
 
 TEST_F(Page, TimersAreCreatedEditedAndAssigned) {
