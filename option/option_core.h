@@ -51,6 +51,10 @@ struct ListPoint {
 [[nodiscard]] int LanguageListHit(int x, int y);                 // 0..16, or -1
 [[nodiscard]] ListPoint LanguageListOrigin(int buttonLeft, int buttonTop);
 
+// What the Load dialog tells the user when the chosen file is no profile (UTF-8, naming the file), or empty
+// when the file is a profile or cannot be read at all (Load then stops without a message).
+[[nodiscard]] std::string LoadRefusalText(const std::filesystem::path& chosen);
+
 // What the window shows of the core's state: the window calls back into the core for the data.
 enum class RefreshScope { kWholeWindow, kNameFields, kSlotMarks, kMainPage, kVersionTexts };
 

@@ -306,10 +306,8 @@ void MonitorWindow::OnApplyAllSetting(WPARAM restoreDefaults) {
 LRESULT MonitorWindow::OnCopyData(const COPYDATASTRUCT* data) {
   std::string text;
   if (data == nullptr || !NotificationTextFromCopyData(data->lpData, data->cbData, text)) return 1;
-  IniDocument ini;
-  (void)LoadIniFile(SettingsFilePath(folderPath_), ini);
-  ini.SetString("OSDData", "Message", text);
-  (void)SaveIniFile(SettingsFilePath(folderPath_), ini);
+  (void)EditIniFile(SettingsFilePath(folderPath_),
+                    [&](IniDocument& ini) { ini.SetString("OSDData", "Message", text); });
   if (HWND osd = FindTitled(kOsdWindowTitle); osd && flags_.deviceState.load() == kDeviceOpen) {
     PostMessageA(osd, kMsgOsdText, 50, 0);
   }
