@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.h"
 #include "common/profile_record.h"
 #include "common/shared_block.h"
 #include "common/timer_list.h"
@@ -22,12 +23,10 @@ inline constexpr const char* kSoftwareVersionText = "1.28";
 inline constexpr const char* kDisplayWindowTitles[] = {
     "ZORVAN Sarn[+] Mouse Pop3", "ZORVAN Sarn[+] Mouse CPU RAM", "ZORVAN Sarn[+] Mouse OSD SKYPE"};
 
-// Messages the main window takes from the monitor (and from itself).
-inline constexpr unsigned kMsgDeviceReadDoneNote = 1254;
-inline constexpr unsigned kMsgProfileSwitchedNote = 1255;
-inline constexpr unsigned kMsgEnableApply = 1256;
-inline constexpr unsigned kMsgSensorChangedNote = 1257;
-inline constexpr unsigned kMsgIgnored = 1258;
+// The main window's names for the monitor's notifications (common/messages.h defines them).
+inline constexpr unsigned kMsgDeviceReadDoneNote = kMsgDeviceReadDone;
+inline constexpr unsigned kMsgProfileSwitchedNote = kMsgProfileSwitched;
+inline constexpr unsigned kMsgSensorChangedNote = kMsgSensorChanged;
 
 inline constexpr int kLanguageCount = 17;
 inline constexpr int kProfileNameMaxChars = 20;
