@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <system_error>
+
+#include "common/debug_output.h"
+#include "common/file_lock.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -464,9 +468,48 @@ bool DecodeStructValue(std::string_view text, void* buffer, std::size_t size) {
   return true;
 }
 
+std::filesystem::path PendingPath(const std::filesystem::path& path) {
+  std::filesystem::path pending = path;
+  pending += ".pending";
+  return pending;
+}
+
+namespace {
+
+enum class FileRead { kRead, kMissing, kUnreadable };
+
+// Missing and unreadable are different things: an edit may start from an empty document only for a file that
+// is not there.
+FileRead ReadFileState(const std::filesystem::path& path, std::string& bytes) {
+  if (ReadWholeFile(path, bytes)) return FileRead::kRead;
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec);
+  return exists || ec ? FileRead::kUnreadable : FileRead::kMissing;
+}
+
+// The pending content is newer than the file whenever it exists.
+FileRead ReadNewest(const std::filesystem::path& path, std::string& bytes) {
+  const FileRead pending = ReadFileState(PendingPath(path), bytes);
+  if (pending != FileRead::kMissing) return pending;
+  return ReadFileState(path, bytes);
+}
+
+bool ReplaceAndSettle(const std::filesystem::path& path, std::string_view bytes) {
+  if (!detail::ReplaceFileBytes(path, bytes)) return false;
+  // The file now holds the newest content; a pending copy left by an earlier refused save is stale.
+  std::error_code ec;
+  const auto pending = PendingPath(path);
+  if (std::filesystem::exists(pending, ec) && !std::filesystem::remove(pending, ec)) {
+    WriteDebugLine("stale pending content could not be removed: " + pending.string());
+  }
+  return true;
+}
+
+}  // namespace
+
 bool LoadIniFile(const std::filesystem::path& path, IniDocument& document) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
+  if (ReadNewest(path, bytes) != FileRead::kRead) {
     document = IniDocument{};
     return false;
   }
@@ -476,6 +519,24 @@ bool LoadIniFile(const std::filesystem::path& path, IniDocument& document) {
 
 bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document) {
   return WriteFileAtomic(path, document.Serialize());
+}
+
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+  FileLock lock(path);
+  return ReplaceAndSettle(path, bytes);
+}
+
+bool EditIniFile(const std::filesystem::path& path, const std::function<void(IniDocument&)>& edit) {
+  FileLock lock(path);
+  std::string bytes;
+  const FileRead read = ReadNewest(path, bytes);
+  if (read == FileRead::kUnreadable) {
+    WriteDebugLine("not replaced, it exists but cannot be read: " + path.string());
+    return false;
+  }
+  IniDocument document = IniDocument::Parse(bytes);
+  edit(document);
+  return ReplaceAndSettle(path, document.Serialize());
 }
 
 #ifndef _WIN32
@@ -515,7 +576,9 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   return true;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+namespace detail {
+
+bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   if (path.filename().empty()) return false;
   const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
   std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
@@ -538,6 +601,8 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   }
   return true;
 }
+
+}  // namespace detail
 #endif
 
 }  // namespace sarn

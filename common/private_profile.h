@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,11 +98,31 @@ class IniDocument {
 
 // Reads a whole file's bytes; false (and bytes empty) when it does not exist or cannot be read.
 [[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
-// Reads a whole file; false when it does not exist or cannot be read (the document is then empty).
+
+// Where a file's new content waits when its replacement could not be made in time (on Windows a file held
+// open without delete sharing, by a viewer, a virus scanner or an indexer, cannot be renamed over). Reads and
+// the next save of the file take the content from here; the next successful save removes it.
+[[nodiscard]] std::filesystem::path PendingPath(const std::filesystem::path& path);
+
+// Reads a whole file, or its pending content when there is one; false when neither exists or can be read
+// (the document is then empty).
 [[nodiscard]] bool LoadIniFile(const std::filesystem::path& path, IniDocument& document);
-// Replaces the file atomically (temporary file in the same folder, flushed, renamed over the old one):
-// a crash, kill or full disk leaves the old content or the new one. Returns false on any failure.
+// Replaces the file atomically (temporary file in the same folder, flushed, renamed over the old one) under
+// the file's lock: a crash, kill or full disk leaves the old content or the new one. Returns false on any
+// failure, also when the new content could only be kept as the pending content.
 [[nodiscard]] bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document);
 [[nodiscard]] bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// The read-modify-write of a shared file, whole under the file's lock: the file (or its pending content) is
+// read, a file that does not exist reads as empty, `edit` changes the document and the result is written as
+// WriteFileAtomic writes. A file that exists but cannot be read is not replaced (that would drop every key
+// of it that this edit does not set): false, nothing written. False also when the write fails.
+[[nodiscard]] bool EditIniFile(const std::filesystem::path& path, const std::function<void(IniDocument&)>& edit);
+
+namespace detail {
+// The platform's atomic replacement without the lock (callers hold it). On Windows a replacement that stays
+// refused for a bounded time leaves the new content as the pending content.
+[[nodiscard]] bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes);
+}  // namespace detail
 
 }  // namespace sarn

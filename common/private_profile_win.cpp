@@ -1,7 +1,11 @@
 // File access for the INI codec on Windows: wide paths throughout, so folders with any characters work.
 #include <windows.h>
 
+#include <string>
+
+#include "common/debug_output.h"
 #include "common/private_profile.h"
+#include "common/text_encoding.h"
 
 namespace sarn {
 
@@ -26,8 +30,34 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   return ok;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+// How long a replacement refused because the file is held open is tried again. Viewers and scanners hold a
+// file for moments; the window thread waits at most this long.
+constexpr ULONGLONG kReplaceRetryMs = 1000;
+
+// The errors of a rename over a file another process holds open without delete sharing.
+bool HeldOpen(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::string Narrow(const std::filesystem::path& path) { return WideToUtf8(path.wstring()); }
+
+}  // namespace
+
+namespace detail {
+
+bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   if (path.filename().empty()) return false;
+  // A folder or a file the user made read-only is not replaced, and waiting would not change that.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+    return false;
+  }
   // A name of our own beside the target: same folder, so the final move is a rename on the same volume.
   static volatile LONG counter = 0;
   std::filesystem::path temp;
@@ -51,9 +81,32 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   }
   ok = ok && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  ok = ok && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileW(temp.c_str());
-  return ok;
+  if (!ok) {
+    DeleteFileW(temp.c_str());
+    return false;
+  }
+
+  const ULONGLONG start = GetTickCount64();
+  DWORD pause = 5;
+  for (;;) {
+    if (MoveOver(temp, path)) return true;
+    const DWORD error = GetLastError();
+    if (!HeldOpen(error) || GetTickCount64() - start >= kReplaceRetryMs) {
+      // Still refused: the new content waits as the pending content, where the next read and save find it.
+      if (HeldOpen(error) && MoveOver(temp, PendingPath(path))) {
+        WriteDebugLine("held open, not replaced (error " + std::to_string(error) + "); new content kept in " +
+                       Narrow(PendingPath(path)));
+      } else {
+        WriteDebugLine("not replaced (error " + std::to_string(error) + "): " + Narrow(path));
+        DeleteFileW(temp.c_str());
+      }
+      return false;
+    }
+    Sleep(pause);
+    pause = pause < 50 ? pause * 2 : 100;
+  }
 }
+
+}  // namespace detail
 
 }  // namespace sarn

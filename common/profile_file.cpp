@@ -103,6 +103,26 @@ void ReadProfileDocument(ProfileRecord& r, const IniDocument& doc) {
   }
 }
 
+bool IsProfileDocument(const IniDocument& doc) {
+  static const char* const kTexts[] = {"ProFileName", "GameFile0", "GameFile1", "GameFile2"};
+  for (const char* key : kTexts) {
+    if (doc.HasKey(kSection, key)) return true;
+  }
+  for (const ProfileIntKey& k : kIntsBeforeDpi) {
+    if (doc.HasKey(kSection, k.key)) return true;
+  }
+  for (const ProfileIntKey& k : kIntsAfterDpi) {
+    if (doc.HasKey(kSection, k.key)) return true;
+  }
+  for (int i = 0; i < kDpiLevels; ++i) {
+    if (doc.HasKey(kSection, DpiKey(i))) return true;
+  }
+  for (int b = 0; b < kButtonCount; ++b) {
+    if (doc.HasKey(kSection, SlotKey(b))) return true;
+  }
+  return false;
+}
+
 int ReadProfileFile(ProfileRecord& record, const std::filesystem::path& path) {
   IniDocument doc;
   if (!LoadIniFile(path, doc)) return 0;
@@ -111,18 +131,15 @@ int ReadProfileFile(ProfileRecord& record, const std::filesystem::path& path) {
 }
 
 int WriteProfileFile(const ProfileRecord& record, const std::filesystem::path& path) {
-  IniDocument doc;
-  (void)LoadIniFile(path, doc);  // a missing file is created
-  WriteProfileDocument(record, doc);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  // A missing file is created; keys of the file that are not ours stay.
+  return EditIniFile(path, [&](IniDocument& doc) { WriteProfileDocument(record, doc); }) ? 1 : 0;
 }
 
 int WriteSlotFileName(const std::filesystem::path& programFolder, int slotNumber, std::string_view title) {
-  const auto path = programFolder / "config.ini";
-  IniDocument doc;
-  (void)LoadIniFile(path, doc);
-  doc.SetString("FileName", "Profile" + std::to_string(slotNumber), title);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  const bool saved = EditIniFile(programFolder / "config.ini", [&](IniDocument& doc) {
+    doc.SetString("FileName", "Profile" + std::to_string(slotNumber), title);
+  });
+  return saved ? 1 : 0;
 }
 
 std::string ProfileFileTitle(const std::filesystem::path& path) {
@@ -143,6 +160,8 @@ int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& progr
   bool ok = false;
   const std::string bytes = ReadWholeFile(chosen, ok);
   if (!ok) return 0;
+  const IniDocument doc = IniDocument::Parse(bytes);
+  if (!IsProfileDocument(doc)) return -1;
 
   // Keep a copy beside the programs; the profile is read from the bytes already in hand, so a copy that
   // cannot be written (read-only folder, or the chosen file is that copy) changes nothing.
@@ -150,7 +169,7 @@ int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& progr
   const auto copy = programFolder / AnsiPath(title + ".zmp");
   if (!SamePath(chosen, copy)) (void)WriteFileAtomic(copy, bytes);
 
-  ReadProfileDocument(working.profiles[s], IniDocument::Parse(bytes));
+  ReadProfileDocument(working.profiles[s], doc);
   for (int b = 0; b < kButtonCount; ++b) working.ButtonChanged[s][b] = 1;
   return 1;
 }

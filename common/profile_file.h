@@ -65,9 +65,14 @@ void ReadProfileDocument(ProfileRecord& record, const IniDocument& doc);
 // (system code page) text.
 [[nodiscard]] std::string ProfileFileTitle(const std::filesystem::path& path);
 
+// A profile file holds section "Setting" with at least one of the profile's keys. Anything else (a text file,
+// config.ini, another program's file) is no profile: read as one, every field would become -1.
+[[nodiscard]] bool IsProfileDocument(const IniDocument& doc);
+
 // The Load button, after the user chose `chosen`: the file is copied to <title>.zmp in the program folder
-// and read into the current slot of the working copy, whose 18 button change flags are set. Returns 1, or
-// 0 when there is no current slot or the file cannot be read (nothing changes).
+// and read into the current slot of the working copy, whose 18 button change flags are set. Returns 1; 0 when
+// there is no current slot or the file cannot be read, -1 when it is no profile (nothing changes, nothing is
+// copied).
 [[nodiscard]] int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& programFolder,
                                       const std::filesystem::path& chosen);
 // The Save button, after the user chose `chosen`: the file is replaced by exactly the keys of the current

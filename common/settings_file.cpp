@@ -52,11 +52,7 @@ constexpr LanguageRow kLanguages[] = {
 };
 
 int WriteSettingInt(const std::filesystem::path& folder, const char* key, int value) {
-  const auto path = SettingsFilePath(folder);
-  IniDocument doc;
-  (void)LoadIniFile(path, doc);
-  doc.SetInt(kSetting, key, value);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  return EditIniFile(SettingsFilePath(folder), [&](IniDocument& doc) { doc.SetInt(kSetting, key, value); }) ? 1 : 0;
 }
 
 std::string WithPoint(int version) {
@@ -110,11 +106,10 @@ int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
     (void)WriteMouseRegistry(block.profiles[block.CurrentProfile], *context.registry);
   }
   int result = 1;
-  const auto path = SettingsFilePath(context.folder);
-  IniDocument doc;
-  (void)LoadIniFile(path, doc);
-  for (const BlockInt& k : kBlockInts) doc.SetInt(kSetting, k.key, block.*k.field);
-  if (!SaveIniFile(path, doc)) result = 0;
+  const bool saved = EditIniFile(SettingsFilePath(context.folder), [&](IniDocument& doc) {
+    for (const BlockInt& k : kBlockInts) doc.SetInt(kSetting, k.key, block.*k.field);
+  });
+  if (!saved) result = 0;
 
   // A program folder without its config folder (a fresh copy) would otherwise never keep its profiles.
   std::error_code ec;
@@ -167,11 +162,10 @@ int LoadNotificationSettings(NotificationSettings& settings, const std::filesyst
 }
 
 int SaveNotificationSettings(const NotificationSettings& settings, const std::filesystem::path& programFolder) {
-  const auto path = SettingsFilePath(programFolder);
-  IniDocument doc;
-  (void)LoadIniFile(path, doc);
-  doc.SetStruct("OSDSetting", "config", &settings, sizeof settings);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  const bool saved = EditIniFile(SettingsFilePath(programFolder), [&](IniDocument& doc) {
+    doc.SetStruct("OSDSetting", "config", &settings, sizeof settings);
+  });
+  return saved ? 1 : 0;
 }
 
 #if !defined(_WIN32)

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/messages.h"
 #include "common/profile_record.h"
 
 namespace sarn {
@@ -12,11 +13,6 @@ inline constexpr const char* kSharedBlockName = "ZORVAN_Sarn+_Mouse_Share_Data";
 inline constexpr const char* kSharedMutexName = "Zorvan_Sarn+_Mouse_Mutex_Object";
 inline constexpr const char* kMonitorWindowTitle = "ZORVAN Sarn[+] Mouse Monitor";
 inline constexpr const char* kOptionWindowTitle = "ZORVAN Sarn[+] Mouse Option";
-
-// Messages between the programs.
-inline constexpr unsigned kMsgApplyAll = 1224;          // wParam 0 apply, 1 restore defaults; sent and waited for
-inline constexpr unsigned kMsgReadBlock = 1226;
-inline constexpr unsigned kMsgReadBlockAndApply = 1227;
 
 // Whole-block copies under the shared mutex; 1 on success, 0 when nothing was copied.
 class SharedBlockStore {

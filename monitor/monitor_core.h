@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.h"
 #include "common/profile_record.h"
 #include "monitor/device/device_protocol.h"  // device states
 #include "monitor/input/input_ports.h"      // window timers
@@ -39,12 +40,6 @@ inline constexpr unsigned kGameCheckPeriodMs = 2000;
 inline constexpr unsigned kSoundDelayMs = 500;
 
 
-// Messages to the configuration application.
-inline constexpr unsigned kMsgDeviceReadDone = 1254;
-inline constexpr unsigned kMsgProfileSwitched = 1255;
-inline constexpr unsigned kMsgSensorChanged = 1257;
-inline constexpr unsigned kCmdOpenConfiguration = 6001;
-inline constexpr unsigned kCmdExit = 6002;
 
 // Device jobs of the DeviceThread.
 inline constexpr int kJobReadAll = 2;

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -249,11 +250,15 @@ std::wstring BrowseForProgram(HWND owner) {
 }
 
 std::filesystem::path ChooseProfileFile(HWND owner, bool save) {
+  // "<program folder>config\.zmp" as the initial name opens the dialog in config\ (where Save keeps its
+  // copies) whatever folder the dialog remembers from last time.
+  const std::wstring initial = AnsiPath(ProgramFolder()).wstring() + L"config\\.zmp";
   std::vector<wchar_t> file(32768, L'\0');
+  initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = L"Profile (*.zmp)\0*.zmp\0All files (*.*)\0*.*\0";
+  ofn.lpstrFilter = L"Zorvan Mouse Profile(*.zmp)\0*.zmp\0";
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrDefExt = L"zmp";
@@ -261,7 +266,17 @@ std::filesystem::path ChooseProfileFile(HWND owner, bool save) {
               (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   const BOOL ok = save ? SaveFileDialog(&ofn) : OpenFileDialog(&ofn);
   if (!ok) return {};
-  return std::filesystem::path(std::wstring(file.data()));
+  std::filesystem::path chosen(std::wstring(file.data()));
+  if (!save) {
+    // A file that is no profile is refused here, with the reason; the slot stays as it was.
+    const std::string refusal = LoadRefusalText(chosen);
+    if (!refusal.empty()) {
+      MessageBoxW(owner, Utf8ToWide(refusal).c_str(), Utf8ToWide(kOptionWindowTitle).c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
+      return {};
+    }
+  }
+  return chosen;
 }
 
 }  // namespace sarn::win

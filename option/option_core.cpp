@@ -7,6 +7,7 @@
 #include "common/profile_file.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
+#include "common/text_encoding.h"
 #include "option/skin_controls.h"
 
 namespace sarn {
@@ -62,6 +63,17 @@ int LanguageListHit(int x, int y) {
 }
 
 ListPoint LanguageListOrigin(int buttonLeft, int buttonTop) { return {buttonLeft, buttonTop - kLanguageListLift}; }
+
+std::string LoadRefusalText(const std::filesystem::path& chosen) {
+  std::string bytes;
+  if (!ReadWholeFile(chosen, bytes) || IsProfileDocument(IniDocument::Parse(bytes))) return {};
+#if defined(_WIN32)
+  const std::string name = WideToUtf8(chosen.filename().wstring());
+#else
+  const std::string name = chosen.filename().string();
+#endif
+  return "\"" + name + "\" is not a Zorvan Mouse Profile file (*.zmp). Nothing was loaded.";
+}
 
 // --- FileStorage ------------------------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.h"
 #include "common/profile_record.h"
 #include "common/shared_block.h"
 #include "common/timer_list.h"
@@ -22,12 +23,10 @@ inline constexpr const char* kSoftwareVersionText = "1.28";
 inline constexpr const char* kDisplayWindowTitles[] = {
     "ZORVAN Sarn[+] Mouse Pop3", "ZORVAN Sarn[+] Mouse CPU RAM", "ZORVAN Sarn[+] Mouse OSD SKYPE"};
 
-// Messages the main window takes from the monitor (and from itself).
-inline constexpr unsigned kMsgDeviceReadDoneNote = 1254;
-inline constexpr unsigned kMsgProfileSwitchedNote = 1255;
-inline constexpr unsigned kMsgEnableApply = 1256;
-inline constexpr unsigned kMsgSensorChangedNote = 1257;
-inline constexpr unsigned kMsgIgnored = 1258;
+// The main window's names for the monitor's notifications (common/messages.h defines them).
+inline constexpr unsigned kMsgDeviceReadDoneNote = kMsgDeviceReadDone;
+inline constexpr unsigned kMsgProfileSwitchedNote = kMsgProfileSwitched;
+inline constexpr unsigned kMsgSensorChangedNote = kMsgSensorChanged;
 
 inline constexpr int kLanguageCount = 17;
 inline constexpr int kProfileNameMaxChars = 20;
@@ -50,6 +49,10 @@ struct ListPoint {
 [[nodiscard]] std::string_view LanguageListLayout(int index);  // "L1,3,17,93,13," .. "L17,3,274,93,13,"
 [[nodiscard]] int LanguageListHit(int x, int y);                 // 0..16, or -1
 [[nodiscard]] ListPoint LanguageListOrigin(int buttonLeft, int buttonTop);
+
+// What the Load dialog tells the user when the chosen file is no profile (UTF-8, naming the file), or empty
+// when the file is a profile or cannot be read at all (Load then stops without a message).
+[[nodiscard]] std::string LoadRefusalText(const std::filesystem::path& chosen);
 
 // What the window shows of the core's state: the window calls back into the core for the data.
 enum class RefreshScope { kWholeWindow, kNameFields, kSlotMarks, kMainPage, kVersionTexts };

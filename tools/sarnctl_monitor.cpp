@@ -10,10 +10,10 @@
 #include <windows.h>
 
 #include "common/json_writer.h"
+#include "common/messages.h"
 #include "common/settings_file.h"
 #include "common/shared_block.h"
 #include "common/text_encoding.h"
-#include "monitor/monitor_core.h"
 #endif
 
 namespace sarnctl {

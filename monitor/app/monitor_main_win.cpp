@@ -38,8 +38,6 @@ constexpr UINT kMsgDeviceJob = 1649;
 constexpr UINT kTrayId = 102;
 constexpr UINT kMsgWtsSessionChange = 0x02B1;
 constexpr UINT kMsgIEScroll = 1238;
-constexpr UINT kCmdMenuConfiguration = 6001;
-constexpr UINT kCmdMenuExit = 6002;
 
 void Debug(const char* text) { OutputDebugStringA(text); }
 
@@ -306,10 +304,8 @@ void MonitorWindow::OnApplyAllSetting(WPARAM restoreDefaults) {
 LRESULT MonitorWindow::OnCopyData(const COPYDATASTRUCT* data) {
   std::string text;
   if (data == nullptr || !NotificationTextFromCopyData(data->lpData, data->cbData, text)) return 1;
-  IniDocument ini;
-  (void)LoadIniFile(SettingsFilePath(folderPath_), ini);
-  ini.SetString("OSDData", "Message", text);
-  (void)SaveIniFile(SettingsFilePath(folderPath_), ini);
+  (void)EditIniFile(SettingsFilePath(folderPath_),
+                    [&](IniDocument& ini) { ini.SetString("OSDData", "Message", text); });
   if (HWND osd = FindTitled(kOsdWindowTitle); osd && flags_.deviceState.load() == kDeviceOpen) {
     PostMessageA(osd, kMsgOsdText, 50, 0);
   }
@@ -346,10 +342,10 @@ void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {
       Debug("OnSystrayNotify WM_RBUTTONDOWN\n");
       SetForegroundWindow(popup);
       HMENU menu = CreatePopupMenu();
-      AppendMenuA(menu, MF_STRING, kCmdMenuConfiguration, "Configuration");
+      AppendMenuA(menu, MF_STRING, kCmdOpenConfiguration, "Configuration");
       AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-      AppendMenuA(menu, MF_STRING, kCmdMenuExit, "Exit");
-      SetMenuDefaultItem(menu, kCmdMenuConfiguration, FALSE);
+      AppendMenuA(menu, MF_STRING, kCmdExit, "Exit");
+      SetMenuDefaultItem(menu, kCmdOpenConfiguration, FALSE);
       POINT cursor{};
       GetCursorPos(&cursor);
       TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
@@ -478,11 +474,11 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
     case kMsgIEScroll:
       return input_->Tilt().IEScroll(static_cast<int>(wParam), lParam != 0);
     case WM_COMMAND:
-      if (LOWORD(wParam) == kCmdMenuConfiguration) {
+      if (LOWORD(wParam) == kCmdOpenConfiguration) {
         OnCustomizer();
         return 0;
       }
-      if (LOWORD(wParam) == kCmdMenuExit) {
+      if (LOWORD(wParam) == kCmdExit) {
         PostMessageA(hwnd_, WM_CLOSE, 0, 0);
         return 0;
       }

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "common/private_profile.h"
+#include "common/settings_file.h"
 #include "common/ini_write.h"
 
 namespace sarn {
@@ -67,6 +69,12 @@ class PrivateProfileVsWindows : public ::testing::Test {
     std::string bytes;
     if (!ReadWholeFile(p, bytes)) return "<no file>";
     return bytes;
+  }
+
+  std::size_t Entries() const {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder_)) ++n;
+    return n;
   }
 
   std::filesystem::path folder_;
@@ -365,16 +373,66 @@ TEST_F(PrivateProfileVsWindows, FailedWriteLeavesOldFile) {
   Put(path, "old");
   EXPECT_FALSE(WriteFileAtomic(folder_ / "no such folder" / "x.ini", "new"));
   EXPECT_FALSE(WriteFileAtomic(folder_, "new"));
-  // A file the system will not let us replace: held open without delete sharing.
+  EXPECT_EQ(Get(path), "old");
+  EXPECT_EQ(Entries(), 1u) << "no temporary file may be left behind";
+}
+
+// A file the system will not let us replace: held open without delete sharing, as a viewer, a virus scanner or
+// an indexer holds it. The save is never reported as done, yet nothing is lost: the new content waits where
+// reads and the next save find it, and the first save after the file is let go puts everything in place.
+TEST_F(PrivateProfileVsWindows, SaveOntoAHeldFileIsKeptForTheNextSave) {
+  const auto path = NewPath();
+  Put(path, "[S]\r\na=1\r\n");
   HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const bool replaced = WriteFileAtomic(path, "new");
+  EXPECT_FALSE(EditIniFile(path, [](IniDocument& doc) { doc.SetInt("S", "b", 2); }));
+  EXPECT_FALSE(EditIniFile(path, [](IniDocument& doc) { doc.SetInt("S", "c", 3); }));
+  EXPECT_EQ(Get(path), "[S]\r\na=1\r\n");
+  IniDocument seen;
+  ASSERT_TRUE(LoadIniFile(path, seen));
+  EXPECT_EQ(seen.Serialize(), "[S]\r\na=1\r\nb=2\r\nc=3\r\n") << "reads see the newest content";
   CloseHandle(held);
-  EXPECT_FALSE(replaced);
-  EXPECT_EQ(Get(path), "old");
-  std::size_t entries = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder_)) ++entries;
-  EXPECT_EQ(entries, 1u) << "no temporary file may be left behind";
+
+  EXPECT_TRUE(EditIniFile(path, [](IniDocument& doc) { doc.SetInt("S", "d", 4); }));
+  EXPECT_EQ(Get(path), "[S]\r\na=1\r\nb=2\r\nc=3\r\nd=4\r\n");
+  EXPECT_EQ(Entries(), 1u) << "the pending content is gone once the file holds it";
+}
+
+// Let go within the retry time, the file is replaced and the save succeeds.
+TEST_F(PrivateProfileVsWindows, SaveOntoAFileHeldForAMomentSucceeds) {
+  const auto path = NewPath();
+  Put(path, "old");
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(30);
+    CloseHandle(held);
+  });
+  EXPECT_TRUE(WriteFileAtomic(path, "new"));
+  release.join();
+  EXPECT_EQ(Get(path), "new");
+  EXPECT_FALSE(std::filesystem::exists(PendingPath(path)));
+}
+
+// A file that exists but cannot be read (here opened without any sharing, as a backup tool may) is not
+// taken for an empty one: a single-key edit over it would drop every other key.
+TEST_F(PrivateProfileVsWindows, EditOfAnUnreadableFileIsRefused) {
+  const auto path = folder_ / "config.ini";
+  const std::string before = "[Setting]\r\nFWVersion=128\r\n[FileName]\r\nProfile1=fps\r\n";
+  Put(path, before);
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  bool edited = false;
+  EXPECT_FALSE(EditIniFile(path, [&](IniDocument&) { edited = true; }));
+  EXPECT_FALSE(edited);
+  EXPECT_EQ(WriteCurrentProfile(folder_, 2), 0);
+  EXPECT_FALSE(std::filesystem::exists(PendingPath(path))) << "nothing waits to replace the file either";
+  CloseHandle(held);
+
+  EXPECT_EQ(Get(path), before);
+  EXPECT_EQ(WriteCurrentProfile(folder_, 2), 1);
+  EXPECT_EQ(ReadFirmwareVersion(folder_), 128);
+  EXPECT_EQ(Get(path), "[Setting]\r\nFWVersion=128\r\nCurrentProfile=2\r\n[FileName]\r\nProfile1=fps\r\n");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -373,6 +375,26 @@ TEST(OperatingSystem, ClassFromVersion) {
   const Row rows[] = {{1, 4, 10, 1}, {1, 4, 89, 1}, {1, 4, 90, 2}, {2, 5, 0, 3}, {2, 5, 2, 4}, {2, 6, 0, 5},
                       {2, 6, 3, 6},  {2, 10, 0, 0}, {2, 4, 0, 0},  {1, 5, 0, 0}, {0, 6, 1, 0}};
   for (const Row& r : rows) EXPECT_EQ(OperatingSystemClass(r.platform, r.major, r.minor), r.expected);
+}
+
+// The Load dialog's refusal: a readable file that is no profile is named in the message; a profile, or a file
+// that cannot be read at all (Load then stops without a word), gives none.
+TEST(LoadRefusal, NamesAFileThatIsNoProfile) {
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("sarn-load-refusal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(folder);
+  const auto put = [&](const char* name, std::string_view text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+    return folder / name;
+  };
+  const std::string refusal = LoadRefusalText(put("config.ini", "[Setting]\r\nCurrentProfile=2\r\n"));
+  EXPECT_NE(refusal.find("\"config.ini\""), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("Zorvan Mouse Profile"), std::string::npos) << refusal;
+  EXPECT_FALSE(LoadRefusalText(put("empty.zmp", "")).empty());
+  EXPECT_EQ(LoadRefusalText(put("fps.zmp", "[Setting]\r\nTiltSpeed=3\r\n")), "");
+  EXPECT_EQ(LoadRefusalText(folder / "missing.zmp"), "");
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace

@@ -204,6 +204,29 @@ TEST_F(SlotFileProcedures, LoadCopiesIntoTheProgramFolderAndFlagsEveryButton) {
   EXPECT_EQ(LoadProfileIntoSlot(*block, program.path(), chosen), 0);
 }
 
+// Load of a file that is no profile would fill the slot with -1 values that Apply then sends to the mouse.
+TEST_F(SlotFileProcedures, LoadRefusesAFileThatIsNoProfile) {
+  const std::pair<const char*, const char*> refused[] = {
+      {"empty.zmp", ""},
+      {"notes.txt", "shopping list\r\nmilk\r\n"},
+      {"config.ini", "[Setting]\r\nCurrentProfile=1\r\nFWVersion=128\r\n"},
+      {"other.zmp", "[Other]\r\nProFileName=Game\r\ndpi0=4\r\n"},
+      {"bare.zmp", "[Setting]\r\nProFileName\r\n"},  // a word without "=" is no key
+  };
+  const auto before = std::make_unique<SharedBlock>(*block);
+  for (const auto& [name, text] : refused) {
+    WriteBytes(elsewhere / name, text);
+    EXPECT_EQ(LoadProfileIntoSlot(*block, program.path(), elsewhere / name), -1) << name;
+    EXPECT_EQ(std::memcmp(block.get(), before.get(), sizeof(SharedBlock)), 0) << name << " changed the copy";
+    EXPECT_FALSE(std::filesystem::exists(program / name)) << name << " was copied";
+  }
+  // One key of the profile's own is enough: missing keys take their read defaults.
+  WriteBytes(elsewhere / "game.zmp", "[setting]\r\nprofilename=Game\r\n");
+  EXPECT_EQ(LoadProfileIntoSlot(*block, program.path(), elsewhere / "game.zmp"), 1);
+  EXPECT_STREQ(block->profiles[1].ProFileName, "Game");
+  EXPECT_EQ(block->profiles[1].Cpi_X, -1);
+}
+
 TEST_F(SlotFileProcedures, SaveReplacesTheFileNotesItsTitleAndCopiesIntoConfig) {
   const auto chosen = elsewhere / "my.fps.zmp";
   WriteBytes(chosen, "[Setting]\r\nLegacyKey=5\r\n[Old]\r\na=b\r\n");
