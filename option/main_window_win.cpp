@@ -581,16 +581,16 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kMsgButtonHover:
       return 0;
-    case kMsgDeviceReadDoneNote:
+    case kMsgDeviceReadDone:
       if (core_ != nullptr) core_->OnDeviceReadDone();
       return 0;
-    case kMsgProfileSwitchedNote:
+    case kMsgProfileSwitched:
       if (core_ != nullptr) core_->OnProfileSwitched();
       return 0;
     case kMsgEnableApply:
       if (core_ != nullptr) core_->OnEnableApply();
       return 0;
-    case kMsgSensorChangedNote:
+    case kMsgSensorChanged:
       if (core_ != nullptr) core_->OnSensorChanged();
       return 0;
     case kMsgIgnored:

@@ -23,11 +23,6 @@ inline constexpr const char* kSoftwareVersionText = "1.28";
 inline constexpr const char* kDisplayWindowTitles[] = {
     "ZORVAN Sarn[+] Mouse Pop3", "ZORVAN Sarn[+] Mouse CPU RAM", "ZORVAN Sarn[+] Mouse OSD SKYPE"};
 
-// The main window's names for the monitor's notifications (common/messages.h defines them).
-inline constexpr unsigned kMsgDeviceReadDoneNote = kMsgDeviceReadDone;
-inline constexpr unsigned kMsgProfileSwitchedNote = kMsgProfileSwitched;
-inline constexpr unsigned kMsgSensorChangedNote = kMsgSensorChanged;
-
 inline constexpr int kLanguageCount = 17;
 inline constexpr int kProfileNameMaxChars = 20;
 
