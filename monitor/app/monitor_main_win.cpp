@@ -174,6 +174,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void AddTrayIcon();
   void RemoveTrayIcon();
   void RegisterSessionNotification();
+  void UnregisterSessionNotification();
   void RunDeviceJob(int job, std::intptr_t parameter);  // on the DeviceThread
   void OnDeviceReading(std::unique_ptr<DeviceReading> reading);
 
@@ -259,15 +260,7 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
 
 void MonitorWindow::ReleaseUntilRefused() {
   // Only what this instance took itself: no device call, no message to any other window.
-  if (wtsapi_) {
-    using Unregister = BOOL(WINAPI*)(HWND);
-    if (auto unregister = reinterpret_cast<Unregister>(
-            reinterpret_cast<void*>(GetProcAddress(wtsapi_, "WTSUnRegisterSessionNotification")))) {
-      unregister(hwnd_);
-    }
-    FreeLibrary(wtsapi_);
-    wtsapi_ = nullptr;
-  }
+  UnregisterSessionNotification();
   link_.reset();
   registry_.reset();
 }
@@ -293,6 +286,14 @@ void MonitorWindow::OnDestroy() {
   if (link_) CloseDevice();
   // A playing macro is stopped and releases what it holds, so Exit never waits for a long macro.
   if (input_) input_->Shutdown();
+  UnregisterSessionNotification();
+  store_.reset();
+  RemoveTrayIcon();
+  protocol_.reset();
+  link_.reset();
+}
+
+void MonitorWindow::UnregisterSessionNotification() {
   if (wtsapi_) {
     using Unregister = BOOL(WINAPI*)(HWND);
     if (auto unregister = reinterpret_cast<Unregister>(
@@ -302,10 +303,6 @@ void MonitorWindow::OnDestroy() {
     FreeLibrary(wtsapi_);
     wtsapi_ = nullptr;
   }
-  store_.reset();
-  RemoveTrayIcon();
-  protocol_.reset();
-  link_.reset();
 }
 
 void MonitorWindow::RegisterSessionNotification() {
