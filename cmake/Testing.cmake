@@ -27,6 +27,7 @@ endif()
 function(sarn_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  set_target_properties(${name} PROPERTIES SARN_TEST TRUE)  # see the frame limit in Warnings.cmake
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock sarn_warnings)
   if(WIN32)
     target_link_libraries(${name} PRIVATE sarn_win32)

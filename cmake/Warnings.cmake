@@ -6,6 +6,13 @@ else()
   target_compile_options(sarn_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Wcast-align
     -Wno-missing-field-initializers)
+  # No stack frame above 8 KiB in anything we ship. The monitor's worker threads start with one committed
+  # page and grow; a ButtonSlot (2476 bytes) may sit on the stack, a ProfileRecord (46 KiB), the SharedBlock
+  # (227 KiB) or a 64 KiB file buffer must live on the heap. With frames of at most 8 KiB the deepest worker
+  # path stays far inside the 2 MiB reservation. Test programs (SARN_TEST) run their cases on the main
+  # thread and keep whole records on the stack; they are left out.
+  target_compile_options(sarn_warnings INTERFACE
+    $<$<NOT:$<BOOL:$<TARGET_PROPERTY:SARN_TEST>>>:-Wframe-larger-than=8192>)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
     # GCC 12 reports impossible overlaps inside std::string concatenation when optimising (GCC bug 105329).
     target_compile_options(sarn_warnings INTERFACE -Wno-restrict)
@@ -16,6 +23,16 @@ if(WIN32)
   # Windows headers: keep them lean, target Windows 7 and later, narrow (ANSI) calls unless a file asks for W.
   add_library(sarn_win32 INTERFACE)
   target_compile_definitions(sarn_win32 INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # Every thread's stack reservation, written into each image (common/worker_thread.h): 2 MiB, MinGW's own
+  # default, stated so that both toolchains give the same and tests can check it. Threads commit 4 KiB and
+  # grow into it; with no frame above the limit below, the deepest worker path needs well under 256 KiB.
+  set(SARN_STACK_RESERVATION 2097152)
+  target_compile_definitions(sarn_win32 INTERFACE SARN_STACK_RESERVATION=${SARN_STACK_RESERVATION})
+  if(MSVC)
+    target_link_options(sarn_win32 INTERFACE /STACK:${SARN_STACK_RESERVATION})
+  else()
+    target_link_options(sarn_win32 INTERFACE -Wl,--stack,${SARN_STACK_RESERVATION})
+  endif()
   if(MINGW)
     # One self-contained executable: no libstdc++/libwinpthread DLLs to ship.
     target_link_options(sarn_win32 INTERFACE -static -static-libgcc -static-libstdc++)

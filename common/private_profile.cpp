@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 #include "common/debug_output.h"
 #include "common/file_lock.h"
@@ -560,9 +561,9 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   bytes.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  char chunk[65536];
+  std::vector<char> chunk(65536);  // on the heap, as on Windows
   for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
@@ -570,7 +571,7 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
       return false;
     }
     if (n == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(n));
+    bytes.append(chunk.data(), static_cast<std::size_t>(n));
   }
   ::close(fd);
   return true;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/debug_output.h"
 #include "common/private_profile.h"
@@ -14,16 +15,17 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  char chunk[65536];
+  // The buffer lives on the heap: this runs on worker threads whose stacks start at one page.
+  std::vector<char> chunk(65536);
   bool ok = true;
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+    if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
       ok = false;
       break;
     }
     if (got == 0) break;
-    bytes.append(chunk, got);
+    bytes.append(chunk.data(), got);
   }
   CloseHandle(file);
   if (!ok) bytes.clear();

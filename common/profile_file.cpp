@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/text_encoding.h"
 
@@ -44,9 +45,9 @@ std::string ReadWholeFile(const std::filesystem::path& path, bool& ok) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
 #endif
   if (f == nullptr) return bytes;
-  char buffer[65536];
+  std::vector<char> buffer(65536);  // never on the stack: worker threads start with one page
   std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) bytes.append(buffer.data(), n);
   ok = std::ferror(f) == 0;
   std::fclose(f);
   return bytes;

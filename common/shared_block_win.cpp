@@ -53,9 +53,22 @@ Win32SharedBlock::~Win32SharedBlock() {
   if (mutex_ != nullptr) CloseHandle(mutex_);
 }
 
+namespace {
+
+// True when the calling thread now owns the mutex. An abandoned mutex (its holder was killed or ended while
+// holding it) is owned all the same: the copy goes ahead and the mutex must be released, or the other program
+// would wait for it for ever. The holder died within a whole-block copy at worst, and every copy replaces the
+// whole block, so the next writer mends what it left.
+bool Acquire(HANDLE mutex) {
+  const DWORD result = WaitForSingleObject(mutex, INFINITE);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+}  // namespace
+
 int Win32SharedBlock::ReadBlock(SharedBlock& destination) {
   if (view_ == nullptr || mutex_ == nullptr) return 0;
-  if (WaitForSingleObject(mutex_, INFINITE) != WAIT_OBJECT_0) return 0;
+  if (!Acquire(mutex_)) return 0;
   std::memcpy(&destination, view_, sizeof(SharedBlock));
   ReleaseMutex(mutex_);
   return 1;
@@ -63,7 +76,7 @@ int Win32SharedBlock::ReadBlock(SharedBlock& destination) {
 
 int Win32SharedBlock::WriteBlock(const SharedBlock& source) {
   if (view_ == nullptr || mutex_ == nullptr) return 0;
-  if (WaitForSingleObject(mutex_, INFINITE) != WAIT_OBJECT_0) return 0;
+  if (!Acquire(mutex_)) return 0;
   std::memcpy(view_, &source, sizeof(SharedBlock));
   ReleaseMutex(mutex_);
   return 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "common/json_writer.h"
 #include "common/profile_record.h"
@@ -66,7 +67,10 @@ void PutChecksum(std::uint8_t* report, int length) {
 }
 
 OnBoardProfile FactoryProfile(int slot) {
-  ProfileRecord record{};
+  // A whole profile (46 KiB) is far too big for the stack of the monitor's DeviceThread, which calls this
+  // through a restore-defaults write.
+  const auto owned = std::make_unique<ProfileRecord>();
+  ProfileRecord& record = *owned;
   InitProfileDefaults(record, slot);
   OnBoardProfile p;
   auto& s = p.settings;

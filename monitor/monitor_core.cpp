@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/button_functions.h"
+#include "monitor/device/device_link.h"
 #include "monitor/game_check.h"
 #include "monitor/sound_cues.h"
 
@@ -43,10 +44,19 @@ void MonitorCore::OnDeviceEvent(std::uint32_t code) {
   Dispatch(code);
 }
 
-void MonitorCore::OnDevicePresence(bool attached) {
+void MonitorCore::OnDevicePresence(std::uintptr_t wParam) {
+  const std::uint32_t code = PresenceCode(wParam);
+  if (code == kPresenceUnknown) return;
   releasedByHost_ = false;
-  lastEvent_ = (kTypePresence << 16) | (attached ? 1u : 2u);
+  lastEvent_ = code;
   Dispatch(lastEvent_);
+}
+
+void MonitorCore::ReleaseEverything() {
+  actions_.ReleaseAll();
+  // The held button is released now; its own release, should it still come, finds nothing held.
+  releasedByHost_ = false;
+  lastEvent_ = 0;
 }
 
 void MonitorCore::ReleaseHeldButton() {
@@ -83,6 +93,7 @@ void MonitorCore::Dispatch(std::uint32_t code) {
           timers_.StopTimer(kTimerOpenAttached);
         }
         if (deviceState_.load() != kDeviceRemoved) {
+          ReleaseEverything();
           deviceState_.store(kDeviceRemoved);
           device_.CloseFeatureDevice();
           device_.RequestAbort();
@@ -150,6 +161,8 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
   bool changed = false;
   if (type == kTypeProfile) {
     if (value >= 1 && value <= 5) {
+      // The held button's release would be looked up in the new profile, where it may be another function.
+      actions_.ReleaseAll();
       block_.CurrentProfile = static_cast<int>(value) - 1;
       host_.WriteCurrentProfile(block_.CurrentProfile);
       char text[32];

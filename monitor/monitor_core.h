@@ -23,8 +23,6 @@ namespace sarn {
 
 // Window timers of the monitor's main window.
 enum MonitorTimer : unsigned {
-  kTimerVolumeRepeat = 101,
-  kTimerShortcutRepeat = 102,
   kTimerGameCheck = 500,
   kTimerFirstRead = 502,
   kTimerOpenAttached = 503,  // the wait before an attached mouse is opened
@@ -81,6 +79,8 @@ class ButtonActions {
   virtual void ShortcutButton(int buttonIndex, bool pressed) = 0;
   virtual void StartMacroForButton(int buttonIndex) = 0;
   virtual void MediaButton(int functionCode, bool pressed) = 0;
+  // Releases whatever the functions hold: a held shortcut's keys, the volume key's repeat, a playing macro.
+  virtual void ReleaseAll() = 0;
 };
 
 class MonitorCore {
@@ -89,11 +89,15 @@ class MonitorCore {
               MonitorHost& host, ButtonActions& actions)
       : block_(block), deviceState_(deviceState), timers_(timers), device_(device), host_(host), actions_(actions) {}
 
-  // DeviceEvent (the joined code) and DevicePresence (1 attached, otherwise removed).
+  // DeviceEvent (the joined code) and DevicePresence (its wParam: 1 attached, 0 removed; other values are
+  // not presence changes and are ignored).
   void OnDeviceEvent(std::uint32_t code);
-  void OnDevicePresence(bool attached);
+  void OnDevicePresence(std::uintptr_t wParam);
   // Releases a pressed shortcut or media button before the host switches profile.
   void ReleaseHeldButton();
+  // Everything held is let go: the mouse is gone, the session is left or the monitor ends, so no release
+  // from the mouse will ever come for it.
+  void ReleaseEverything();
   void SwitchProfile(int slot);
   // One tick of a window timer that the core owns (600, 601..605, 503). False for other ids.
   bool OnTimer(unsigned id);

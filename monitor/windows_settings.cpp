@@ -1,6 +1,5 @@
 #include "monitor/windows_settings.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 
@@ -9,14 +8,6 @@ namespace {
 
 // Decimal text as atoi reads it: a missing value or junk gives 0.
 int TextToInt(const std::string& text) { return std::atoi(text.c_str()); }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -46,28 +37,6 @@ void ApplyWindowsSettings(ProfileRecord& p, RegistryPort* registry, SystemMouseS
   system.SetMouseSpeed(p.MouseSpeed);
   system.SetWheelScrollLines(p.ScrollWheelFlag != 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(p.ScrollWheelSpeed));
   system.SetWheelScrollChars(p.TiltSpeed);
-}
-
-bool SplitRegistryPath(std::string_view path, RegistryPath& result) {
-  auto slash = path.find('\\');
-  if (slash == std::string_view::npos) return false;
-  std::string_view root = path.substr(0, slash);
-  struct Named {
-    const char* name;
-    RegistryRoot root;
-  };
-  static constexpr Named kRoots[] = {{"HKEY_LOCAL_MACHINE", RegistryRoot::kLocalMachine},
-                                     {"HKEY_CURRENT_USER", RegistryRoot::kCurrentUser},
-                                     {"HKEY_CURRENT_CONFIG", RegistryRoot::kCurrentConfig},
-                                     {"HKEY_CLASSES_ROOT", RegistryRoot::kClassesRoot}};
-  for (const auto& r : kRoots) {
-    if (EqualIgnoringCase(root, r.name)) {
-      result = {r.root, std::string(path.substr(slash + 1))};
-      return true;
-    }
-  }
-  result = {RegistryRoot::kLocalMachine, std::string(path)};
-  return true;
 }
 
 }  // namespace sarn

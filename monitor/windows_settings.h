@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "common/profile_record.h"
 #include "common/registry.h"
@@ -26,15 +25,6 @@ class SystemMouseSettings {
 // Applies `profile`. Without acceleration any acceleration left in the registry is switched off there too
 // (and the profile's level becomes 0); with it, the registry's values are used as they are.
 void ApplyWindowsSettings(ProfileRecord& profile, RegistryPort* registry, SystemMouseSettings& system);
-
-// Registry paths as the monitor's key object takes them: the part before the first backslash names the root.
-enum class RegistryRoot { kLocalMachine, kCurrentUser, kCurrentConfig, kClassesRoot };
-struct RegistryPath {
-  RegistryRoot root;
-  std::string subKey;
-};
-// False for a path without a backslash. An unknown root name means HKEY_LOCAL_MACHINE with the whole path.
-[[nodiscard]] bool SplitRegistryPath(std::string_view path, RegistryPath& result);
 
 #if defined(_WIN32)
 // SystemParametersInfo with the notifications: own-window WM_SETTINGCHANGE for the pointer, a broadcast

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -22,9 +23,11 @@
 #include "monitor/device/device_clock.h"
 #include "monitor/device/device_library.h"
 #include "monitor/device/device_protocol.h"
+#include "monitor/device/device_thread_win.h"
 #include "monitor/input/input_services_win.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
+#include "monitor/tray_icon_win.h"
 #include "monitor/windows_settings.h"
 
 namespace sarn {
@@ -38,6 +41,8 @@ constexpr UINT kMsgDeviceJob = 1649;
 constexpr UINT kTrayId = 102;
 constexpr UINT kMsgWtsSessionChange = 0x02B1;
 constexpr UINT kMsgIEScroll = 1238;
+// The DeviceThread hands a finished read to the window (lParam: the DeviceReading, now the window's).
+constexpr UINT kMsgDeviceReading = WM_APP + 1;
 
 void Debug(const char* text) { OutputDebugStringA(text); }
 
@@ -89,11 +94,18 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void OpenFeatureDevice() override { (void)link_->Open_FeatureDevice(); }
   void CloseFeatureDevice() override { (void)link_->Close_FeatureDevice(); }
   void RequestAbort() override { sarn::RequestAbort(flags_); }
-  void PostDeviceJob(int job) override { PostThreadMessageA(deviceThreadId_, kMsgDeviceJob, static_cast<WPARAM>(job), 0); }
+  // The DeviceThread never reads the working copy: a read carries the copy's generation (to tell, when it
+  // comes back, whether the copy changed meanwhile) and a profile write carries its slot.
+  void PostDeviceJob(int job) override {
+    const std::intptr_t parameter = job == kJobReadAll ? static_cast<std::intptr_t>(copyGeneration_)
+                                                       : static_cast<std::intptr_t>(block_->CurrentProfile);
+    (void)deviceThread_.Post(job, parameter);
+  }
 
-  // MonitorHost
+  // MonitorHost: the core writes the block after every change it made to the copy.
   void WriteBlock() override {
-    if (store_) (void)store_->WriteBlock(*block_);
+    ++copyGeneration_;
+    PublishBlock();
   }
   void WriteCurrentProfile(int slot) override { (void)sarn::WriteCurrentProfile(folderPath_, slot); }
   void WriteDeviceState(int state) override { (void)sarn::WriteDeviceState(folderPath_, state); }
@@ -135,10 +147,20 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void MediaButton(int code, bool pressed) override {
     input_->Keys().MediaButton(code, pressed, ActiveValid() ? Active().MediaOption : 0);
   }
+  void ReleaseAll() override { input_->ReleaseAll(); }
 
  private:
   [[nodiscard]] bool ActiveValid() const { return block_->CurrentProfile >= 0 && block_->CurrentProfile < kProfileCount; }
   ProfileRecord& Active() { return block_->profiles[block_->CurrentProfile]; }
+  void PublishBlock() {
+    if (store_) (void)store_->WriteBlock(*block_);
+  }
+  // The copy was replaced from the block (an Apply, or a read the configuration application asked for).
+  void ReadBlockIntoCopy() {
+    ++copyGeneration_;
+    if (store_) (void)store_->ReadBlock(*block_);
+  }
+  void ReleaseUntilRefused();
 
   int OpenDevice();
   void CloseDevice();
@@ -150,8 +172,9 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void AddTrayIcon();
   void RemoveTrayIcon();
   void RegisterSessionNotification();
-  static DWORD WINAPI DeviceThreadMain(void* self);
-  void DeviceThreadLoop();
+  void UnregisterSessionNotification();
+  void RunDeviceJob(int job, std::intptr_t parameter);  // on the DeviceThread
+  void OnDeviceReading(std::unique_ptr<DeviceReading> reading);
 
   bool openConfiguration_;
   HWND hwnd_ = nullptr;
@@ -164,10 +187,14 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   std::unique_ptr<DeviceLibrary> link_;
   DeviceFlags flags_;
   std::unique_ptr<DeviceProtocol> protocol_;
-  HANDLE deviceThread_ = nullptr;
-  DWORD deviceThreadId_ = 0;
+  Win32DeviceThread deviceThread_{kMsgDeviceJob};
+  // Counts the window thread's changes to the working copy; only the window thread touches it.
+  std::uint32_t copyGeneration_ = 0;
   HMODULE wtsapi_ = nullptr;
-  bool trayShown_ = false;
+  bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
+  bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
+  UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
+  TrayIcon trayIcon_;
 
   std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
 
@@ -188,22 +215,28 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   (void)LoadNotificationSettings(notification_, folderPath_);
   if (block_->QuickHelpLan == -1) block_->QuickHelpLan = DetectLanguage(SystemDefaultLanguageId());
 
-  // A second monitor cannot own the block: refusing the window ends this program.
+  // A second monitor cannot own the block: refusing the window ends this program, which leaves the running
+  // monitor, its mouse and the windows around it alone.
   store_ = Win32SharedBlock::CreateForMonitor();
-  if (!store_) return -1;
-  WriteBlock();
+  if (!store_) {
+    ReleaseUntilRefused();
+    return -1;
+  }
+  created_ = true;
+  PublishBlock();
 
+  // The take-over of a read runs on the window thread (OnDeviceReading), so every step below does too.
   DeviceHostSteps steps;
   steps.saveFirmwareVersion = [this](int version) { (void)WriteFirmwareVersion(folderPath_, version); };
   steps.saveSettings = [this] { (void)SaveSettings(*block_, SettingsContext{folderPath_, registry_.get()}); };
-  steps.publishBlock = [this] { WriteBlock(); };
+  steps.publishBlock = [this] { PublishBlock(); };
   steps.notifyReadDone = [this] { PostToOption(kMsgDeviceReadDone); };
   protocol_ = std::make_unique<DeviceProtocol>(*link_, SystemDeviceClock(), flags_, *block_, steps);
 
   input_ = std::make_unique<Win32InputServices>(reinterpret_cast<WindowHandle>(hwnd));
   (void)input_->Start();
-  deviceThread_ = CreateThread(nullptr, 4096, &MonitorWindow::DeviceThreadMain, this,
-                               STACK_SIZE_PARAM_IS_A_RESERVATION, &deviceThreadId_);
+  (void)deviceThread_.Start([this](int job, std::intptr_t parameter) { RunDeviceJob(job, parameter); });
+  taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
   core_ = std::make_unique<MonitorCore>(*block_, flags_.deviceState, *this, *this, *this, *this);
 
   SetWindowLongPtrA(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
@@ -223,15 +256,24 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   return 0;
 }
 
+void MonitorWindow::ReleaseUntilRefused() {
+  // Only what this instance took itself: no device call, no message to any other window.
+  UnregisterSessionNotification();
+  link_.reset();
+  registry_.reset();
+}
+
 void MonitorWindow::OnDestroy() {
+  if (!created_) return;
+  // Nothing held may outlive the monitor: a shortcut's keys, the volume repeat, a playing macro.
+  if (core_) core_->ReleaseEverything();
   // A full read still running would end with host mode on again after we switched it off: the device
   // thread is stopped first, then the mouse is handed back.
   sarn::RequestAbort(flags_);
-  if (deviceThread_) {
-    PostThreadMessageA(deviceThreadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(deviceThread_, INFINITE);
-    CloseHandle(deviceThread_);
-    deviceThread_ = nullptr;
+  deviceThread_.Stop();
+  // A reading the thread handed over and the window never took.
+  for (MSG msg; PeekMessageA(&msg, hwnd_, kMsgDeviceReading, kMsgDeviceReading, PM_REMOVE);) {
+    delete reinterpret_cast<DeviceReading*>(msg.lParam);
   }
   if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
   KillTimer(hwnd_, kTimerGameCheck);
@@ -242,6 +284,14 @@ void MonitorWindow::OnDestroy() {
   if (link_) CloseDevice();
   // A playing macro is stopped and releases what it holds, so Exit never waits for a long macro.
   if (input_) input_->Shutdown();
+  UnregisterSessionNotification();
+  store_.reset();
+  RemoveTrayIcon();
+  protocol_.reset();
+  link_.reset();
+}
+
+void MonitorWindow::UnregisterSessionNotification() {
   if (wtsapi_) {
     using Unregister = BOOL(WINAPI*)(HWND);
     if (auto unregister = reinterpret_cast<Unregister>(
@@ -251,10 +301,6 @@ void MonitorWindow::OnDestroy() {
     FreeLibrary(wtsapi_);
     wtsapi_ = nullptr;
   }
-  store_.reset();
-  RemoveTrayIcon();
-  protocol_.reset();
-  link_.reset();
 }
 
 void MonitorWindow::RegisterSessionNotification() {
@@ -290,7 +336,7 @@ void MonitorWindow::ApplyActiveWindowsSettings() {
 
 void MonitorWindow::OnApplyAllSetting(WPARAM restoreDefaults) {
   core_->ReleaseHeldButton();
-  if (store_) (void)store_->ReadBlock(*block_);
+  ReadBlockIntoCopy();
   ApplyActiveWindowsSettings();
   (void)LoadNotificationSettings(notification_, folderPath_);
   if (HWND osd = FindTitled(kOsdWindowTitle)) PostMessageA(osd, kMsgOsdSettings, 0, OsdSettingsParam(notification_));
@@ -365,13 +411,11 @@ void MonitorWindow::AddTrayIcon() {
   data.uID = kTrayId;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = kMsgTrayCallback;
-  char exe[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  SHFILEINFOA info{};
-  SHGetFileInfoA(exe, FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
-  data.hIcon = info.hIcon != nullptr ? info.hIcon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  data.hIcon = trayIcon_.Get();
   lstrcpynA(data.szTip, kTrayTip, sizeof data.szTip);
-  trayShown_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+  trayWanted_ = true;
+  const BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+  Debug(added ? "CMonitorWnd tray icon added\n" : "CMonitorWnd tray icon not added\n");
 }
 
 void MonitorWindow::RemoveTrayIcon() {
@@ -380,34 +424,45 @@ void MonitorWindow::RemoveTrayIcon() {
   data.hWnd = hwnd_;
   data.uID = kTrayId;
   Shell_NotifyIconA(NIM_DELETE, &data);
-  trayShown_ = false;
+  trayWanted_ = false;
 }
 
-DWORD WINAPI MonitorWindow::DeviceThreadMain(void* self) {
-  static_cast<MonitorWindow*>(self)->DeviceThreadLoop();
-  return 0;
-}
-
-void MonitorWindow::DeviceThreadLoop() {
-  MSG msg;
-  PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue exists from here on
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message != kMsgDeviceJob || flags_.deviceState.load() != kDeviceOpen) continue;
-    flags_.transferBusy.store(1);
-    flags_.abortRequested.store(0);
-    if (msg.wParam == static_cast<WPARAM>(kJobReadAll)) {
-      (void)protocol_->ReadAllFromDevice();
-      // An aborted read (removal, shut-down) does not take the mouse over again.
-      if (flags_.abortRequested.load() == 0) (void)protocol_->WriteHostMode(true);
-    } else if (msg.wParam == static_cast<WPARAM>(kJobWriteActiveProfile)) {
-      (void)protocol_->WriteActiveProfile();
-    }
-    flags_.transferBusy.store(0);
+void MonitorWindow::RunDeviceJob(int job, std::intptr_t parameter) {
+  if (flags_.deviceState.load() != kDeviceOpen) return;
+  flags_.transferBusy.store(1);
+  flags_.abortRequested.store(0);
+  if (job == kJobReadAll) {
+    auto reading = std::make_unique<DeviceReading>();
+    reading->tag = parameter;
+    protocol_->ReadAllFromDevice(*reading);
+    const bool aborted = flags_.abortRequested.load() != 0;
+    if (PostMessageA(hwnd_, kMsgDeviceReading, 0, reinterpret_cast<LPARAM>(reading.get()))) (void)reading.release();
+    // An aborted read (removal, shut-down) does not take the mouse over again.
+    if (!aborted) (void)protocol_->WriteHostMode(true);
+  } else if (job == kJobWriteActiveProfile) {
+    (void)protocol_->WriteActiveProfile(static_cast<int>(parameter));
   }
+  flags_.transferBusy.store(0);
+}
+
+void MonitorWindow::OnDeviceReading(std::unique_ptr<DeviceReading> reading) {
+  if (reading->complete && reading->tag != static_cast<std::intptr_t>(copyGeneration_)) {
+    // The copy changed while the mouse was read (an Apply, a change made on the mouse, a profile switch):
+    // parts of the reading may be older than the copy. The mouse has taken those changes, so it is read again.
+    Debug("CMonitorWnd the settings changed during the read: reading the mouse again\n");
+    if (flags_.deviceState.load() == kDeviceOpen) PostDeviceJob(kJobReadAll);
+    return;
+  }
+  (void)protocol_->TakeOverReading(*reading);
 }
 
 LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   handled = true;
+  if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+    // Explorer restarted with an empty tray: without the icon there would be no way to configure or exit.
+    if (trayWanted_) AddTrayIcon();
+    return 0;
+  }
   switch (message) {
     case WM_TIMER:
       switch (wParam) {
@@ -442,6 +497,7 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           WriteDeviceState(1);
         }
       } else if (wParam == 2) {
+        core_->ReleaseEverything();
         WriteDeviceState(0);
         CloseDevice();
       }
@@ -450,10 +506,10 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
       OnApplyAllSetting(wParam);
       return 0;
     case kMsgReadBlock:
-      if (store_) (void)store_->ReadBlock(*block_);
+      ReadBlockIntoCopy();
       return 0;
     case kMsgReadBlockAndApply:
-      if (store_) (void)store_->ReadBlock(*block_);
+      ReadBlockIntoCopy();
       ApplyActiveWindowsSettings();
       return 0;
     case 1228:
@@ -466,7 +522,10 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
       OnSystrayNotify(lParam);
       return 0;
     case kDevicePresenceMessage:
-      core_->OnDevicePresence(wParam == 1);
+      core_->OnDevicePresence(wParam);
+      return 0;
+    case kMsgDeviceReading:
+      OnDeviceReading(std::unique_ptr<DeviceReading>(reinterpret_cast<DeviceReading*>(lParam)));
       return 0;
     case kDeviceEventMessage:
       core_->OnDeviceEvent(JoinDeviceEvent(wParam, lParam));

@@ -39,16 +39,4 @@ class DeviceLink {
   virtual int GetMousePID() = 0;
 };
 
-// Stands in when the library or one of its entries is missing: an absent mouse, nothing ever opens.
-class AbsentDeviceLink final : public DeviceLink {
- public:
-  int Open_DevMonitor(void*, unsigned, unsigned) override { return 0; }
-  int Open_FeatureDevice() override { return 0; }
-  int Close_DevMonitor() override { return 0; }
-  int Close_FeatureDevice() override { return 0; }
-  int SetFeature(std::uint8_t*, int) override { return 0; }
-  int GetFeature(std::uint8_t*, int) override { return 0; }
-  int GetMousePID() override { return 0; }
-};
-
 }  // namespace sarn

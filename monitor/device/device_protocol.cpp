@@ -1,6 +1,7 @@
 #include "monitor/device/device_protocol.h"
 
 #include <cstring>
+#include <memory>
 
 namespace sarn {
 namespace {
@@ -66,10 +67,12 @@ int DeviceProtocol::WriteConfirmed(FeatureReport report, int firstWaitMs) {
   return WaitDeviceReady(firstWaitMs);
 }
 
-int DeviceProtocol::WriteActiveProfile() {
+int DeviceProtocol::WriteActiveProfile() { return WriteActiveProfile(block_.CurrentProfile); }
+
+int DeviceProtocol::WriteActiveProfile(int slot) {
   // -1 only exists while a block is being filled; the mouse has no such slot.
-  if (!ValidSlot(block_.CurrentProfile)) return 0;
-  return WriteConfirmed(MakeActiveProfileReport(block_.CurrentProfile), 100);
+  if (!ValidSlot(slot)) return 0;
+  return WriteConfirmed(MakeActiveProfileReport(slot), 100);
 }
 
 int DeviceProtocol::WriteProfileSettings(int slot) {
@@ -86,32 +89,36 @@ int DeviceProtocol::WriteRestoreDefaults() { return WriteConfirmed(MakeRestoreDe
 
 int DeviceProtocol::WriteHostMode(bool on) { return WriteConfirmed(MakeHostModeReport(on), 100); }
 
+int DeviceProtocol::ExchangeRead(FeatureReport& report) {
+  std::lock_guard<std::mutex> lock(exchange_);
+  return link_.GetFeature(report.data(), report.length);
+}
+
 int DeviceProtocol::ReadActiveProfile() {
   FeatureReport r = MakeReadRequest(kActiveProfileReportId, kActiveProfileReportLength);
-  int result;
-  {
-    std::lock_guard<std::mutex> lock(exchange_);
-    result = link_.GetFeature(r.data(), r.length);
-  }
+  const int result = ExchangeRead(r);
   if (result != 0 && r[2] < kProfileCount) block_.CurrentProfile = r[2];
   return result;
 }
 
+int DeviceProtocol::ExchangeSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
+                                     FeatureReport& report) {
+  if (!ValidSlot(slot)) return 0;
+  report = MakeReadRequest(id, length);
+  std::lock_guard<std::mutex> lock(exchange_);
+  FeatureReport select = MakeSelectReport(slot, what);
+  // A select that did not go out leaves the previous selection standing: the read would hand back
+  // another profile's data and store it in this slot. Read nothing instead.
+  if (link_.SetFeature(select.data(), select.length) == 0) return 0;
+  Pause(kSelectGapMs);
+  if (Aborted()) return 0;
+  return link_.GetFeature(report.data(), report.length);
+}
+
 int DeviceProtocol::ReadSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
                                  bool (*store)(const FeatureReport&, ProfileRecord&)) {
-  if (!ValidSlot(slot)) return 0;
-  FeatureReport r = MakeReadRequest(id, length);
-  int result;
-  {
-    std::lock_guard<std::mutex> lock(exchange_);
-    FeatureReport select = MakeSelectReport(slot, what);
-    // A select that did not go out leaves the previous selection standing: the read would hand back
-    // another profile's data and store it in this slot. Read nothing instead.
-    if (link_.SetFeature(select.data(), select.length) == 0) return 0;
-    Pause(kSelectGapMs);
-    if (Aborted()) return 0;
-    result = link_.GetFeature(r.data(), r.length);
-  }
+  FeatureReport r;
+  const int result = ExchangeSelected(slot, what, id, length, r);
   if (result == 0) return 0;
   if (!store(r, block_.profiles[slot])) return 0;
   return result;
@@ -129,29 +136,48 @@ int DeviceProtocol::ReadButtonFunctions(int slot) {
 
 int DeviceProtocol::ReadVersion() {
   FeatureReport r = MakeReadRequest(kVersionReportId, kVersionReportLength);
-  int result;
-  {
-    std::lock_guard<std::mutex> lock(exchange_);
-    result = link_.GetFeature(r.data(), r.length);
-  }
-  const int version = result != 0 ? r[2] : 0;
+  const int version = ExchangeRead(r) != 0 ? r[2] : 0;
   if (steps_.saveFirmwareVersion) steps_.saveFirmwareVersion(version);
   return version;
 }
 
-int DeviceProtocol::ReadAllFromDevice() {
-  ReadVersion();
-  if (!Pause(kSequenceGapMs)) return 0;
-  (void)ReadActiveProfile();
-  if (!Pause(kSequenceGapMs)) return 0;
+void DeviceProtocol::ReadAllFromDevice(DeviceReading& reading) {
+  reading.complete = false;
+  reading.activeProfile = -1;
+  FeatureReport version = MakeReadRequest(kVersionReportId, kVersionReportLength);
+  reading.firmwareVersion = ExchangeRead(version) != 0 ? version[2] : 0;
+  if (!Pause(kSequenceGapMs)) return;
+  FeatureReport active = MakeReadRequest(kActiveProfileReportId, kActiveProfileReportLength);
+  if (ExchangeRead(active) != 0 && active[2] < kProfileCount) reading.activeProfile = active[2];
+  if (!Pause(kSequenceGapMs)) return;
   for (int slot = 0; slot < kProfileCount; ++slot) {
-    (void)ReadProfileSettings(slot);
-    if (!Pause(kSequenceGapMs)) return 0;
+    reading.settingsResult[slot] = ExchangeSelected(slot, kSelectSettings, kProfileSettingsReportId,
+                                                    kProfileSettingsReportLength, reading.settings[slot]);
+    if (!Pause(kSequenceGapMs)) return;
+  }
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    reading.buttonsResult[slot] = ExchangeSelected(slot, kSelectButtons, kButtonFunctionsReportId,
+                                                   kButtonFunctionsReportLength, reading.buttons[slot]);
+    if (!Pause(kSequenceGapMs)) return;
+  }
+  reading.complete = true;
+}
+
+int DeviceProtocol::TakeOverReading(const DeviceReading& reading) {
+  if (steps_.saveFirmwareVersion) steps_.saveFirmwareVersion(reading.firmwareVersion);
+  // A read cut short by a removal or the shut-down leaves the copy as it was: half a read is not the mouse.
+  if (!reading.complete) return 0;
+  if (ValidSlot(reading.activeProfile)) block_.CurrentProfile = reading.activeProfile;
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    if (reading.settingsResult[slot] != 0) {
+      (void)StoreProfileSettingsReport(reading.settings[slot], block_.profiles[slot]);
+    }
   }
   int kept = 0;
   for (int slot = 0; slot < kProfileCount; ++slot) {
-    kept = ReadButtonFunctions(slot);
-    if (!Pause(kSequenceGapMs)) return 0;
+    const bool stored = reading.buttonsResult[slot] != 0 &&
+                        StoreButtonFunctionsReport(reading.buttons[slot], block_.profiles[slot]);
+    kept = stored ? reading.buttonsResult[slot] : 0;
   }
   block_.MouseType = 0;
   std::memset(block_.ButtonChanged, 0, sizeof block_.ButtonChanged);
@@ -161,6 +187,13 @@ int DeviceProtocol::ReadAllFromDevice() {
     if (steps_.notifyReadDone) steps_.notifyReadDone();
   }
   return kept;
+}
+
+int DeviceProtocol::ReadAllFromDevice() {
+  // About 2 KiB of reports: kept off the stack of the thread that reads.
+  auto reading = std::make_unique<DeviceReading>();
+  ReadAllFromDevice(*reading);
+  return TakeOverReading(*reading);
 }
 
 int DeviceProtocol::WriteChangedToDevice() {

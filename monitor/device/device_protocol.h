@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -44,14 +45,29 @@ struct DeviceHostSteps {
   std::function<void()> notifyReadDone;                          // DeviceReadDone to an open option window
 };
 
+// What one full read brought back from the mouse, kept apart from the working copy: the DeviceThread fills
+// it, the window thread takes it over in one step (TakeOverReading), so only one thread ever writes the copy.
+struct DeviceReading {
+  std::intptr_t tag = 0;    // the caller's mark, handed back untouched (the monitor's copy generation)
+  bool complete = false;    // the read ran to its end (no abort)
+  int firmwareVersion = 0;  // 0 when that read failed
+  int activeProfile = -1;   // -1: not read, or not a slot of the mouse
+  FeatureReport settings[kProfileCount];
+  int settingsResult[kProfileCount] = {};  // the link's answer for each read; 0 = nothing came
+  FeatureReport buttons[kProfileCount];
+  int buttonsResult[kProfileCount] = {};
+};
+
 class DeviceProtocol {
  public:
-  // All operations work on block, the monitor's working copy.
+  // All operations work on block, the monitor's working copy, except ReadAllFromDevice(DeviceReading&).
   DeviceProtocol(DeviceLink& link, DeviceClock& clock, DeviceFlags& flags, SharedBlock& block,
                  DeviceHostSteps steps = {});
 
   // Each write sends its report and, when sent, gives the result of WaitDeviceReady; 0 when not sent.
   [[nodiscard]] int WriteActiveProfile();
+  // The same for a slot the caller read from the working copy (the DeviceThread never reads the copy).
+  [[nodiscard]] int WriteActiveProfile(int slot);
   [[nodiscard]] int WriteProfileSettings(int slot);
   [[nodiscard]] int WriteButtonFunctions(int slot);
   [[nodiscard]] int WriteRestoreDefaults();
@@ -63,6 +79,13 @@ class DeviceProtocol {
   // Gives the firmware version (0 when the read failed) after handing it to saveFirmwareVersion.
   int ReadVersion();
 
+  // The full read in two halves. The first touches only `reading`, the link and the flags (DeviceThread);
+  // the second applies a complete reading to the working copy and runs the host steps (window thread): the
+  // firmware version is saved in any case, the rest only from a complete reading, and the settings are saved
+  // and published only when the last button read was kept. TakeOverReading gives that last result.
+  void ReadAllFromDevice(DeviceReading& reading);
+  [[nodiscard]] int TakeOverReading(const DeviceReading& reading);
+  // Both halves on the calling thread.
   [[nodiscard]] int ReadAllFromDevice();
   [[nodiscard]] int WriteChangedToDevice();
 
@@ -76,6 +99,9 @@ class DeviceProtocol {
   int WriteConfirmed(FeatureReport report, int firstWaitMs);
   int ReadSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
                    bool (*store)(const FeatureReport&, ProfileRecord&));
+  // The exchanges alone: the report comes back in `report`, nothing is stored.
+  int ExchangeSelected(int slot, std::uint8_t what, std::uint8_t id, int length, FeatureReport& report);
+  int ExchangeRead(FeatureReport& report);
 
   DeviceLink& link_;
   DeviceClock& clock_;

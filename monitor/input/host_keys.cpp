@@ -39,6 +39,7 @@ void HostKeys::ShortcutButton(const ButtonSlot& slot, bool pressed) {
 
   if (pressed) {
     shortcut_ = value;
+    shortcutHeld_ = true;
     for (int i = 0; i < mods.count; ++i) {
       input_.KeyEvent(mods.keys[i], layout_.VirtualKeyToScanCode(mods.keys[i]), 0);
       (void)WaitFor(clock_, kModifierGap);
@@ -49,7 +50,14 @@ void HostKeys::ShortcutButton(const ButtonSlot& slot, bool pressed) {
     return;
   }
 
+  ReleaseShortcut(value);
+}
+
+void HostKeys::ReleaseShortcut(const MacroEvent& value) {
+  const Modifiers mods = ModifierList(value.kind);
+  const unsigned vk = MacroVirtualKey(value.key, layout_);
   timers_.StopTimer(kShortcutTimerId);
+  shortcutHeld_ = false;
   if (vk != 0) input_.KeyEvent(vk, layout_.VirtualKeyToScanCode(vk), kKeyUp);
   for (int i = mods.count - 1; i >= 0; --i) {
     (void)WaitFor(clock_, kModifierGap);
@@ -126,6 +134,11 @@ void HostKeys::MediaButton(int code, bool pressed, int mediaOption) {
     default:
       break;
   }
+}
+
+void HostKeys::ReleaseAll() {
+  timers_.StopTimer(kVolumeTimerId);
+  if (shortcutHeld_) ReleaseShortcut(shortcut_);
 }
 
 void HostKeys::OnVolumeTimer() { TapVolumeKey(volumeCode_ == kFnVolumeUp ? kVkVolumeUp : kVkVolumeDown); }

@@ -47,6 +47,10 @@ class HostKeys {
   void MediaButton(int code, bool pressed, int mediaOption);
   void OnVolumeTimer();  // tick of timer 101
 
+  // Lets go of a held shortcut (its key, then its modifiers) and ends a volume key's repeat: for the paths on
+  // which the mouse's own release will never come.
+  void ReleaseAll();
+
  private:
   struct Modifiers {
     unsigned keys[4];
@@ -54,6 +58,7 @@ class HostKeys {
   };
   [[nodiscard]] static Modifiers ModifierList(std::uint8_t flags);
   void TapVolumeKey(unsigned virtualKey);
+  void ReleaseShortcut(const MacroEvent& value);
 
   KeyInput& input_;
   const KeyboardLayout& layout_;
@@ -63,6 +68,7 @@ class HostKeys {
   MediaPlayers& players_;
   MacroEvent shortcut_{};  // the shortcut last pressed; the repeat works on it
   bool firstTick_ = false;
+  bool shortcutHeld_ = false;
   int volumeCode_ = 0;
 };
 

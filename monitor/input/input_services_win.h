@@ -23,6 +23,11 @@ class Win32InputServices {
   [[nodiscard]] bool Start() { return player_.Start(); }
   // Stops a playing macro, releases what it holds and ends the MacroPlayer thread.
   void Shutdown() { player_.Shutdown(); }
+  // Lets go of everything held: shortcut keys, the volume repeat, a playing macro.
+  void ReleaseAll() {
+    keys_.ReleaseAll();
+    player_.Cancel();
+  }
 
   MacroPlayer& Player() { return player_; }
   HostKeys& Keys() { return keys_; }

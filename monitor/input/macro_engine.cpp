@@ -59,6 +59,7 @@ MouseButtonEvent MouseButtonFor(std::uint8_t code, bool down) {
 
 MacroEngine::Interruption MacroEngine::Pending() const {
   if (state_.shutdownRequested.load() != 0) return Interruption::kShutdown;
+  if (state_.cancelRequested.load() != 0) return Interruption::kCancel;
   if (state_.stopRequested.load() != 0) return Interruption::kStop;
   return Interruption::kNone;
 }
@@ -101,7 +102,7 @@ MacroEngine::Interruption MacroEngine::PlayStep(const MacroEvent& step, ClockTim
     input_.KeyEvent(vk, scan, kKeyUp);
     input_.KeyEvent(vk, scan, 0);
     const Interruption why = Pending();
-    if (why == Interruption::kShutdown) return why;
+    if (why == Interruption::kShutdown || why == Interruption::kCancel) return why;
     if (why == Interruption::kStop) break;  // noticed again before the next step
     if (WaitStep(due, kRepeatPeriodMs) == Interruption::kShutdown) return Interruption::kShutdown;
   }
@@ -120,9 +121,9 @@ void MacroEngine::SendRelease(std::uint8_t key) {
 
 void MacroEngine::ReleaseHeld(int first, Interruption why) {
   ClockTime due = clock_.Now();
-  // At shut-down nothing else will ever release these, so everything goes; a stop releases at most as many
-  // inputs as steps were played, most recent first.
-  const bool all = why == Interruption::kShutdown;
+  // At shut-down or a cancel nothing else will ever release these, so everything goes; a stop releases at
+  // most as many inputs as steps were played, most recent first.
+  const bool all = why == Interruption::kShutdown || why == Interruption::kCancel;
   while (!held_.empty() && (all || state_.currentStep.load() > first)) {
     const std::uint8_t code = held_.back();
     held_.pop_back();
@@ -153,7 +154,7 @@ void MacroEngine::Run(const MacroEvent* events, int first, int end, int passes) 
   const int current = state_.currentStep.load();
   debug_.Write(Format("g_iCurAction= %d,start=%d,end=%d\n", current, first, end));
 
-  if (why == Interruption::kShutdown) {
+  if (why == Interruption::kShutdown || why == Interruption::kCancel) {
     ReleaseHeld(first, why);
   } else if (why == Interruption::kStop && current > first && current < end) {
     ReleaseHeld(first, why);

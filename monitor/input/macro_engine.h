@@ -7,7 +7,8 @@
 //
 // A stop (a second press of a macro button) is noticed before every step, after every pass and between
 // auto-repeat pairs; a step's plain wait always runs to its end. What the stopped macro still holds is then
-// released, most recent first, 50 ms apart.
+// released, most recent first, 50 ms apart. A cancel (the mouse gone, the session left, a profile change on
+// the mouse) is noticed where a stop is, and then everything still held is released.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,8 @@ struct PlaybackState {
   std::atomic<int> playing{0};
   // Set only at monitor shut-down: the run ends at once and everything still held is released.
   std::atomic<int> shutdownRequested{0};
+  // Ends the run like a stop, but releases everything still held; cleared when the next macro starts.
+  std::atomic<int> cancelRequested{0};
 };
 
 // Left and right Shift, Ctrl and Alt become the generic keys; the Windows keys keep their side.
@@ -58,7 +61,7 @@ class MacroEngine {
   void Run(const MacroEvent* events, int first, int end, int passes);
 
  private:
-  enum class Interruption { kNone, kStop, kShutdown };
+  enum class Interruption { kNone, kStop, kCancel, kShutdown };
 
   [[nodiscard]] Interruption Pending() const;
   // Waits until `due` (advanced by the wait) and reports a shut-down that cut the wait short.

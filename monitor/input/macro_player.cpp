@@ -84,6 +84,7 @@ void MacroPlayer::StartMacroForButton(const ButtonSlot& slot) {
   state_.eventCount = std::min<int>(slot.count, kMacroEventCapacity);
   std::memcpy(state_.events, slot.events, sizeof state_.events);
   state_.stopRequested.store(0);
+  state_.cancelRequested.store(0);
   state_.currentStep.store(0);
   (void)thread_.PostPlay();
 }
@@ -98,6 +99,8 @@ void MacroPlayer::OnPlayMacro() {
   engine_.Run(state_.events, state_.currentStep.load(), state_.eventCount, state_.loopCount);
   state_.playing.store(0);
 }
+
+void MacroPlayer::Cancel() { state_.cancelRequested.store(1); }
 
 void MacroPlayer::Shutdown() {
   if (!started_) return;

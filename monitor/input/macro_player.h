@@ -26,7 +26,7 @@ class PlayerThread {
 // A standard-library thread and queue (native builds and tests).
 std::unique_ptr<PlayerThread> MakeStdPlayerThread();
 #ifdef _WIN32
-// A Win32 thread (4 KiB stack reservation) with a message loop taking thread message 1648.
+// A Win32 worker thread (common/worker_thread.h) with a message loop taking thread message 1648.
 std::unique_ptr<PlayerThread> MakeWin32PlayerThread();
 #endif
 
@@ -46,6 +46,10 @@ class MacroPlayer {
   void StartMacroForButton(const ButtonSlot& slot);
   // The same for button index 0..17 of the active profile; other indexes do nothing.
   void StartMacroForButton(const ProfileRecord& activeProfile, int button);
+
+  // Stops a playing (or queued) macro at its next step and releases everything it holds; the player stays
+  // ready for the next macro.
+  void Cancel();
 
   // Monitor shut-down: stops a playing macro at once, releases everything it holds and ends the thread.
   void Shutdown();

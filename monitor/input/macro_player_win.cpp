@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "common/worker_thread.h"
 #include "monitor/input/macro_player.h"
 
 namespace sarn {
@@ -14,7 +15,7 @@ class Win32PlayerThread final : public PlayerThread {
     onPlay_ = std::move(onPlay);
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (ready_ == nullptr) return false;
-    thread_ = CreateThread(nullptr, 4096, &Win32PlayerThread::Main, this, STACK_SIZE_PARAM_IS_A_RESERVATION, &id_);
+    thread_ = CreateWorkerThread(&Win32PlayerThread::Main, this, &id_);
     if (thread_ != nullptr) WaitForSingleObject(ready_, INFINITE);  // its queue exists: posts cannot be lost
     CloseHandle(ready_);
     ready_ = nullptr;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "common/shared_block.h"
 
@@ -40,6 +43,61 @@ TEST(Win32SharedBlock, MonitorCreatesOptionOpensAndBothCopyTheWholeBlock) {
   monitor.reset();
   EXPECT_EQ(Win32SharedBlock::OpenForOption(mapFailed), nullptr);  // gone with the monitor
   EXPECT_NE(Win32SharedBlock::CreateForMonitor(), nullptr);
+}
+
+// Run in a child process of the test below: takes the shared mutex, says so, and waits to be killed.
+TEST(SharedMutexHolder, HoldsTheMutexUntilKilled) {
+  const char* ready = std::getenv("SARN_TEST_HOLD_SHARED_MUTEX");
+  if (ready == nullptr) GTEST_SKIP() << "only as the holder process of AbandonedByAKilledHolder";
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kSharedMutexName);
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_EQ(WaitForSingleObject(mutex, INFINITE), WAIT_OBJECT_0);
+  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, ready);
+  ASSERT_NE(event, nullptr);
+  SetEvent(event);
+  Sleep(INFINITE);
+}
+
+TEST(Win32SharedBlock, AbandonedByAKilledHolder) {
+  auto monitor = Win32SharedBlock::CreateForMonitor();
+  ASSERT_NE(monitor, nullptr);
+  const std::string eventName = "sarn-test-holder-ready-" + std::to_string(GetCurrentProcessId());
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  ASSERT_NE(ready, nullptr);
+
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=SharedMutexHolder.*";
+  SetEnvironmentVariableA("SARN_TEST_HOLD_SHARED_MUTEX", eventName.c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION holder{};
+  const BOOL started =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder);
+  SetEnvironmentVariableA("SARN_TEST_HOLD_SHARED_MUTEX", nullptr);
+  ASSERT_TRUE(started);
+  const DWORD held = WaitForSingleObject(ready, 60000);
+  TerminateProcess(holder.hProcess, 9);
+  WaitForSingleObject(holder.hProcess, 60000);
+  CloseHandle(holder.hThread);
+  CloseHandle(holder.hProcess);
+  CloseHandle(ready);
+  ASSERT_EQ(held, WAIT_OBJECT_0) << "the holder never took the mutex";
+
+  // The first copy after the kill finds the mutex abandoned: it is ours, the copy goes ahead and releases it.
+  auto block = std::make_unique<SharedBlock>();
+  EXPECT_EQ(monitor->ReadBlock(*block), 1);
+  // The other program (another thread owns nothing here) can take the mutex after us.
+  DWORD other = WAIT_FAILED;
+  std::thread([&other] {
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kSharedMutexName);
+    if (mutex == nullptr) return;
+    other = WaitForSingleObject(mutex, 10000);
+    if (other == WAIT_OBJECT_0) ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  }).join();
+  EXPECT_EQ(other, static_cast<DWORD>(WAIT_OBJECT_0)) << "the mutex stayed with the thread that found it abandoned";
+  EXPECT_EQ(monitor->WriteBlock(*block), 1);
 }
 
 }  // namespace

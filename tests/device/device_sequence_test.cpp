@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "device_fakes.h"
@@ -110,6 +111,43 @@ TEST(ReadAllFromDevice, OnlyTheLastButtonReadDecidesThePublication) {
     EXPECT_EQ(rig.block.ButtonChanged[0][0], 0);  // cleared either way
     EXPECT_EQ(rig.clock.NowMs(), 7000);
   }
+}
+
+TEST(ReadAllFromDevice, TheReadFillsItsOwnRecordAndTheCopyChangesInOneStep) {
+  MouseRig rig;
+  rig.block.CurrentProfile = 4;
+  rig.block.profiles[1].Sensitivity_X = 9;
+  rig.block.ButtonChanged[0][0] = 1;
+  const auto before = std::make_unique<SharedBlock>(rig.block);
+  // Halfway through, the window thread changes and reads the copy: the read must not have touched it.
+  bool untouched = false;
+  rig.clock.At(4000, [&] { untouched = std::memcmp(before.get(), &rig.block, sizeof rig.block) == 0; });
+  auto reading = std::make_unique<DeviceReading>();
+  rig.protocol.ReadAllFromDevice(*reading);
+  EXPECT_TRUE(untouched);
+  EXPECT_EQ(std::memcmp(before.get(), &rig.block, sizeof rig.block), 0);
+  EXPECT_TRUE(rig.steps.empty());
+  ASSERT_TRUE(reading->complete);
+  EXPECT_EQ(reading->activeProfile, 2);
+
+  EXPECT_EQ(rig.protocol.TakeOverReading(*reading), 1);
+  EXPECT_EQ(rig.block.CurrentProfile, 2);
+  EXPECT_EQ(rig.block.profiles[1].Sensitivity_X, 2);
+  EXPECT_EQ(rig.block.ButtonChanged[0][0], 0);
+  EXPECT_EQ(rig.steps, (Lines{"save", "publish", "notify"}));
+}
+
+TEST(ReadAllFromDevice, AnAbortedReadingChangesNothingButTheFirmwareVersion) {
+  MouseRig rig;
+  int firmware = -1;
+  DeviceProtocol protocol{rig.link, rig.clock, rig.flags, rig.block,
+                          DeviceHostSteps{[&firmware](int v) { firmware = v; }, nullptr, nullptr, nullptr}};
+  rig.block.ButtonChanged[0][0] = 1;
+  const auto before = std::make_unique<SharedBlock>(rig.block);
+  rig.clock.At(2345, [&rig] { RequestAbort(rig.flags); });  // after the active profile and two settings reads
+  EXPECT_EQ(protocol.ReadAllFromDevice(), 0);
+  EXPECT_EQ(firmware, 128);
+  EXPECT_EQ(std::memcmp(before.get(), &rig.block, sizeof rig.block), 0);
 }
 
 TEST(Abort, EndsEveryWaitWithin100ms) {

@@ -4,7 +4,8 @@
 Stages a fresh program folder (a factory-fresh mouse), starts the monitor and checks, through the virtual
 mouse's report log, config.ini, the shared block (sarnctl monitor show) and the monitor's debug output:
 the full read at start, a profile change made on the mouse, ApplyAll sending exactly what the flags name,
-the hand-over of a second start with "1", unplug and plug, and Exit.
+the hand-over of a second start with "1", unplug and plug, and Exit; then a start refused by a shared mutex that
+outlived its monitor, an Apply that lands in the middle of a full read, and the tray icon after a taskbar restart.
 Every wait polls for its condition with a deadline; nothing sleeps and hopes.
 """
 import argparse
@@ -29,6 +30,7 @@ class Stage(ProgramFolder):
         self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
         shutil.copy(args.sarnctl, self.sarnctl)
         self.block_apply = args.block_apply
+        self.peer = args.peer
         if os.path.isdir(args.sounds):
             shutil.copytree(args.sounds, os.path.join(self.dir, "Wave"))
         self.debug = os.path.join(self.dir, "monitor-debug.txt")
@@ -65,12 +67,12 @@ def without_polls(reports):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("monitor", "hidport", "sarnctl", "block-apply", "sounds", "work"):
+    for name in ("monitor", "hidport", "sarnctl", "block-apply", "peer", "sounds", "work"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     stage = Stage(args)
     monitor = stage.start_monitor()
-    second = None
+    second = peer = third = None
     try:
         # 1. Start-up: version, active profile, five selects and reads of 6, five of 7, then host mode on.
         wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 90)
@@ -81,8 +83,9 @@ def main():
         expected += ["SET0A"]
         check(seen == expected, "start-up reports: %s" % seen)
         wait_for("config.ini written", lambda: stage.ini("FWVersion") == "128" and stage.ini("Device") == "1")
+        # The window thread takes the reading over after the DeviceThread handed it on: the files follow.
         for i in range(5):
-            check(os.path.exists(os.path.join(stage.dir, "config", "Default%d.zmp" % i)), "slot file %d" % i)
+            wait_for("slot file %d" % i, lambda: os.path.exists(os.path.join(stage.dir, "config", "Default%d.zmp" % i)))
         block = wait_for("the shared block", stage.block)
         check(block["CurrentProfile"] == 0, "block CurrentProfile %s" % block["CurrentProfile"])
         check(block["profiles"][2]["ProFileName"] == "Default3", "block profile names")
@@ -136,6 +139,56 @@ def main():
         check(host_mode()[-1] == 0, "host mode off")
         rc, _ = stage.run(stage.sarnctl, "monitor", "show")
         check(rc != 0, "the block outlived the monitor")
+
+        # 7. A start refused by a shared mutex that still exists ends without touching the windows around it
+        #    or the mouse.
+        peer_out = os.path.join(stage.dir, "peer.txt")
+        peer = stage.start(stage.peer, "hold", "peer-ready", "peer-stop", output=open(peer_out, "w"))
+        wait_for("the peer's windows", lambda: os.path.exists(os.path.join(stage.dir, "peer-ready")), 60)
+        before = len(stage.reports())
+        refused = stage.start_monitor(debug_file=os.path.join(stage.dir, "refused-debug.txt"))
+        check(refused.wait(timeout=60) == 0, "refused monitor exit code")
+        open(os.path.join(stage.dir, "peer-stop"), "w").close()
+        check(peer.wait(timeout=60) == 0, "the refused monitor closed a window: %s" % open(peer_out).read())
+        check(stage.reports()[before:] == [], "the refused monitor talked to the mouse")
+
+        # 8. An Apply in the middle of the start-up read, after the settings reads: the reading is older than
+        #    the applied copy (it holds profile 2's sensitivity from before the Apply), so it is not taken over
+        #    and the mouse is read again. The slot files disagree with the mouse (Sensitivity_X 9 against its
+        #    5): a read mixed with the applied copy would publish 9s, a stale reading taken over would lose the
+        #    applied 7.
+        for i in range(1, 5):
+            path = os.path.join(stage.dir, "config", "Default%d.zmp" % i)
+            text = open(path, newline="").read()
+            check("Sensitivity_X=5" in text, "slot file %d sensitivity" % i)
+            open(path, "w", newline="").write(text.replace("Sensitivity_X=5", "Sensitivity_X=9"))
+        settings_reads = sum(1 for op, d in stage.reports() if op == "GET" and d[0] == 6)
+        host_mode_before = len(host_mode())
+        stage.debug = os.path.join(stage.dir, "third-debug.txt")
+        third = stage.start_monitor()
+        rc, _ = stage.run(stage.block_apply, "wait-reads=%d" % (settings_reads + 5), "button=0,4,17", "sens=1,7",
+                          timeout=180)
+        check(rc == 0, "block_apply during the read")
+        wait_for("the read again", lambda: host_mode()[host_mode_before:] == [1, 1], 90)
+        check("reading the mouse again" in stage.debug_text(), "the read overtaken by the Apply was taken over")
+        block = wait_for("the block after the second read",
+                         lambda: (lambda b: b if b and b["profiles"][2]["Sensitivity_X"] != 9 else None)(stage.block()),
+                         30)
+        check([p["Sensitivity_X"] for p in block["profiles"]] == [5, 7, 5, 5, 5],
+              "block sensitivities %s" % [p["Sensitivity_X"] for p in block["profiles"]])
+        check(block["profiles"][0]["buttons"][4]["functionCode"] == 17, "the applied button")
+        wait_for("slot files from the mouse", lambda: "Sensitivity_X=5" in open(
+            os.path.join(stage.dir, "config", "Default2.zmp"), newline="").read())
+
+        # 9. A restarted taskbar gets the tray icon again.
+        added = stage.debug_text().count("CMonitorWnd tray icon ")
+        rc, _ = stage.run(stage.peer, "taskbar-created")
+        check(rc == 0, "TaskbarCreated posted")
+        wait_for("the tray icon again", lambda: stage.debug_text().count("CMonitorWnd tray icon ") > added)
+
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        check(rc == 0, "sarnctl monitor exit (third)")
+        wait_for("the third monitor to end", lambda: third.poll() is not None, 60)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
@@ -144,7 +197,7 @@ def main():
         print(stage.debug_text()[-3000:])
         return 1
     finally:
-        for p in (monitor, second):
+        for p in (monitor, second, peer, third):
             if p is not None and p.poll() is None:
                 p.kill()
     print("monitor end to end: passed")

@@ -108,6 +108,19 @@ TEST_F(HostKeysTest, HeldVolumeKeyTapsEvery300ms) {
                                           "@1000 key 173- ext"));
 }
 
+TEST_F(HostKeysTest, ReleaseAllLetsGoOfAHeldShortcutAndTheVolumeRepeatOnce) {
+  keys.ShortcutButton(Shortcut(4, 0x06), true);  // Ctrl+Shift+A held
+  keys.MediaButton(kFnVolumeDown, true, 0);
+  desk.TakeLog();
+  clock.Set(10);
+  keys.ReleaseAll();
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@10 timer 101 stop", "@10 timer 102 stop", "@10 key 65-", "@11 key 16-",
+                                          "@12 key 17-"));
+  RunTimersUntil(5000);
+  keys.ReleaseAll();  // nothing is held any more: no key goes up twice
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@5000 timer 101 stop"));
+}
+
 TEST_F(HostKeysTest, MediaButtonsActOnPressOnlyAndIgnoreOtherCodes) {
   // Windows Media Player: the application commands go through our own window.
   keys.MediaButton(kFnPreviousTrack, true, 0);

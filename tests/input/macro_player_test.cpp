@@ -207,6 +207,18 @@ TEST_F(MacroPlayerTest, ShutdownCutsALongWaitAndReleasesEverythingHeld) {
   EXPECT_FALSE(player.Playing());
 }
 
+TEST_F(MacroPlayerTest, CancelReleasesEverythingHeldAndThePlayerPlaysOn) {
+  // Shift and A are down when the mouse goes away during the last step: a stop there releases only A (as
+  // many as steps were played), a cancel releases both.
+  const ButtonSlot slot = MacroSlot({{kLeftShift, 1, 100}, {kA, 1, 100}});
+  clock.At(150, [&] { player.Cancel(); });
+  EXPECT_THAT(Play(slot), ElementsAre("@0 key 16+", "@100 key 65+", "@200 key 65-", "@250 key 16-"));
+  // A cancel while nothing plays is forgotten by the next start.
+  player.Cancel();
+  clock.Set(1000);
+  EXPECT_THAT(Play(MacroSlot({{kB, 1, 1}, {kB, 2, 1}})), ElementsAre("@1000 key 66+", "@1001 key 66-"));
+}
+
 // A clock whose waits block until interrupted: the real player thread sits in a long step.
 class BlockingClock final : public Clock {
  public:

@@ -74,6 +74,7 @@ struct Recorder final : MonitorDevice, MonitorHost, ButtonActions {
   void ShortcutButton(int i, bool p) override { Add("shortcut " + std::to_string(i) + (p ? " down" : " up")); }
   void StartMacroForButton(int i) override { Add("macro " + std::to_string(i)); }
   void MediaButton(int c, bool p) override { Add("media " + std::to_string(c) + (p ? " down" : " up")); }
+  void ReleaseAll() override { Add("release all"); }
 
   std::vector<std::string> Take() { return std::exchange(log, {}); }
   std::vector<std::string> Sounds() {
@@ -118,7 +119,7 @@ using Log = std::vector<std::string>;
 TEST_F(MonitorCoreTest, ProfileChangeOnTheMouseIsSavedPublishedAndAnnouncedWithoutWritingTheMouse) {
   core->OnDeviceEvent(0x30000003);
   EXPECT_EQ(block->CurrentProfile, 2);
-  EXPECT_EQ(rec.Take(), (Log{"ini CurrentProfile=2", "block", "windows 2", "option 1255"}));
+  EXPECT_EQ(rec.Take(), (Log{"release all", "ini CurrentProfile=2", "block", "windows 2", "option 1255"}));
   Advance(499);
   EXPECT_TRUE(rec.Take().empty());
   Advance(1);
@@ -276,31 +277,69 @@ TEST_F(MonitorCoreTest, CountdownOfTenRestartAndStop) {
 
 TEST_F(MonitorCoreTest, AttachWaitsThenOpensAndRemovalCloses) {
   deviceState = kDeviceRemoved;
-  core->OnDevicePresence(true);
-  core->OnDevicePresence(true);  // a repeated attach is ignored
+  core->OnDevicePresence(1);
+  core->OnDevicePresence(1);  // a repeated attach is ignored
   Advance(4999);
   EXPECT_TRUE(rec.Take().empty());
   Advance(1);
   EXPECT_EQ(rec.Take(), (Log{"open", "job 2", "tray on", "ini Device=1"}));
   EXPECT_EQ(deviceState.load(), kDeviceOpen);
   EXPECT_TRUE(timers.Running(kTimerGameCheck));
-  core->OnDevicePresence(true);
+  core->OnDevicePresence(1);
   Advance(6000);
   EXPECT_TRUE(rec.Take().empty());
 
-  core->OnDevicePresence(false);
-  EXPECT_EQ(rec.Take(), (Log{"close", "abort", "tray off", "ini Device=0", "option close"}));
+  core->OnDevicePresence(0);
+  EXPECT_EQ(rec.Take(), (Log{"release all", "close", "abort", "tray off", "ini Device=0", "option close"}));
   EXPECT_FALSE(timers.Running(kTimerGameCheck));
-  core->OnDevicePresence(false);
+  core->OnDevicePresence(0);
   EXPECT_TRUE(rec.Take().empty());
 
   // Unplugged again before the wait is over: nothing is opened.
-  core->OnDevicePresence(true);
+  core->OnDevicePresence(1);
   Advance(2000);
-  core->OnDevicePresence(false);
+  core->OnDevicePresence(0);
   Advance(10000);
   EXPECT_TRUE(rec.Take().empty());
   EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+}
+
+TEST_F(MonitorCoreTest, PresenceValuesOtherThanAttachedAndRemovedAreIgnored) {
+  core->OnDeviceEvent(Button(0x5000, 2, false));
+  rec.Take();
+  for (std::uintptr_t wParam : {std::uintptr_t{2}, std::uintptr_t{3}, std::uintptr_t{0x7F00}, ~std::uintptr_t{0}}) {
+    SCOPED_TRACE(wParam);
+    core->OnDevicePresence(wParam);
+    EXPECT_TRUE(rec.Take().empty());
+    EXPECT_EQ(deviceState.load(), kDeviceOpen);
+    EXPECT_EQ(core->lastEvent(), Button(0x5000, 2, false));  // the held button is still the one to release
+  }
+}
+
+TEST_F(MonitorCoreTest, EveryPathWithoutTheMousesReleaseLetsGoOfWhatIsHeld) {
+  Shortcut(0, 1, 4);
+  // Unplugged while a shortcut is held.
+  core->OnDeviceEvent(Button(0x5000, 2, false));
+  core->OnDevicePresence(0);
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 1 down", "release all", "close", "abort", "tray off", "ini Device=0",
+                             "option close"}));
+  // A profile change made on the mouse while a volume key is held: released before the profile changes.
+  deviceState = kDeviceOpen;
+  core->OnDeviceEvent(0xF0000026);
+  core->OnDeviceEvent(0x30000002);
+  Log log = rec.Take();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0], "media 38 down");
+  EXPECT_EQ(log[1], "release all");
+  EXPECT_EQ(log[2], "ini CurrentProfile=1");
+  // Session disconnect and Exit: the window asks for it; a later host switch releases nothing twice.
+  block->CurrentProfile = 0;
+  core->OnDeviceEvent(Button(0x5000, 2, false));
+  rec.Take();
+  core->ReleaseEverything();
+  EXPECT_EQ(rec.Take(), (Log{"release all"}));
+  core->SwitchProfile(3);
+  EXPECT_EQ(rec.Take(), (Log{"block", "job 3", "windows 3", "option 1255"}));
 }
 
 TEST(SoundCues, PathsVolumeStepsAndCopyDataTexts) {

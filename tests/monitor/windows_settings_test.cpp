@@ -74,18 +74,5 @@ TEST_F(WindowsSettingsTest, MissingOrJunkValuesReadAsZeroAndNoRegistryStillAppli
   EXPECT_EQ(system.calls.size(), 10u);  // every step runs regardless of the registry
 }
 
-TEST(RegistryPath, RootsAreNamedBeforeTheFirstBackslash) {
-  RegistryPath p;
-  ASSERT_TRUE(SplitRegistryPath("hkey_current_user\\Control Panel\\Mouse", p));
-  EXPECT_EQ(p.root, RegistryRoot::kCurrentUser);
-  EXPECT_EQ(p.subKey, "Control Panel\\Mouse");
-  ASSERT_TRUE(SplitRegistryPath("HKEY_CLASSES_ROOT\\.txt", p));
-  EXPECT_EQ(p.root, RegistryRoot::kClassesRoot);
-  ASSERT_TRUE(SplitRegistryPath("Software\\Vendor", p));
-  EXPECT_EQ(p.root, RegistryRoot::kLocalMachine);
-  EXPECT_EQ(p.subKey, "Software\\Vendor");
-  EXPECT_FALSE(SplitRegistryPath("HKEY_CURRENT_USER", p));
-}
-
 }  // namespace
 }  // namespace sarn
