@@ -264,6 +264,13 @@ bool IniDocument::GetStruct(std::string_view section, std::string_view key, void
   return DecodeStructValue(k->value, buffer, size);
 }
 
+std::optional<std::string> IniDocument::RawValue(std::string_view section, std::string_view key) const {
+  std::optional<IniDocument> scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
+  if (k == nullptr || !k->hasValue) return std::nullopt;
+  return k->value;
+}
+
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
   std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);

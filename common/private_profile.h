@@ -36,6 +36,9 @@ class IniDocument {
   // leaves the buffer untouched when the key is missing or the length or checksum do not match.
   [[nodiscard]] bool GetStruct(std::string_view section, std::string_view key, void* buffer,
                                std::size_t size) const;
+  // The value as it stands in the file: quotes kept, not cut to the reader's buffer; nothing for a missing key
+  // or a line without "=". For tools that carry keys they do not understand from one file to another.
+  [[nodiscard]] std::optional<std::string> RawValue(std::string_view section, std::string_view key) const;
   // A key counts only when its line holds "=" (a bare word or a comment line is no key).
   [[nodiscard]] bool HasKey(std::string_view section, std::string_view key) const;
   [[nodiscard]] bool HasSection(std::string_view section) const;

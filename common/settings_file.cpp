@@ -13,17 +13,6 @@ namespace {
 
 constexpr const char* kSetting = "Setting";
 
-struct BlockInt {
-  const char* key;
-  std::int32_t SharedBlock::*field;
-};
-// Read and written in this order.
-constexpr BlockInt kBlockInts[] = {
-    {"CurrentProfile", &SharedBlock::CurrentProfile}, {"WindowsProfile", &SharedBlock::WindowsProfile},
-    {"QuickHelpLan", &SharedBlock::QuickHelpLan},     {"MouseType", &SharedBlock::MouseType},
-    {"SoundProfile", &SharedBlock::SoundProfile},     {"SoundDpi", &SharedBlock::SoundDpi},
-    {"SoundSens", &SharedBlock::SoundSens},           {"SoundVolume", &SharedBlock::SoundVolume},
-};
 
 struct LanguageRow {
   int index;
@@ -92,7 +81,7 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolde
 int LoadSettings(SharedBlock& block, const SettingsContext& context) {
   IniDocument doc;
   (void)LoadIniFile(SettingsFilePath(context.folder), doc);  // missing: every integer takes its default
-  for (const BlockInt& k : kBlockInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
+  for (const SettingIntKey& k : kSettingInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
 
   for (int i = 0; i < kProfileCount; ++i) {
     if (ReadProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) {
@@ -113,7 +102,7 @@ int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
   const auto path = SettingsFilePath(context.folder);
   IniDocument doc;
   (void)LoadIniFile(path, doc);
-  for (const BlockInt& k : kBlockInts) doc.SetInt(kSetting, k.key, block.*k.field);
+  for (const SettingIntKey& k : kSettingInts) doc.SetInt(kSetting, k.key, block.*k.field);
   if (!SaveIniFile(path, doc)) result = 0;
 
   // A program folder without its config folder (a fresh copy) would otherwise never keep its profiles.

@@ -22,16 +22,6 @@ namespace {
 
 using sarn::JsonWriter;
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "sarnctl: %s\n", message.c_str());
-  return 1;
-}
-
-int Usage(const char* usage) {
-  std::fprintf(stderr, "sarnctl: usage: sarnctl %s\n", usage);
-  return 2;
-}
-
 template <std::size_t N>
 std::string Text(const char (&field)[N]) {
   return sarn::AnsiToUtf8(std::string_view(field, sarn::TextFieldLength(field)));
@@ -42,21 +32,14 @@ void Print(const JsonWriter& json) {
   std::fputc('\n', stdout);
 }
 
-// FOLDER argument (or the executable's folder); false with a message when it is not a folder.
-// The FOLDER is the word after the command.
+// FOLDER argument (or the executable's folder): the word after the command.
 bool ResolveFolder(const Args& args, const char* usage, std::filesystem::path& folder, int& exitCode) {
   constexpr std::size_t index = 1;
   if (args.size() > index + 1) {
     exitCode = Usage(usage);
     return false;
   }
-  folder = args.size() > index ? sarn::AnsiPath(args[index]) : sarn::AnsiPath(ExecutableFolder());
-  std::error_code ec;
-  if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
-    exitCode = Fail("no such folder: " + (args.size() > index ? args[index] : std::string("(program folder)")));
-    return false;
-  }
-  return true;
+  return ResolveFolderWord(args.size() > index ? &args[index] : nullptr, folder, exitCode);
 }
 
 // A file that exists but cannot be read is an error; a missing one means an empty store or list.
@@ -183,13 +166,17 @@ int SettingsReset(const Args& args) {
 }  // namespace
 
 int RunSettings(const Args& args) {
+  if (WantsHelp(args)) return SettingsHelp();
+  if (!args.empty() && args[0] == "set") return SettingsSet(args);
   if (!args.empty() && args[0] == "show") return SettingsShow(args);
   if (!args.empty() && args[0] == "reset") return SettingsReset(args);
-  return Usage("settings show|reset [FOLDER]");
+  return Usage("settings show|reset [FOLDER] | settings set KEY=VALUE... [--folder FOLDER]");
 }
 
 int RunProfile(const Args& args) {
-  if (args.size() != 2 || args[0] != "show") return Usage("profile show FILE.zmp");
+  if (WantsHelp(args)) return ProfileHelp();
+  if (args.size() >= 2 && args[1] == "set") return ProfileSet(args);
+  if (args.size() != 2 || args[0] != "show") return Usage("profile show FILE.zmp | profile N set KEY=VALUE... [--folder FOLDER]");
   const auto path = sarn::AnsiPath(args[1]);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return Fail("no such file: " + args[1]);
