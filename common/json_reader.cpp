@@ -251,7 +251,7 @@ class JsonParser {
         return true;
       }
       default:
-        --pos_;
+        pos_ -= 2;  // at the backslash
         return Fail("unknown escape sequence");
     }
   }

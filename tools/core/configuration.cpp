@@ -509,7 +509,9 @@ void StoreText(char (&field)[N], const std::string& ansi) {
   std::memcpy(field, ansi.data(), ansi.size() < N ? ansi.size() : N - 1);
 }
 
-bool ReadEvents(ObjectReader& r, sarn::MacroEvent* events, std::size_t& count, bool shortcut) {
+// `pressRelease`: the steps of a macro (kind 1 press, 2 release). A slot that holds another function keeps the
+// steps it had (a shortcut keeps its modifier flags there, and the layer rules change only the code).
+bool ReadEvents(ObjectReader& r, sarn::MacroEvent* events, std::size_t& count, bool pressRelease) {
   const JsonValue* list = r.Array("events");
   if (list == nullptr) return false;
   const std::string path = Member(r.path(), "events");
@@ -528,9 +530,8 @@ bool ReadEvents(ObjectReader& r, sarn::MacroEvent* events, std::size_t& count, b
       ok = false;
       continue;
     }
-    // A shortcut's single step carries modifier flags where a macro step has press or release.
     ok = r.ReadInt(step.items()[0], Index(at, 0), 0, 255, events[i].key) && ok;
-    ok = r.ReadInt(step.items()[1], Index(at, 1), shortcut ? 0 : 1, shortcut ? 255 : 2, events[i].kind) && ok;
+    ok = r.ReadInt(step.items()[1], Index(at, 1), pressRelease ? 1 : 0, pressRelease ? 2 : 255, events[i].kind) && ok;
     ok = r.ReadInt(step.items()[2], Index(at, 2), 0, 65535, events[i].delay) && ok;
   }
   return ok;
@@ -587,7 +588,7 @@ void ReadSlot(const JsonValue& v, const std::string& path, int button, sarn::But
   if (r.Text("macroName", sizeof s.macroName - 1, text)) StoreText(s.macroName, text);
   (void)r.Int("loops", kI32Min, kI32Max, s.loops);
   std::size_t count = 0;
-  if (ReadEvents(r, s.events, count, s.functionCode == sarn::kFnShortcut)) s.count = static_cast<std::uint16_t>(count);
+  if (ReadEvents(r, s.events, count, s.functionCode == sarn::kFnMacro)) s.count = static_cast<std::uint16_t>(count);
   (void)r.Int("timerValue", 0, UINT32_MAX, s.timerValue);
   if (r.Text("timerName", sizeof s.timerName - 1, text)) StoreText(s.timerName, text);
   if (r.Text("programPath", sizeof s.programPath - 1, text)) StoreText(s.programPath, text);
@@ -820,8 +821,6 @@ void CheckProfile(const sarn::ProfileRecord& p, const std::string& path, Problem
       } else if (flags == 0 || flags > 0x1F || ((flags & sarn::kModNone) && flags != sarn::kModNone)) {
         problems.push_back(Member(slotPath, "events") + "[0][1]: modifiers must be 1 (none) or Shift 2, Ctrl 4, Alt 8, Win 16 combined");
       }
-    } else if (code != sarn::kFnMacro && slot.count != 0) {
-      problems.push_back(Member(slotPath, "events") + ": only a macro or a shortcut has steps");
     }
     if (code == sarn::kFnMacro && (slot.loops < 0 || slot.loops > 255)) {
       problems.push_back(Member(slotPath, "loops") + ": " + std::to_string(slot.loops) + " is outside 0..255");
@@ -934,7 +933,7 @@ void ConfigurationFromJson(const JsonValue& document, Configuration& c, Problems
             if (m.Text("name", sizeof record->name - 1, text)) StoreText(record->name, text);
             (void)m.Int("loops", 0, 255, record->loops);
             std::size_t count = 0;
-            if (ReadEvents(m, record->events, count, false)) record->count = static_cast<std::uint32_t>(count);
+            if (ReadEvents(m, record->events, count, true)) record->count = static_cast<std::uint32_t>(count);
             ReadHidden(m, *record);
           }
           set->macros.push_back(std::move(record));
