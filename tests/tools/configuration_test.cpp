@@ -265,7 +265,7 @@ TEST(ConfigurationImport, ReportsEveryProblemNotJustTheFirst) {
   TempFolder source;
   FactoryFolder(source.path());
   std::string document = Export(source.path());
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"SoundDpi\": 1", "\"SoundDpi\": 7"},
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"SoundDpi\": 1", "\"SoundDpi\": -2"},
                                  {"\"TiltSpeed\": 3", "\"TiltSpeed\": 0"},
                                  {"\"mailPort\": 110", "\"mailPort\": \"110\""}}) {
     document.replace(document.find(from), from.size(), to);

@@ -610,9 +610,10 @@ constexpr IntRule kProfileRules[] = {
     {"LightType", 0, 1},          {"ColorFlag", 0, 1},         {"ColorOptions", 0, 6},
     {"ColorChangeMode", 0, 2},    {"BTOption", kI32Min, kI32Max},
 };
+// -1 is what a missing key reads as, and the monitor keeps it for a folder that never had the settings.
 constexpr IntRule kSettingRules[] = {
-    {"CurrentProfile", 0, 4}, {"WindowsProfile", -1, 4}, {"QuickHelpLan", 0, 16}, {"MouseType", kI32Min, kI32Max},
-    {"SoundProfile", 0, 1},   {"SoundDpi", 0, 1},        {"SoundSens", 0, 1},     {"SoundVolume", 0, 4},
+    {"CurrentProfile", 0, 4}, {"WindowsProfile", -1, 4}, {"QuickHelpLan", -1, 16}, {"MouseType", kI32Min, kI32Max},
+    {"SoundProfile", -1, 1},  {"SoundDpi", -1, 1},       {"SoundSens", -1, 1},    {"SoundVolume", -1, 4},
 };
 
 const IntRule* FindRule(std::span<const IntRule> rules, std::string_view key) {
