@@ -485,6 +485,11 @@ bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document)
   return WriteFileAtomic(path, document.Serialize());
 }
 
+bool SaveIniFileIfChanged(const std::filesystem::path& path, const IniDocument& document, bool loaded) {
+  if (loaded && !document.Modified()) return true;
+  return SaveIniFile(path, document);
+}
+
 #ifndef _WIN32
 namespace {
 

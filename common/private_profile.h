@@ -106,5 +106,8 @@ class IniDocument {
 // a crash, kill or full disk leaves the old content or the new one. Returns false on any failure.
 [[nodiscard]] bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document);
 [[nodiscard]] bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// SaveIniFile for a document read from the file (`loaded`: LoadIniFile succeeded): a document no edit changed
+// is not written again, since the file already holds exactly its bytes (and a flushed write costs time).
+[[nodiscard]] bool SaveIniFileIfChanged(const std::filesystem::path& path, const IniDocument& document, bool loaded);
 
 }  // namespace sarn

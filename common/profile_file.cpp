@@ -112,9 +112,9 @@ int ReadProfileFile(ProfileRecord& record, const std::filesystem::path& path) {
 
 int WriteProfileFile(const ProfileRecord& record, const std::filesystem::path& path) {
   IniDocument doc;
-  (void)LoadIniFile(path, doc);  // a missing file is created
+  const bool loaded = LoadIniFile(path, doc);  // a missing file is created
   WriteProfileDocument(record, doc);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  return SaveIniFileIfChanged(path, doc, loaded) ? 1 : 0;
 }
 
 int WriteSlotFileName(const std::filesystem::path& programFolder, int slotNumber, std::string_view title) {

@@ -101,9 +101,9 @@ int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
   int result = 1;
   const auto path = SettingsFilePath(context.folder);
   IniDocument doc;
-  (void)LoadIniFile(path, doc);
+  const bool loaded = LoadIniFile(path, doc);
   for (const SettingIntKey& k : kSettingInts) doc.SetInt(kSetting, k.key, block.*k.field);
-  if (!SaveIniFile(path, doc)) result = 0;
+  if (!SaveIniFileIfChanged(path, doc, loaded)) result = 0;
 
   // A program folder without its config folder (a fresh copy) would otherwise never keep its profiles.
   std::error_code ec;
@@ -158,9 +158,9 @@ int LoadNotificationSettings(NotificationSettings& settings, const std::filesyst
 int SaveNotificationSettings(const NotificationSettings& settings, const std::filesystem::path& programFolder) {
   const auto path = SettingsFilePath(programFolder);
   IniDocument doc;
-  (void)LoadIniFile(path, doc);
+  const bool loaded = LoadIniFile(path, doc);
   doc.SetStruct("OSDSetting", "config", &settings, sizeof settings);
-  return SaveIniFile(path, doc) ? 1 : 0;
+  return SaveIniFileIfChanged(path, doc, loaded) ? 1 : 0;
 }
 
 #if !defined(_WIN32)
