@@ -1,5 +1,7 @@
 #include "common/json_reader.h"
 
+#include "common/text_encoding.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -189,24 +191,6 @@ class JsonParser {
     return true;
   }
 
-  static void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-
   bool Hex4(char32_t& value) {
     value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -256,35 +240,17 @@ class JsonParser {
     }
   }
 
-  // One UTF-8 character copied as it stands; false on a malformed sequence.
+  // One UTF-8 character copied as it stands; false on a malformed sequence (a U+FFFD that was not written
+  // as such).
   bool Utf8Character(std::string& out) {
-    const auto byte = [this](std::size_t i) { return static_cast<unsigned char>(text_[i]); };
-    const unsigned char lead = byte(pos_);
-    int extra;
-    char32_t c;
-    char32_t lowest;
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++pos_;
-      return true;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, c = lead & 0x1F, lowest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, c = lead & 0x0F, lowest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, c = lead & 0x07, lowest = 0x10000;
-    } else {
+    const std::size_t start = pos_;
+    const char32_t c = DecodeUtf8(text_, pos_);
+    const std::string_view bytes = text_.substr(start, pos_ - start);
+    if (c == 0xFFFD && bytes != "\xEF\xBF\xBD") {
+      pos_ = start;
       return Fail("the text is not valid UTF-8");
     }
-    if (pos_ + static_cast<std::size_t>(extra) >= text_.size()) return Fail("the text is not valid UTF-8");
-    for (int i = 1; i <= extra; ++i) {
-      const unsigned char next = byte(pos_ + static_cast<std::size_t>(i));
-      if ((next & 0xC0) != 0x80) return Fail("the text is not valid UTF-8");
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return Fail("the text is not valid UTF-8");
-    out.append(text_.substr(pos_, static_cast<std::size_t>(extra) + 1));
-    pos_ += static_cast<std::size_t>(extra) + 1;
+    out.append(bytes);
     return true;
   }
 

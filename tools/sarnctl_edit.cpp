@@ -52,6 +52,26 @@ bool ParseSlot(const std::string& word, int& slot) {
   return true;
 }
 
+// Slot profile `slot` as the programs read it (factory defaults without a file); false with `error`.
+bool ReadSlotProfile(const std::filesystem::path& folder, int slot, sarn::ProfileRecord& profile, std::string& error) {
+  const auto path = sarn::SlotFilePath(folder, slot);
+  sarn::InitProfileDefaults(profile, slot);
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && sarn::ReadProfileFile(profile, path) != 1) {
+    error = "cannot read " + path.string();
+    return false;
+  }
+  return true;
+}
+
+bool WriteSlotProfile(const std::filesystem::path& folder, int slot, const sarn::ProfileRecord& profile, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directory(folder / "config", ec);
+  if (sarn::WriteProfileFile(profile, sarn::SlotFilePath(folder, slot)) == 1) return true;
+  error = "cannot write " + sarn::SlotFilePath(folder, slot).string();
+  return false;
+}
+
 bool ReadText(const std::string& name, std::string& text) {
   if (name == "-") {
     char buffer[65536];
@@ -105,17 +125,13 @@ int ProfileSet(const Args& input) {
 
   FolderLock lock(folder);
   if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  const auto path = sarn::SlotFilePath(folder, slot);
   auto profile = std::make_unique<sarn::ProfileRecord>();
-  sarn::InitProfileDefaults(*profile, slot);
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec) && sarn::ReadProfileFile(*profile, path) != 1) return Fail("cannot read " + path.string());
+  std::string error;
+  if (!ReadSlotProfile(folder, slot, *profile, error)) return Fail(error);
   Problems problems;
   SetProfileFields(*profile, Args(args.begin() + 2, args.end()), problems);
   if (!problems.empty()) return Report(problems);
-  std::filesystem::create_directory(folder / "config", ec);
-  if (sarn::WriteProfileFile(*profile, path) != 1) return Fail("cannot write " + path.string());
-  return 0;
+  return WriteSlotProfile(folder, slot, *profile, error) ? 0 : Fail(error);
 }
 
 int SettingsSet(const Args& input) {
@@ -173,11 +189,10 @@ int RunButton(const Args& input) {
 
   FolderLock lock(folder);
   if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  const auto path = sarn::SlotFilePath(folder, slot);
   auto profile = std::make_unique<sarn::ProfileRecord>();
-  sarn::InitProfileDefaults(*profile, slot);
+  std::string error;
+  if (!ReadSlotProfile(folder, slot, *profile, error)) return Fail(error);
   std::error_code ec;
-  if (std::filesystem::exists(path, ec) && sarn::ReadProfileFile(*profile, path) != 1) return Fail("cannot read " + path.string());
   const auto configPath = sarn::SettingsFilePath(folder);
   sarn::IniDocument config;
   if (std::filesystem::exists(configPath, ec) && !sarn::LoadIniFile(configPath, config)) return Fail("cannot read " + configPath.string());
@@ -192,14 +207,12 @@ int RunButton(const Args& input) {
   context.timers = &timers;
   context.layout = &sarn::SystemKeyboardLayout();
   context.windowsXpFamily = WindowsXpFamily();
-  std::string error;
   const bool ok = AssignButton(*profile, button, Args(args.begin() + 3, args.end()), context, state.saved,
                                state.buttonChanged[slot], error);
   sarn::FreeMacroStore(macros);
   if (!ok) return Fail(error);
 
-  std::filesystem::create_directory(folder / "config", ec);
-  if (sarn::WriteProfileFile(*profile, path) != 1) return Fail("cannot write " + path.string());
+  if (!WriteSlotProfile(folder, slot, *profile, error)) return Fail(error);
   WriteCommandState(state, config);
   if (!sarn::SaveIniFile(configPath, config)) return Fail("cannot write " + configPath.string());
   return 0;

@@ -14,6 +14,7 @@
 #include "common/text_encoding.h"
 #include "common/timer_list.h"
 #include "option/macro/macro_store.h"
+#include "tools/core/configuration.h"
 #include "tools/sarnctl.h"
 
 namespace sarnctl {
@@ -48,14 +49,6 @@ bool Unreadable(const std::filesystem::path& path) {
   if (!std::filesystem::exists(path, ec)) return false;
   sarn::IniDocument doc;
   return !sarn::LoadIniFile(path, doc);
-}
-
-void WriteEvents(JsonWriter& json, const sarn::MacroEvent* events, std::size_t count) {
-  json.Key("events").BeginArray();
-  for (std::size_t i = 0; i < count && i < sarn::kMacroEventCapacity; ++i) {
-    json.BeginArray().Int(events[i].key).Int(events[i].kind).Int(events[i].delay).EndArray();
-  }
-  json.EndArray();
 }
 
 void WriteProfile(JsonWriter& json, const sarn::ProfileRecord& p) {
@@ -198,22 +191,9 @@ int RunMacros(const Args& args) {
   sarn::MacroStore store;
   (void)sarn::LoadMacroStore(store, folder);
   JsonWriter json(true);
-  json.BeginObject().Key("sets").BeginArray();
-  for (const auto& set : store.sets) {
-    json.BeginObject();
-    json.Member("name", sarn::AnsiToUtf8(set->name));
-    json.Key("macros").BeginArray();
-    for (const auto& m : set->macros) {
-      json.BeginObject();
-      json.Member("name", Text(m->name));
-      json.Member("loops", m->loops);
-      json.Member("count", static_cast<std::int64_t>(m->count));
-      WriteEvents(json, m->events, m->count);
-      json.EndObject();
-    }
-    json.EndArray().EndObject();
-  }
-  json.EndArray().EndObject();
+  json.BeginObject().Key("sets");
+  WriteMacroStore(json, store);
+  json.EndObject();
   Print(json);
   return 0;
 }
@@ -228,11 +208,9 @@ int RunTimers(const Args& args) {
   sarn::TimerList list;
   (void)sarn::LoadTimers(list, folder);
   JsonWriter json(true);
-  json.BeginObject().Key("timers").BeginArray();
-  for (const auto& t : list.timers) {
-    json.BeginObject().Member("name", Text(t.name)).Member("value", static_cast<std::int64_t>(t.value)).EndObject();
-  }
-  json.EndArray().EndObject();
+  json.BeginObject().Key("timers");
+  WriteTimers(json, list);
+  json.EndObject();
   Print(json);
   return 0;
 }

@@ -12,25 +12,17 @@ import argparse
 import json
 import os
 import queue
-import shutil
 import subprocess
 import sys
 import threading
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import WINE_RUN, Failure, ProgramFolder, check, wait_for  # noqa: E402
+from e2e_support import WINE_RUN, Failure, MonitorFolder, check, wait_for  # noqa: E402
 
 
-class Stage(ProgramFolder):
+class Stage(MonitorFolder):
     def __init__(self, args):
-        super().__init__(os.path.abspath(args.work))
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-        self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
-        shutil.copy(args.monitor, self.monitor)
-        shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
-        self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
-        shutil.copy(args.sarnctl, self.sarnctl)
+        super().__init__(args.work, args.monitor, args.hidport, args.sarnctl)
 
     def ctl(self, *words):
         return self.run(self.sarnctl, *words)

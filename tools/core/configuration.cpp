@@ -123,13 +123,6 @@ std::string Text(const char (&field)[N]) {
   return Text(field, N);
 }
 
-void WriteEvents(JsonWriter& json, const sarn::MacroEvent* events, std::size_t count) {
-  json.Key("events").BeginArray();
-  for (std::size_t i = 0; i < count; ++i) {
-    json.BeginInlineArray().Int(events[i].key).Int(events[i].kind).Int(events[i].delay).EndArray();
-  }
-  json.EndArray();
-}
 
 // --- the files' keys -----------------------------------------------------------------------------------------
 
@@ -229,6 +222,46 @@ std::string BuildIniFile(const FileLayout& layout, const std::function<void(IniD
 }
 
 }  // namespace
+
+void WriteEvents(JsonWriter& json, const sarn::MacroEvent* events, std::size_t count) {
+  json.Key("events").BeginArray();
+  for (std::size_t i = 0; i < count && i < sarn::kMacroEventCapacity; ++i) {
+    json.BeginInlineArray().Int(events[i].key).Int(events[i].kind).Int(events[i].delay).EndArray();
+  }
+  json.EndArray();
+}
+
+void WriteMacroStore(JsonWriter& json, const sarn::MacroStore& store) {
+  json.BeginArray();
+  for (const auto& set : store.sets) {
+    json.BeginObject();
+    json.Member("name", sarn::AnsiToUtf8(set->name));
+    json.Key("macros").BeginArray();
+    for (const auto& m : set->macros) {
+      json.BeginObject();
+      json.Member("name", Text(m->name));
+      json.Member("loops", m->loops);
+      WriteEvents(json, m->events, m->count);
+      WriteHidden(json, *m);
+      json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void WriteTimers(JsonWriter& json, const sarn::TimerList& timers) {
+  json.BeginArray();
+  for (const auto& t : timers.timers) {
+    json.BeginObject();
+    json.Member("name", Text(t.name));
+    json.Member("value", static_cast<std::int64_t>(t.value));
+    WriteHidden(json, t);
+    json.EndObject();
+  }
+  json.EndArray();
+}
 
 // --- reading a folder ----------------------------------------------------------------------------------------
 
@@ -340,33 +373,10 @@ std::string ConfigurationToJson(const Configuration& c) {
   for (const auto& profile : c.block->profiles) WriteProfile(json, profile);
   json.EndArray();
 
-  json.Key("macros").BeginArray();
-  for (const auto& set : c.macros.sets) {
-    json.BeginObject();
-    json.Member("name", sarn::AnsiToUtf8(set->name));
-    json.Key("macros").BeginArray();
-    for (const auto& m : set->macros) {
-      json.BeginObject();
-      json.Member("name", Text(m->name));
-      json.Member("loops", m->loops);
-      WriteEvents(json, m->events, m->count < sarn::kMacroEventCapacity ? m->count : sarn::kMacroEventCapacity);
-      WriteHidden(json, *m);
-      json.EndObject();
-    }
-    json.EndArray();
-    json.EndObject();
-  }
-  json.EndArray();
-
-  json.Key("timers").BeginArray();
-  for (const auto& t : c.timers.timers) {
-    json.BeginObject();
-    json.Member("name", Text(t.name));
-    json.Member("value", static_cast<std::int64_t>(t.value));
-    WriteHidden(json, t);
-    json.EndObject();
-  }
-  json.EndArray();
+  json.Key("macros");
+  WriteMacroStore(json, c.macros);
+  json.Key("timers");
+  WriteTimers(json, c.timers);
 
   if (c.layoutKnown) {
     json.Key("files").BeginObject();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/json_reader.h"
+#include "common/json_writer.h"
 #include "common/profile_record.h"
 #include "common/timer_list.h"
 #include "option/macro/macro_store.h"
@@ -60,6 +61,11 @@ struct Configuration {
 [[nodiscard]] bool ReadConfiguration(const std::filesystem::path& folder, Configuration& config, std::string& error);
 
 [[nodiscard]] std::string ConfigurationToJson(const Configuration& config);
+// Member "events": the first `count` steps (at most 500) as [key, kind, delay] rows.
+void WriteEvents(sarn::JsonWriter& json, const sarn::MacroEvent* events, std::size_t count);
+// The document's "macros" and "timers" values (also what `macros show` and `timers show` print).
+void WriteMacroStore(sarn::JsonWriter& json, const sarn::MacroStore& store);
+void WriteTimers(sarn::JsonWriter& json, const sarn::TimerList& timers);
 
 // Every problem of a document, each as "JSON path: what is wrong". Empty when the document can be imported.
 using Problems = std::vector<std::string>;
