@@ -143,6 +143,8 @@ int SettingsReset(const Args& args) {
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolder(args, "settings reset [FOLDER]", folder, exitCode)) return exitCode;
+  FolderLock lock(folder);
+  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
   auto block = std::make_unique<sarn::SharedBlock>();
   sarn::ClearSharedBlock(*block);
   // Read first so that what a reset leaves alone (the device type) survives it.
