@@ -97,6 +97,7 @@ TEST(ConfigurationRoundTrip, HandMadeFilesKeepForeignKeysOrderHiddenBytesAndAbse
   ini.SetInt("Setting", "Device", 1);
   ini.SetString("FileName", "Profile2", "My \"best\" one");
   ini.SetString("OSDData", "Message", std::string(3000, 'x'));  // longer than any reader's buffer
+  ini.DeleteSection("OSDSetting");  // never saved: the import must not bring the section in
   ASSERT_TRUE(sarn::SaveIniFile(sarn::SettingsFilePath(folder.path()), ini));
 
   // A slot file with a key of its own and buttons that carry bytes no field shows.

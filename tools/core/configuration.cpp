@@ -218,6 +218,15 @@ std::string BuildIniFile(const FileLayout& layout, const std::function<void(IniD
     if (e.kind != FileLayout::Entry::Kind::kOwnMissing) continue;
     if (doc.RawValue(e.section, e.key) == missing.RawValue(e.section, e.key)) doc.DeleteKey(e.section, e.key);
   }
+  // A section that only the taken-out keys brought goes with them.
+  for (const std::string& section : doc.SectionNames()) {
+    if (!doc.KeyNames(section).empty()) continue;
+    bool laidOut = false;
+    for (const auto& e : layout.entries) {
+      laidOut = laidOut || (e.kind != FileLayout::Entry::Kind::kOwnMissing && SameName(e.section, section));
+    }
+    if (!laidOut) doc.DeleteSection(section);
+  }
   return doc.Serialize();
 }
 
