@@ -17,6 +17,12 @@ class JsonWriter {
   JsonWriter& EndObject() { Close('}'); return *this; }
   JsonWriter& BeginArray() { Open('['); return *this; }
   JsonWriter& EndArray() { Close(']'); return *this; }
+  // An array written on one line even in pretty output (short rows such as a macro step).
+  JsonWriter& BeginInlineArray() {
+    Open('[');
+    inline_.back() = true;
+    return *this;
+  }
 
   JsonWriter& Key(std::string_view key) {
     Separate();
@@ -28,6 +34,7 @@ class JsonWriter {
   JsonWriter& String(std::string_view value) { Separate(); AppendString(value); return *this; }
   JsonWriter& Int(std::int64_t value) { Separate(); out_ += std::to_string(value); return *this; }
   JsonWriter& Bool(bool value) { Separate(); out_ += value ? "true" : "false"; return *this; }
+  JsonWriter& Null() { Separate(); out_ += "null"; return *this; }
 
   // Shorthands for "key": value members.
   JsonWriter& Member(std::string_view key, std::string_view value) { return Key(key).String(value); }
@@ -43,19 +50,22 @@ class JsonWriter {
     Separate();
     out_ += c;
     first_.push_back(true);
+    inline_.push_back(!inline_.empty() && inline_.back());
   }
   void Close(char c) {
     bool empty = first_.empty() || first_.back();
+    const bool inlined = !inline_.empty() && inline_.back();
     if (!first_.empty()) first_.pop_back();
-    if (pretty_ && !empty) Newline();
+    if (!inline_.empty()) inline_.pop_back();
+    if (pretty_ && !empty && !inlined) Newline();
     out_ += c;
   }
   void Separate() {
     if (afterKey_) { afterKey_ = false; return; }
     if (first_.empty()) return;
-    if (!first_.back()) out_ += ',';
+    if (!first_.back()) out_ += inline_.back() && pretty_ ? ", " : ",";
     first_.back() = false;
-    if (pretty_) Newline();
+    if (pretty_ && !inline_.back()) Newline();
   }
   void Newline() {
     out_ += '\n';
@@ -87,6 +97,7 @@ class JsonWriter {
   bool pretty_;
   bool afterKey_ = false;
   std::vector<bool> first_;
+  std::vector<bool> inline_;  // per open container: written on one line
   std::string out_;
 };
 

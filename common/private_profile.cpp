@@ -269,6 +269,13 @@ bool IniDocument::GetStruct(std::string_view section, std::string_view key, void
   return DecodeStructValue(k->value, buffer, size);
 }
 
+std::optional<std::string> IniDocument::RawValue(std::string_view section, std::string_view key) const {
+  std::optional<IniDocument> scratch;
+  const Key* k = Settled(scratch).FindKey(section, key);
+  if (k == nullptr || !k->hasValue) return std::nullopt;
+  return k->value;
+}
+
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
   std::optional<IniDocument> scratch;
   const Key* k = Settled(scratch).FindKey(section, key);
@@ -530,6 +537,8 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
 bool EditIniFile(const std::filesystem::path& path, const std::function<void(IniDocument&)>& edit) {
   FileLock lock(path);
   std::string bytes;
+  std::error_code ec;
+  const bool pending = std::filesystem::exists(PendingPath(path), ec);
   const FileRead read = ReadNewest(path, bytes);
   if (read == FileRead::kUnreadable) {
     WriteDebugLine("not replaced, it exists but cannot be read: " + path.string());
@@ -537,7 +546,15 @@ bool EditIniFile(const std::filesystem::path& path, const std::function<void(Ini
   }
   IniDocument document = IniDocument::Parse(bytes);
   edit(document);
+  // A file that already holds exactly this is not written again (no flush, no rename for nothing); content
+  // still pending from a refused save always is.
+  if (read == FileRead::kRead && !pending && !document.Modified()) return true;
   return ReplaceAndSettle(path, document.Serialize());
+}
+
+bool SaveIniFileIfChanged(const std::filesystem::path& path, const IniDocument& document, bool loaded) {
+  if (loaded && !document.Modified()) return true;
+  return SaveIniFile(path, document);
 }
 
 #ifndef _WIN32

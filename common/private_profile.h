@@ -37,6 +37,9 @@ class IniDocument {
   // leaves the buffer untouched when the key is missing or the length or checksum do not match.
   [[nodiscard]] bool GetStruct(std::string_view section, std::string_view key, void* buffer,
                                std::size_t size) const;
+  // The value as it stands in the file: quotes kept, not cut to the reader's buffer; nothing for a missing key
+  // or a line without "=". For tools that carry keys they do not understand from one file to another.
+  [[nodiscard]] std::optional<std::string> RawValue(std::string_view section, std::string_view key) const;
   // A key counts only when its line holds "=" (a bare word or a comment line is no key).
   [[nodiscard]] bool HasKey(std::string_view section, std::string_view key) const;
   [[nodiscard]] bool HasSection(std::string_view section) const;
@@ -112,6 +115,9 @@ class IniDocument {
 // failure, also when the new content could only be kept as the pending content.
 [[nodiscard]] bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document);
 [[nodiscard]] bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// SaveIniFile for a document read from the file (`loaded`: LoadIniFile succeeded): a document no edit changed
+// is not written again, since the file already holds exactly its bytes (and a flushed write costs time).
+[[nodiscard]] bool SaveIniFileIfChanged(const std::filesystem::path& path, const IniDocument& document, bool loaded);
 
 // The read-modify-write of a shared file, whole under the file's lock: the file (or its pending content) is
 // read, a file that does not exist reads as empty, `edit` changes the document and the result is written as

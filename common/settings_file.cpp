@@ -13,17 +13,6 @@ namespace {
 
 constexpr const char* kSetting = "Setting";
 
-struct BlockInt {
-  const char* key;
-  std::int32_t SharedBlock::*field;
-};
-// Read and written in this order.
-constexpr BlockInt kBlockInts[] = {
-    {"CurrentProfile", &SharedBlock::CurrentProfile}, {"WindowsProfile", &SharedBlock::WindowsProfile},
-    {"QuickHelpLan", &SharedBlock::QuickHelpLan},     {"MouseType", &SharedBlock::MouseType},
-    {"SoundProfile", &SharedBlock::SoundProfile},     {"SoundDpi", &SharedBlock::SoundDpi},
-    {"SoundSens", &SharedBlock::SoundSens},           {"SoundVolume", &SharedBlock::SoundVolume},
-};
 
 struct LanguageRow {
   int index;
@@ -88,7 +77,7 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolde
 int LoadSettings(SharedBlock& block, const SettingsContext& context) {
   IniDocument doc;
   (void)LoadIniFile(SettingsFilePath(context.folder), doc);  // missing: every integer takes its default
-  for (const BlockInt& k : kBlockInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
+  for (const SettingIntKey& k : kSettingInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
 
   for (int i = 0; i < kProfileCount; ++i) {
     if (ReadProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) {
@@ -107,7 +96,7 @@ int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
   }
   int result = 1;
   const bool saved = EditIniFile(SettingsFilePath(context.folder), [&](IniDocument& doc) {
-    for (const BlockInt& k : kBlockInts) doc.SetInt(kSetting, k.key, block.*k.field);
+    for (const SettingIntKey& k : kSettingInts) doc.SetInt(kSetting, k.key, block.*k.field);
   });
   if (!saved) result = 0;
 

@@ -14,6 +14,18 @@ namespace sarn {
 
 class RegistryPort;
 
+// The eight integers of section "Setting" that map onto the block, in the order they are read and written.
+struct SettingIntKey {
+  const char* key;
+  std::int32_t SharedBlock::*field;
+};
+inline constexpr SettingIntKey kSettingInts[] = {
+    {"CurrentProfile", &SharedBlock::CurrentProfile}, {"WindowsProfile", &SharedBlock::WindowsProfile},
+    {"QuickHelpLan", &SharedBlock::QuickHelpLan},     {"MouseType", &SharedBlock::MouseType},
+    {"SoundProfile", &SharedBlock::SoundProfile},     {"SoundDpi", &SharedBlock::SoundDpi},
+    {"SoundSens", &SharedBlock::SoundSens},           {"SoundVolume", &SharedBlock::SoundVolume},
+};
+
 // The folder of the running executable with a trailing separator (system code page text); empty when the
 // platform cannot tell.
 [[nodiscard]] std::string ProgramFolder();

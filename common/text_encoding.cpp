@@ -7,6 +7,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
   if (c < 0x80) {
@@ -58,6 +60,8 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& pos) {
   }
   return c;
 }
+
+namespace {
 
 #if !defined(_WIN32)
 // Windows-1252 in 0x80..0x9F. The five bytes the code page leaves undefined map to the control characters

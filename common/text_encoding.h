@@ -9,6 +9,11 @@
 namespace sarn {
 
 [[nodiscard]] std::string AnsiToUtf8(std::string_view ansi);
+// One character as UTF-8 (surrogates and values past U+10FFFF become U+FFFD).
+void AppendUtf8(std::string& out, char32_t c);
+// Decodes the character at `pos` and moves past it; a malformed, overlong or cut sequence gives U+FFFD for at
+// least one byte, so decoding always advances and never reads past the end.
+[[nodiscard]] char32_t DecodeUtf8(std::string_view s, std::size_t& pos);
 // Characters the code page cannot hold become '?'.
 [[nodiscard]] std::string Utf8ToAnsi(std::string_view utf8);
 [[nodiscard]] std::wstring Utf8ToWide(std::string_view utf8);

@@ -31,14 +31,18 @@ int LoadTimers(TimerList& list, const std::filesystem::path& programFolder) {
   return 1;
 }
 
-int SaveTimers(const TimerList& list, const std::filesystem::path& programFolder) {
+std::string SerializeTimers(const TimerList& list) {
   IniDocument doc;  // a fresh document: the file holds exactly these keys afterwards
   const std::size_t count = list.timers.size() < kMaxTimers ? list.timers.size() : kMaxTimers;
   doc.SetInt(kSection, "Count", static_cast<int>(count));
   for (std::size_t i = 0; i < count; ++i) {
     doc.SetStruct(kSection, std::to_string(i), &list.timers[i], sizeof(TimerRecord));
   }
-  return SaveIniFile(TimerFilePath(programFolder), doc) ? 1 : 0;
+  return doc.Serialize();
+}
+
+int SaveTimers(const TimerList& list, const std::filesystem::path& programFolder) {
+  return WriteFileAtomic(TimerFilePath(programFolder), SerializeTimers(list)) ? 1 : 0;
 }
 
 int FindTimerByName(const TimerList& list, std::string_view name) {

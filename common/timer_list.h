@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct TimerList {
 // Replaces the list with the file's records (an empty list when the file is missing). A record that cannot
 // be decoded is kept at its position as an all-zero record. Returns 1 when the file was read, 0 otherwise.
 [[nodiscard]] int LoadTimers(TimerList& list, const std::filesystem::path& programFolder);
+// The file text of a list: exactly "Count" and the records (at most kMaxTimers).
+[[nodiscard]] std::string SerializeTimers(const TimerList& list);
 // Writes exactly "Count" and the records, replacing the whole file at once. 1 on success, 0 on failure.
 [[nodiscard]] int SaveTimers(const TimerList& list, const std::filesystem::path& programFolder);
 

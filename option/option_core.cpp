@@ -223,18 +223,24 @@ int OptionCore::SaveProfile() {
   return storage_.SaveSlotToProfileFile(*working_, chosen) == 1 ? 1 : 0;
 }
 
+void ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block, OptionStorage& storage,
+                      MonitorLink& monitor, const NotificationSettings& notifications, const MacroStore& macros,
+                      int reason) {
+  ComputeChangeFlags(working, lastApplied);
+  // Without a monitor there is no mutex: the copy is skipped and the files are written all the same.
+  if (block != nullptr) (void)block->WriteBlock(working);
+  storage.SaveNotificationSettings(notifications);
+  storage.SaveSettings(working);
+  storage.SaveMacroStore(macros);
+  (void)monitor.SendApplyAll(reason);
+  monitor.PostApplyToDisplays();
+  ClearChangeFlags(working);
+  lastApplied = working;
+}
+
 void OptionCore::Apply(int reason) {
   shell_.SetBusy(true);
-  ComputeChangeFlags(*working_, *lastApplied_);
-  // Without a monitor there is no mutex: the copy is skipped and the files are written all the same.
-  if (block_ != nullptr) (void)block_->WriteBlock(*working_);
-  storage_.SaveNotificationSettings(notifications_);
-  storage_.SaveSettings(*working_);
-  storage_.SaveMacroStore(macros_);
-  (void)monitor_.SendApplyAll(reason);
-  monitor_.PostApplyToDisplays();
-  ClearChangeFlags(*working_);
-  *lastApplied_ = *working_;
+  ApplyWorkingCopy(*working_, *lastApplied_, block_, storage_, monitor_, notifications_, macros_, reason);
   shell_.SetBusy(false);
 }
 

@@ -127,6 +127,14 @@ class FileStorage final : public OptionStorage {
   RegistryPort* registry_;
 };
 
+// Apply's order, the one the window and sarnctl share: the change flags against the last applied copy, the
+// block (skipped without a monitor), the notification settings, settings and profile files and the macro store,
+// ApplyAll to the monitor and to the display windows; then the working copy, its flags cleared, becomes the
+// last applied copy.
+void ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block, OptionStorage& storage,
+                      MonitorLink& monitor, const NotificationSettings& notifications, const MacroStore& macros,
+                      int reason);
+
 class OptionCore {
  public:
   // `block` is the monitor's shared block, or nullptr when no monitor runs; `language` gives the system

@@ -2,6 +2,7 @@
 what the programs leave behind (config.ini, the virtual mouse's report log)."""
 import os
 import re
+import shutil
 import subprocess
 import time
 
@@ -65,3 +66,18 @@ class ProgramFolder:
             if len(parts) >= 4 and parts[2] == "ok":
                 result.append((parts[1], [int(b, 16) for b in parts[3:]]))
         return result
+
+
+class MonitorFolder(ProgramFolder):
+    """A fresh program folder (a factory-fresh mouse) with the monitor, the virtual mouse's hidport.dll and
+    sarnctl."""
+
+    def __init__(self, work, monitor, hidport, sarnctl):
+        super().__init__(os.path.abspath(work))
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
+        shutil.copy(monitor, self.monitor)
+        shutil.copy(hidport, os.path.join(self.dir, "hidport.dll"))
+        self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
+        shutil.copy(sarnctl, self.sarnctl)

@@ -2,6 +2,7 @@
 // through one entry point; main only dispatches on the first word.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,15 @@ using Args = std::vector<std::string>;  // the words after the group name
 
 // Each returns the process exit code (0 on success); errors are one line on stderr.
 int RunMouse(const Args& args);     // sarnctl mouse COMMAND...      (virtual mouse control pipe)
-int RunSettings(const Args& args);  // sarnctl settings show|reset [FOLDER]
-int RunProfile(const Args& args);   // sarnctl profile show FILE.zmp
+int RunSettings(const Args& args);  // sarnctl settings show|reset [FOLDER], settings set KEY=VALUE... [--folder F]
+int RunProfile(const Args& args);   // sarnctl profile show FILE.zmp, profile N set KEY=VALUE... [--folder F]
+int RunButton(const Args& args);    // sarnctl button N SLOT assign FUNCTION [ARGS] [--folder F]
+int RunExport(const Args& args);    // sarnctl export [FOLDER]
+int RunImport(const Args& args);    // sarnctl import FILE.json [FOLDER]
+int RunApply(const Args& args);     // sarnctl apply [FOLDER]
 int RunMacros(const Args& args);    // sarnctl macros show [FOLDER]
 int RunTimers(const Args& args);    // sarnctl timers show [FOLDER]
-int RunMonitor(const Args& args);   // sarnctl monitor show|configure|exit
+int RunMonitor(const Args& args);   // sarnctl monitor show|configure|exit|events
 
 // The eight "Setting" integers and the five profiles of a block, as members of an object the caller opened;
 // shared by `settings show` and `monitor show`.
@@ -26,5 +31,47 @@ void WriteBlockMembers(sarn::JsonWriter& json, const sarn::SharedBlock& block);
 
 // The folder of the running sarnctl executable, with a trailing separator; the default FOLDER.
 std::string ExecutableFolder();
+
+// Held around every read-modify-write of a folder's files, so that two sarnctl calls never lose each other's
+// changes. Kept behind this one class so that it can become the lock the programs share.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  [[nodiscard]] bool held() const {
+#if defined(_WIN32)
+    return handle_ != nullptr;
+#else
+    return fd_ >= 0;
+#endif
+  }
+
+ private:
+#if defined(_WIN32)
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// The set commands and their help (sarnctl_edit.cpp), reached through the show groups.
+int ProfileSet(const Args& args);
+int SettingsSet(const Args& args);
+int ProfileHelp();
+int SettingsHelp();
+
+// Whether the system is of the Windows XP family (which offers no Flip 3D); false off Windows.
+bool WindowsXpFamily();
+
+// One line "sarnctl: message" on stderr; 1.
+int Fail(const std::string& message);
+// "sarnctl: usage: sarnctl USAGE" on stderr; 2.
+int Usage(const char* usage);
+// True when the words ask for help (--help or -h anywhere).
+bool WantsHelp(const Args& args);
+// The FOLDER word (or the executable's folder) as a folder that exists; false after printing why not.
+bool ResolveFolderWord(const std::string* word, std::filesystem::path& folder, int& exitCode);
 
 }  // namespace sarnctl

@@ -14,6 +14,7 @@
 #include "common/text_encoding.h"
 #include "common/timer_list.h"
 #include "option/macro/macro_store.h"
+#include "tools/core/configuration.h"
 #include "tools/sarnctl.h"
 
 namespace sarnctl {
@@ -21,16 +22,6 @@ namespace sarnctl {
 namespace {
 
 using sarn::JsonWriter;
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "sarnctl: %s\n", message.c_str());
-  return 1;
-}
-
-int Usage(const char* usage) {
-  std::fprintf(stderr, "sarnctl: usage: sarnctl %s\n", usage);
-  return 2;
-}
 
 template <std::size_t N>
 std::string Text(const char (&field)[N]) {
@@ -42,21 +33,14 @@ void Print(const JsonWriter& json) {
   std::fputc('\n', stdout);
 }
 
-// FOLDER argument (or the executable's folder); false with a message when it is not a folder.
-// The FOLDER is the word after the command.
+// FOLDER argument (or the executable's folder): the word after the command.
 bool ResolveFolder(const Args& args, const char* usage, std::filesystem::path& folder, int& exitCode) {
   constexpr std::size_t index = 1;
   if (args.size() > index + 1) {
     exitCode = Usage(usage);
     return false;
   }
-  folder = args.size() > index ? sarn::AnsiPath(args[index]) : sarn::AnsiPath(ExecutableFolder());
-  std::error_code ec;
-  if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
-    exitCode = Fail("no such folder: " + (args.size() > index ? args[index] : std::string("(program folder)")));
-    return false;
-  }
-  return true;
+  return ResolveFolderWord(args.size() > index ? &args[index] : nullptr, folder, exitCode);
 }
 
 // A file that exists but cannot be read is an error; a missing one means an empty store or list.
@@ -65,14 +49,6 @@ bool Unreadable(const std::filesystem::path& path) {
   if (!std::filesystem::exists(path, ec)) return false;
   sarn::IniDocument doc;
   return !sarn::LoadIniFile(path, doc);
-}
-
-void WriteEvents(JsonWriter& json, const sarn::MacroEvent* events, std::size_t count) {
-  json.Key("events").BeginArray();
-  for (std::size_t i = 0; i < count && i < sarn::kMacroEventCapacity; ++i) {
-    json.BeginArray().Int(events[i].key).Int(events[i].kind).Int(events[i].delay).EndArray();
-  }
-  json.EndArray();
 }
 
 void WriteProfile(JsonWriter& json, const sarn::ProfileRecord& p) {
@@ -167,6 +143,8 @@ int SettingsReset(const Args& args) {
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolder(args, "settings reset [FOLDER]", folder, exitCode)) return exitCode;
+  FolderLock lock(folder);
+  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
   auto block = std::make_unique<sarn::SharedBlock>();
   sarn::ClearSharedBlock(*block);
   // Read first so that what a reset leaves alone (the device type) survives it.
@@ -183,13 +161,17 @@ int SettingsReset(const Args& args) {
 }  // namespace
 
 int RunSettings(const Args& args) {
+  if (WantsHelp(args)) return SettingsHelp();
+  if (!args.empty() && args[0] == "set") return SettingsSet(args);
   if (!args.empty() && args[0] == "show") return SettingsShow(args);
   if (!args.empty() && args[0] == "reset") return SettingsReset(args);
-  return Usage("settings show|reset [FOLDER]");
+  return Usage("settings show|reset [FOLDER] | settings set KEY=VALUE... [--folder FOLDER]");
 }
 
 int RunProfile(const Args& args) {
-  if (args.size() != 2 || args[0] != "show") return Usage("profile show FILE.zmp");
+  if (WantsHelp(args)) return ProfileHelp();
+  if (args.size() >= 2 && args[1] == "set") return ProfileSet(args);
+  if (args.size() != 2 || args[0] != "show") return Usage("profile show FILE.zmp | profile N set KEY=VALUE... [--folder FOLDER]");
   const auto path = sarn::AnsiPath(args[1]);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return Fail("no such file: " + args[1]);
@@ -211,22 +193,9 @@ int RunMacros(const Args& args) {
   sarn::MacroStore store;
   (void)sarn::LoadMacroStore(store, folder);
   JsonWriter json(true);
-  json.BeginObject().Key("sets").BeginArray();
-  for (const auto& set : store.sets) {
-    json.BeginObject();
-    json.Member("name", sarn::AnsiToUtf8(set->name));
-    json.Key("macros").BeginArray();
-    for (const auto& m : set->macros) {
-      json.BeginObject();
-      json.Member("name", Text(m->name));
-      json.Member("loops", m->loops);
-      json.Member("count", static_cast<std::int64_t>(m->count));
-      WriteEvents(json, m->events, m->count);
-      json.EndObject();
-    }
-    json.EndArray().EndObject();
-  }
-  json.EndArray().EndObject();
+  json.BeginObject().Key("sets");
+  WriteMacroStore(json, store);
+  json.EndObject();
   Print(json);
   return 0;
 }
@@ -241,11 +210,9 @@ int RunTimers(const Args& args) {
   sarn::TimerList list;
   (void)sarn::LoadTimers(list, folder);
   JsonWriter json(true);
-  json.BeginObject().Key("timers").BeginArray();
-  for (const auto& t : list.timers) {
-    json.BeginObject().Member("name", Text(t.name)).Member("value", static_cast<std::int64_t>(t.value)).EndObject();
-  }
-  json.EndArray().EndObject();
+  json.BeginObject().Key("timers");
+  WriteTimers(json, list);
+  json.EndObject();
   Print(json);
   return 0;
 }

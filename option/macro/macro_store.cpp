@@ -102,7 +102,11 @@ std::string SerializeMacroStore(const MacroStore& store) {
 }
 
 int SaveMacroStore(const MacroStore& store, const std::filesystem::path& programFolder) {
-  return WriteFileAtomic(MacroStorePath(programFolder), SerializeMacroStore(store)) ? 1 : 0;
+  const std::string bytes = SerializeMacroStore(store);
+  // A file that already holds the store is not written again (every Apply saves the store).
+  std::string held;
+  if (ReadWholeFile(MacroStorePath(programFolder), held) && held == bytes) return 1;
+  return WriteFileAtomic(MacroStorePath(programFolder), bytes) ? 1 : 0;
 }
 
 MacroSet* FindSetByIndex(MacroStore& store, int setIndex) {

@@ -16,19 +16,12 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
 
 
-class Stage(ProgramFolder):
+class Stage(MonitorFolder):
     def __init__(self, args):
-        super().__init__(os.path.abspath(args.work))
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-        self.monitor = os.path.join(self.dir, "Sarn[+]Monitor.exe")
-        shutil.copy(args.monitor, self.monitor)
-        shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
-        self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
-        shutil.copy(args.sarnctl, self.sarnctl)
+        super().__init__(args.work, args.monitor, args.hidport, args.sarnctl)
         self.block_apply = args.block_apply
         self.peer = args.peer
         if os.path.isdir(args.sounds):

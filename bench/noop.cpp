@@ -1,0 +1,2 @@
+// The baseline of the per-call benchmarks: a process that starts and ends.
+int main() { return 0; }

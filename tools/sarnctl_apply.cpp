@@ -1,0 +1,160 @@
+// sarnctl apply: the files' configuration to the running monitor, as the configuration window's Apply hands
+// over its working copy: the same change flags, the same order (ApplyWorkingCopy), ApplyAll waited for.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "common/json_writer.h"
+#include "common/private_profile.h"
+#include "common/settings_file.h"
+#include "common/shared_block.h"
+#include "option/macro/macro_store.h"
+#include "option/option_core.h"
+#include "tools/core/edits.h"
+#include "tools/sarnctl.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace sarnctl {
+
+namespace {
+
+#if defined(_WIN32)
+// The monitor and the display windows, found by their titles. The wait for the monitor is bounded (a
+// transfer with a busy mouse gives up after about 17 seconds), so that a hung monitor cannot hang a script.
+class MonitorWindows final : public sarn::MonitorLink {
+ public:
+  bool SendApplyAll(int reason) override {
+    HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
+    if (monitor == nullptr) return false;
+    found = true;
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutA(monitor, sarn::kMsgApplyAll, static_cast<WPARAM>(reason), 0, SMTO_NORMAL, 120000,
+                                   &result) != 0;
+    return answered;
+  }
+  void PostApplyToDisplays() override {
+    for (const char* title : sarn::kDisplayWindowTitles) {
+      if (HWND w = FindWindowA(nullptr, title)) PostMessageA(w, sarn::kMsgApplyAll, 0, 0);
+    }
+  }
+  bool found = false;
+  bool answered = false;
+};
+#else
+class MonitorWindows final : public sarn::MonitorLink {
+ public:
+  bool SendApplyAll(int) override { return false; }
+  void PostApplyToDisplays() override {}
+  bool found = false;
+  bool answered = false;
+};
+#endif
+
+void WriteFlags(sarn::JsonWriter& json, const sarn::SharedBlock& b) {
+  json.Member("SettingsChanged", b.SettingsChanged);
+  json.Key("ProfileChanged").BeginInlineArray();
+  for (std::int32_t f : b.ProfileChanged) json.Int(f);
+  json.EndArray();
+  json.Key("ButtonChanged").BeginArray();
+  for (const auto& profile : b.ButtonChanged) {
+    json.BeginInlineArray();
+    for (std::int32_t f : profile) json.Int(f);
+    json.EndArray();
+  }
+  json.EndArray();
+}
+
+}  // namespace
+
+int RunApply(const Args& args) {
+  if (WantsHelp(args)) {
+    std::fputs("usage: sarnctl apply [FOLDER]\n\n"
+               "Hands the configuration in FOLDER's files to the running monitor as the configuration window's\n"
+               "Apply does: the shared block with the change flags (what differs from the monitor's block, and\n"
+               "the buttons assigned since the last apply), the files, then ApplyAll, waited for; the monitor\n"
+               "then writes the changes to the mouse. Prints the flags sent as JSON. Without a monitor the files\n"
+               "stay written, nothing is sent, and the exit code is 1.\n",
+               stdout);
+    return 0;
+  }
+  if (args.size() > 1) return Usage("apply [FOLDER]");
+  std::filesystem::path folder;
+  int exitCode = 0;
+  if (!ResolveFolderWord(args.empty() ? nullptr : &args[0], folder, exitCode)) return exitCode;
+
+  FolderLock lock(folder);
+  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+  // Without registry access: the monitor sets the Windows mouse settings itself on ApplyAll.
+  sarn::FileStorage storage(folder, nullptr);
+  auto working = std::make_unique<sarn::SharedBlock>();
+  sarn::ClearSharedBlock(*working);
+  storage.LoadSettings(*working);
+  sarn::NotificationSettings notifications{};
+  sarn::ResetNotificationSettings(notifications);
+  storage.LoadNotificationSettings(notifications);
+  sarn::MacroStore macros;
+  (void)storage.LoadMacroStore(macros);
+  sarn::IniDocument config;
+  (void)sarn::LoadIniFile(sarn::SettingsFilePath(folder), config);
+  CommandState state;
+  ReadCommandState(config, state);
+
+  auto lastApplied = std::make_unique<sarn::SharedBlock>(*working);
+  std::unique_ptr<sarn::SharedBlockStore> block;
+#if defined(_WIN32)
+  bool mapFailed = false;
+  auto store = sarn::Win32SharedBlock::OpenForOption(mapFailed);
+  if (mapFailed) std::fputs("sarnctl: could not map the monitor's shared block\n", stderr);
+  if (store && store->ReadBlock(*lastApplied) == 1) {
+    // The window starts from the monitor's block; here the files are the edited copy and the block is what
+    // the monitor (and so the mouse) holds. Buttons the window would have flagged at assignment: those
+    // assigned since the last apply, and any that differ from the block.
+    working->MouseType = lastApplied->MouseType;
+    for (int p = 0; p < sarn::kProfileCount; ++p) {
+      for (int b = 0; b < sarn::kButtonCount; ++b) {
+        const bool differs = std::memcmp(&working->profiles[p].MacroKeyInfo[b], &lastApplied->profiles[p].MacroKeyInfo[b],
+                                         sizeof(sarn::ButtonSlot)) != 0;
+        working->ButtonChanged[p][b] = state.buttonChanged[p][b] || differs ? 1 : 0;
+      }
+    }
+    block = std::move(store);
+  } else {
+    *lastApplied = *working;
+  }
+#endif
+  auto sent = std::make_unique<sarn::SharedBlock>(*working);
+  sarn::ComputeChangeFlags(*sent, *lastApplied);
+
+  MonitorWindows monitor;
+  sarn::ApplyWorkingCopy(*working, *lastApplied, block.get(), storage, monitor, notifications, macros, 0);
+  sarn::FreeMacroStore(macros);
+  if (!monitor.found || block == nullptr) {
+    return Fail("no monitor is running: the files are written, nothing was sent to the mouse");
+  }
+  if (!monitor.answered) return Fail("the monitor did not answer ApplyAll");
+
+  // The flags went out: the next apply starts afresh.
+  bool pending = false;
+  for (const auto& profile : state.buttonChanged) {
+    for (std::int32_t flag : profile) pending = pending || flag != 0;
+  }
+  if (pending) {
+    (void)sarn::LoadIniFile(sarn::SettingsFilePath(folder), config);
+    std::memset(state.buttonChanged, 0, sizeof state.buttonChanged);
+    WriteCommandState(state, config);
+    (void)sarn::SaveIniFile(sarn::SettingsFilePath(folder), config);
+  }
+
+  sarn::JsonWriter json(false);
+  json.BeginObject();
+  WriteFlags(json, *sent);
+  json.EndObject();
+  std::puts(json.str().c_str());
+  return 0;
+}
+
+}  // namespace sarnctl
