@@ -334,7 +334,12 @@ std::string ButtonPageWindow::Describe() const {
   std::string json = surface_->Describe();
   JsonWriter j;
   j.BeginArray();
-  j.BeginObject().Member("id", 0).Member("highlight", highlight_).Key("menuOpen").Bool(menuOpen_).EndObject();
+  j.BeginObject().Member("id", 0).Member("highlight", highlight_).Key("menuOpen").Bool(menuOpen_);
+  j.Key("inactive").BeginArray();
+  for (int k = 0; k < kButtonCount; ++k) {
+    if (LabelInactive(k, Shown().MacroKeyInfo[k].functionCode)) j.Int(k);
+  }
+  j.EndArray().EndObject();
   for (const ShownMenu& m : menus_) {
     for (std::size_t pos = 0; pos < m.items.size(); ++pos) {
       const auto& [id, text] = m.items[pos];

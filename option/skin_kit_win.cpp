@@ -1126,7 +1126,9 @@ LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (m->CtlType != ODT_MENU) break;
       const auto* item = reinterpret_cast<const SkinMenu::Item*>(m->itemData);
       if (item == nullptr) break;
-      const MenuItemSize size = MeasureMenuItem(item->command, WideToUtf8(item->text), item->owner->width_);
+      // A submenu's item has no command of its own (0 here) but is a full row, not a separator.
+      const MenuItemSize size =
+          MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text), item->owner->width_);
       m->itemWidth = static_cast<UINT>(size.width);
       m->itemHeight = static_cast<UINT>(size.height);
       return TRUE;
