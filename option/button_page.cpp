@@ -151,6 +151,19 @@ int HighlightPicture(int slot, const ProfileRecord& profile) {
                           profile.Orientation);
 }
 
+HighlightContent HighlightPictureContent(int index) {
+  HighlightContent c;
+  if (index < 0 || index >= kHighlightPictureCount) return c;
+  const int group = index / 18, within = index % 18;
+  c.valid = true;
+  c.mirrored = within >= kBaseSlots;
+  c.shiftLayer = group > 0;
+  c.heldB5 = group == 1 || group == 3;
+  c.heldB7 = group == 2 || group == 3;
+  c.markedInput = within % kBaseSlots;
+  return c;
+}
+
 bool MenuReopenGuard::OnClick(int label) {
   if (label == lastOpened_ && label == underPointerAtClose_) {
     // This click is the one that closed the menu.

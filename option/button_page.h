@@ -57,6 +57,20 @@ inline constexpr PageRect kMousePictureAreas[2] = {{215, 28, 355, 150}, {610, 28
 [[nodiscard]] int HighlightPicture(int slot, std::uint8_t codeB5, std::uint8_t codeB7, int orientation);
 [[nodiscard]] int HighlightPicture(int slot, const ProfileRecord& profile);
 
+// What highlight picture `index` (0..71) shows: the mouse from above, mirrored for the left-handed half of
+// each group, its buttons numbered for the base layer (1..9) or the shift layer (10..18), the shift buttons
+// held for that layer marked with a plus, and one input (0..8, the hovered slot's) marked. `valid` is false
+// outside 0..71.
+struct HighlightContent {
+  bool valid = false;
+  bool mirrored = false;
+  bool shiftLayer = false;
+  bool heldB5 = false, heldB7 = false;
+  int markedInput = -1;
+  bool operator==(const HighlightContent&) const = default;
+};
+[[nodiscard]] HighlightContent HighlightPictureContent(int index);
+
 // The page background and the pressed orientation button follow Orientation: 1 is left-handed, anything
 // else right-handed.
 [[nodiscard]] inline bool LeftHanded(int orientation) { return orientation == 1; }

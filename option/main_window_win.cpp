@@ -117,8 +117,8 @@ class Win32MonitorLink final : public MonitorLink {
 };
 
 // Pages in page order, and the kind each one is.
-constexpr PageKind kPageKinds[kPageCount] = {PageKind::kMain, PageKind::kEmpty, PageKind::kAdvanced, PageKind::kEmpty,
-                                             PageKind::kUpdate};
+constexpr PageKind kPageKinds[kPageCount] = {PageKind::kMain, PageKind::kButtons, PageKind::kAdvanced,
+                                             PageKind::kEmpty, PageKind::kUpdate};
 
 class MainWindow final : public OptionShell, public PageHost {
  public:
@@ -162,6 +162,18 @@ class MainWindow final : public OptionShell, public PageHost {
     if (!f.empty() && f.back() != L'\\' && f.back() != L'/') f += L'\\';
     return f;
   }
+  MacroStore* Macros() override { return core_ != nullptr ? &core_->macros() : nullptr; }
+  TimerList* Timers() override { return core_ != nullptr ? &core_->timers() : nullptr; }
+  void SaveTimers() override {
+    if (core_ != nullptr) core_->SaveTimers();
+  }
+  void SaveMacros() override {
+    if (core_ != nullptr) core_->SaveMacros();
+  }
+  void ReloadMacros() override {
+    if (core_ != nullptr) core_->ReloadMacros();
+  }
+  int OsClass() const override { return osClass_; }
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

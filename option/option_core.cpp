@@ -95,6 +95,7 @@ void FileStorage::SaveSettings(const SharedBlock& block) {
 int FileStorage::LoadMacroStore(MacroStore& store) { return sarn::LoadMacroStore(store, folder_); }
 void FileStorage::SaveMacroStore(const MacroStore& store) { (void)sarn::SaveMacroStore(store, folder_); }
 void FileStorage::LoadTimers(TimerList& timers) { (void)sarn::LoadTimers(timers, folder_); }
+void FileStorage::SaveTimers(const TimerList& timers) { (void)sarn::SaveTimers(timers, folder_); }
 void FileStorage::ReadMouseRegistry(ProfileRecord& record) {
   if (registry_ != nullptr) (void)sarn::ReadMouseRegistry(record, *registry_);
 }
@@ -144,6 +145,16 @@ void OptionCore::MergeAndSaveMacros() {
     storage_.SaveMacroStore(macros_);
     macroFileCurrent_ = true;
   }
+}
+
+void OptionCore::SaveMacros() {
+  storage_.SaveMacroStore(macros_);
+  macroFileCurrent_ = true;
+}
+
+void OptionCore::ReloadMacros() {
+  FreeMacroStore(macros_);
+  macroFileCurrent_ = storage_.LoadMacroStore(macros_) == 1;
 }
 
 void OptionCore::Start() {

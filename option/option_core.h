@@ -99,6 +99,7 @@ class OptionStorage {
   virtual int LoadMacroStore(MacroStore& store) = 0;
   virtual void SaveMacroStore(const MacroStore& store) = 0;
   virtual void LoadTimers(TimerList& timers) = 0;
+  virtual void SaveTimers(const TimerList& timers) = 0;
   // The Windows mouse settings of the registry into one profile.
   virtual void ReadMouseRegistry(ProfileRecord& record) = 0;
   [[nodiscard]] virtual int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& chosen) = 0;
@@ -118,6 +119,7 @@ class FileStorage final : public OptionStorage {
   int LoadMacroStore(MacroStore& store) override;
   void SaveMacroStore(const MacroStore& store) override;
   void LoadTimers(TimerList& timers) override;
+  void SaveTimers(const TimerList& timers) override;
   void ReadMouseRegistry(ProfileRecord& record) override;
   int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& chosen) override;
   int SaveSlotToProfileFile(const SharedBlock& working, const std::filesystem::path& chosen) override;
@@ -175,6 +177,11 @@ class OptionCore {
   [[nodiscard]] bool monitorPresent() const { return block_ != nullptr; }
   [[nodiscard]] MacroStore& macros() { return macros_; }
   [[nodiscard]] TimerList& timers() { return timers_; }
+  // The button page's edits of the stores: the timer list and the macro store written to their files, or
+  // the macro store read again from its file (after an edit that was cancelled).
+  void SaveTimers() { storage_.SaveTimers(timers_); }
+  void SaveMacros();
+  void ReloadMacros();
   [[nodiscard]] NotificationSettings& notifications() { return notifications_; }
   [[nodiscard]] const std::string& firmwareText() const { return firmwareText_; }
 

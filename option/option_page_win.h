@@ -10,6 +10,8 @@
 #include <string>
 
 #include "common/profile_record.h"
+#include "common/timer_list.h"
+#include "option/macro/macro_store.h"
 
 namespace sarn::win {
 
@@ -26,6 +28,16 @@ class PageHost {
   virtual void RestoreDefaultsAfterConfirmation() = 0;
   [[nodiscard]] virtual int Dpi() const = 0;
   [[nodiscard]] virtual std::wstring ProgramFolder() const = 0;
+
+  // What the button page edits besides the working copy: the macro store and the timer list (nullptr while
+  // the window is still being built), how they reach their files, and the operating-system class the
+  // function menu depends on.
+  virtual MacroStore* Macros() { return nullptr; }
+  virtual TimerList* Timers() { return nullptr; }
+  virtual void SaveTimers() {}
+  virtual void SaveMacros() {}
+  virtual void ReloadMacros() {}
+  [[nodiscard]] virtual int OsClass() const { return 0; }
 };
 
 class OptionPage {
@@ -49,9 +61,11 @@ class OptionPage {
 void RegisterPageClass(HINSTANCE instance);
 inline constexpr const wchar_t* kPageClassName = L"SarnOptionPage";
 
-enum class PageKind { kMain, kAdvanced, kUpdate, kEmpty };
+enum class PageKind { kMain, kButtons, kAdvanced, kUpdate, kEmpty };
 // Creates a page on `area` (window pixels of the main window), hidden.
 [[nodiscard]] std::unique_ptr<OptionPage> CreateSettingsPage(PageKind kind, HWND mainWindow, int id, const RECT& area,
                                                             PageHost& host);
+// The button assignment page; nullptr while the host has no working copy or stores yet.
+[[nodiscard]] std::unique_ptr<OptionPage> CreateButtonPage(HWND mainWindow, int id, const RECT& area, PageHost& host);
 
 }  // namespace sarn::win

@@ -69,6 +69,7 @@ PageDesign DesignOf(PageKind kind, int dpi) {
                     {POINT{400, 190}, L"Contact"}, {POINT{14, 246}, L"Mail"}};
       d.notes = {{POINT{40, 182}, L"Firmware"}, {POINT{40, 209}, L"Software"}};
       break;
+    case PageKind::kButtons:
     case PageKind::kEmpty:
       break;
   }
@@ -374,11 +375,13 @@ void RegisterPageClass(HINSTANCE instance) {
 
 std::unique_ptr<OptionPage> CreateSettingsPage(PageKind kind, HWND mainWindow, int id, const RECT& area,
                                                PageHost& host) {
+  if (kind == PageKind::kButtons) return CreateButtonPage(mainWindow, id, area, host);
   std::unique_ptr<PageLogic> logic;
   switch (kind) {
     case PageKind::kMain: logic = std::make_unique<MainPage>(); break;
     case PageKind::kAdvanced: logic = std::make_unique<AdvancedPage>(); break;
     case PageKind::kUpdate: logic = std::make_unique<UpdatePage>(); break;
+    case PageKind::kButtons:
     case PageKind::kEmpty: logic = std::make_unique<EmptyLogic>(); break;
   }
   auto page = std::make_unique<SettingsPageWindow>(kind, std::move(logic), host);

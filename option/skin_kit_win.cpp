@@ -1126,7 +1126,9 @@ LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (m->CtlType != ODT_MENU) break;
       const auto* item = reinterpret_cast<const SkinMenu::Item*>(m->itemData);
       if (item == nullptr) break;
-      const MenuItemSize size = MeasureMenuItem(item->command, WideToUtf8(item->text), item->owner->width_);
+      // A submenu's item has no command of its own (0 here) but is a full row, not a separator.
+      const MenuItemSize size =
+          MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text), item->owner->width_);
       m->itemWidth = static_cast<UINT>(size.width);
       m->itemHeight = static_cast<UINT>(size.height);
       return TRUE;
@@ -1203,7 +1205,7 @@ void SkinMenu::AppendItem(unsigned command, std::wstring text, SkinMenu* submenu
   AppendMenuW(menu_, flags, id, reinterpret_cast<LPCWSTR>(item));
 }
 
-unsigned SkinMenu::Show(HWND owner, POINT screenPoint) {
+unsigned SkinMenu::Show(HWND owner, POINT screenPoint, bool rightButtonToo) {
   static bool registered = false;
   if (!registered) {
     RegisterOne(L"SarnMenuOwner", MenuOwnerProc);
@@ -1213,8 +1215,8 @@ unsigned SkinMenu::Show(HWND owner, POINT screenPoint) {
                               g_instance, nullptr);
   if (host == nullptr) return 0;
   if (owner != nullptr) SetForegroundWindow(owner);
-  const BOOL chosen = TrackPopupMenuEx(menu_, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN,
-                                       screenPoint.x, screenPoint.y, host, nullptr);
+  const UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN | (rightButtonToo ? TPM_RIGHTBUTTON : 0);
+  const BOOL chosen = TrackPopupMenuEx(menu_, flags, screenPoint.x, screenPoint.y, host, nullptr);
   DestroyWindow(host);
   return static_cast<unsigned>(chosen);
 }

@@ -103,8 +103,9 @@ class SkinMenu {
   void AppendItem(unsigned command, std::wstring text, SkinMenu* submenu = nullptr, int highlight = 0,
                   bool trademark = false);
   void SetWidth(int width) { width_ = width; }
-  // Shows the menu and returns the chosen command, 0 when none.
-  unsigned Show(HWND owner, POINT screenPoint);
+  // Shows the menu and returns the chosen command, 0 when none. `rightButtonToo`: items can also be chosen
+  // with the right mouse button.
+  unsigned Show(HWND owner, POINT screenPoint, bool rightButtonToo = false);
   [[nodiscard]] HMENU handle() const { return menu_; }
 
   struct Item {

@@ -189,6 +189,15 @@ void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, HF
       Text(dc, part.label, r, text, font, centred);
       break;
     }
+    case SkinLook::kLabel: {
+      const COLORREF face = s == State::kPressed ? RGB(27, 56, 76) : s == State::kHover ? RGB(30, 40, 50) : RGB(22, 25, 30);
+      const COLORREF edge = s == State::kPressed || s == State::kHover ? kAccent : kPanelEdge;
+      RoundBox(dc, r, Px(4, dpi), face, edge);
+      break;
+    }
+    case SkinLook::kLabelOff:
+      RoundBox(dc, r, Px(4, dpi), kPanel, kPanelEdge);
+      break;
     case SkinLook::kMinimize:
     case SkinLook::kClose: {
       const bool close = part.look == SkinLook::kClose;
@@ -208,7 +217,91 @@ void PaintPart(HDC dc, const SkinPart& part, State s, HFONT font, HFONT bold, HF
   }
 }
 
+// The mouse drawing's geometry, in a 165 x 196 box, right-handed.
+constexpr int kMouseBoxWidth = 165, kMouseBoxHeight = 196;
+constexpr RECT kMouseBody = {40, 20, 126, 190};
+constexpr int kButtonsBottom = 92;
+constexpr RECT kWheel = {77, 40, 89, 72};
+struct MouseInput {
+  RECT shape;   // the button's own area (main buttons: clipped to the body)
+  POINT tag;    // centre of its number
+};
+constexpr MouseInput kMouseInputs[9] = {
+    {{40, 20, 83, kButtonsBottom}, {61, 62}},   // B1 primary
+    {{83, 20, 126, kButtonsBottom}, {105, 62}},  // B2 secondary
+    {kWheel, {83, 56}},                          // B3 wheel button
+    {{33, 104, 43, 126}, {17, 115}},             // B4 left flank, front
+    {{33, 132, 43, 154}, {17, 143}},             // B5 left flank, rear
+    {{123, 104, 133, 126}, {149, 115}},          // B6 right flank, front
+    {{123, 132, 133, 154}, {149, 143}},          // B7 right flank, rear
+    {{77, 24, 89, 37}, {83, 30}},                // B8 wheel up
+    {{77, 75, 89, 88}, {83, 82}},                // B9 wheel down
+};
+constexpr COLORREF kHeld = RGB(232, 150, 48);
+
 }  // namespace
+
+void PaintMouse(HDC dc, const RECT& area, const MouseDrawing& mouse, int dpi) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  auto x = [&](int v) { return area.left + MulDiv(mouse.mirrored ? kMouseBoxWidth - v : v, w, kMouseBoxWidth); };
+  auto y = [&](int v) { return area.top + MulDiv(v, h, kMouseBoxHeight); };
+  auto box = [&](const RECT& r) {
+    const int a = x(r.left), b = x(r.right);
+    return RECT{std::min(a, b), y(r.top), std::max(a, b), y(r.bottom)};
+  };
+  const RECT body = box(kMouseBody);
+  const int round = MulDiv(80, w, kMouseBoxWidth);
+  HRGN bodyShape = CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, MulDiv(110, h, kMouseBoxHeight));
+
+  // The flank buttons stick out of the body, so they go first.
+  for (int i = 3; i <= 6; ++i) {
+    const bool held = mouse.shiftLayer && ((i == 4 && mouse.heldB5) || (i == 6 && mouse.heldB7));
+    const COLORREF face = held ? kHeld : i == mouse.markedInput ? kAccent : kFace;
+    RoundBox(dc, box(kMouseInputs[i].shape), Px(4, dpi), face, i == mouse.markedInput ? RGB(120, 200, 245) : kEdge);
+  }
+  HBRUSH bodyBrush = CreateSolidBrush(RGB(36, 40, 47));
+  FillRgn(dc, bodyShape, bodyBrush);
+  DeleteObject(bodyBrush);
+  // A main button marked: its part of the body lit.
+  for (int i = 0; i < 2; ++i) {
+    if (i != mouse.markedInput) continue;
+    const RECT part = box(kMouseInputs[i].shape);
+    HRGN lit = CreateRectRgn(part.left, part.top, part.right, part.bottom);
+    CombineRgn(lit, lit, bodyShape, RGN_AND);
+    HBRUSH accent = CreateSolidBrush(kAccentDark);
+    FillRgn(dc, lit, accent);
+    DeleteObject(accent);
+    DeleteObject(lit);
+  }
+  HBRUSH edge = CreateSolidBrush(kEdge);
+  FrameRgn(dc, bodyShape, edge, std::max(1, Px(1, dpi)), std::max(1, Px(1, dpi)));
+  DeleteObject(edge);
+  DeleteObject(bodyShape);
+  // The split between the main buttons and their lower edge.
+  Line(dc, x(83), y(21), x(83), y(kButtonsBottom), kEdge, std::max(1, Px(1, dpi)));
+  Line(dc, x(46), y(kButtonsBottom), x(120), y(kButtonsBottom), kEdge, std::max(1, Px(1, dpi)));
+  // Wheel, with the arrows of wheel up and down.
+  RoundBox(dc, box(kWheel), Px(6, dpi), mouse.markedInput == 2 ? kAccent : RGB(20, 22, 26), kEdge);
+  for (int i : {7, 8}) {
+    const RECT r = box(kMouseInputs[i].shape);
+    const COLORREF c = i == mouse.markedInput ? kAccent : kPanelEdge;
+    RoundBox(dc, r, Px(4, dpi), c, c);
+  }
+
+  HFONT number = SkinFont(10, dpi, true);
+  const int radius = Px(9, dpi);
+  for (int i = 0; i < 9; ++i) {
+    const POINT c = {x(kMouseInputs[i].tag.x), y(kMouseInputs[i].tag.y)};
+    const RECT tag = {c.x - radius, c.y - radius, c.x + radius + 1, c.y + radius + 1};
+    const bool held = mouse.shiftLayer && ((i == 4 && mouse.heldB5) || (i == 6 && mouse.heldB7));
+    const bool marked = i == mouse.markedInput;
+    const COLORREF face = held ? kHeld : marked ? kAccent : kFace;
+    RoundBox(dc, tag, 2 * radius, face, marked ? RGB(255, 255, 255) : held ? kHeld : kEdge);
+    const std::wstring text = held ? L"+" : std::to_wstring(i + 1 + (mouse.shiftLayer ? 9 : 0));
+    Text(dc, text, tag, held || marked ? RGB(255, 255, 255) : kText, number, DT_CENTER | DT_VCENTER);
+  }
+  DeleteObject(number);
+}
 
 HFONT SkinFont(int pixelHeight96, int dpi, bool bold, const wchar_t* face) {
   return CreateFontW(-MulDiv(pixelHeight96, dpi, 96), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,

@@ -45,6 +45,8 @@ enum class SkinLook {
   kLevel,        // DPI level choice: the level's number, lit when pressed
   kTrack,        // slider track: a groove across the rectangle
   kLink,         // a button that leads out of the program (mail, web form)
+  kLabel,        // a button's function label: a field whose caption the control draws, lit when hovered
+  kLabelOff,     // the same label while it cannot be changed: flat and dim in every state
 };
 
 struct SkinPart {
@@ -69,6 +71,17 @@ struct PageDesign {
 [[nodiscard]] PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts);
 // The four state images of `parts` over a skin's background (already painted or loaded).
 void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi);
+
+// The mouse from above with its nine inputs numbered, drawn into `area` (device pixels) of a device context:
+// 1..9 for the base layer, 10..18 for the shift layer; the held shift keys (B5, B7) show a plus, the marked
+// input (0..8, -1 for none) is lit. Mirrored, B1 is the right-hand main button.
+struct MouseDrawing {
+  bool mirrored = false;
+  bool shiftLayer = false;
+  bool heldB5 = false, heldB7 = false;
+  int markedInput = -1;
+};
+void PaintMouse(HDC dc, const RECT& area, const MouseDrawing& mouse, int dpi);
 
 // A slider's thumb, `width` x `height` page pixels, on a key colour that drawing leaves out.
 [[nodiscard]] Bitmap PaintSliderThumb(int width, int height, int dpi, bool enabled);

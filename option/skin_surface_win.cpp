@@ -73,7 +73,7 @@ void SkinSurface::AddButton(int id, const RECT& rect, const PageSkin* skin, cons
   c.help = options.help;
   c.caption = options.caption;
   model_.Add(std::move(c));
-  looks_.push_back({id, skin, nullptr, nullptr, false, options.trademark});
+  looks_.push_back({id, skin, nullptr, nullptr, false, options.trademark, CLR_INVALID});
 }
 
 void SkinSurface::AddSlider(int id, const RECT& track, const PageSkin* skin, const Bitmap* thumb,
@@ -90,7 +90,7 @@ void SkinSurface::AddSlider(int id, const RECT& track, const PageSkin* skin, con
   added.slider->SetRange(minimum, maximum);
   added.slider->SetSnap(snap);
   added.slider->SetPosition(minimum);
-  looks_.push_back({id, skin, thumb, thumbOff, false, false});
+  looks_.push_back({id, skin, thumb, thumbOff, false, false, CLR_INVALID});
 }
 
 void SkinSurface::AddPicture(int id, const RECT& rect, const Bitmap* bitmap, bool stretch, std::wstring help) {
@@ -101,7 +101,7 @@ void SkinSurface::AddPicture(int id, const RECT& rect, const Bitmap* bitmap, boo
   c.notifyId = id;
   c.help = std::move(help);
   model_.Add(std::move(c));
-  looks_.push_back({id, nullptr, bitmap, nullptr, stretch, false});
+  looks_.push_back({id, nullptr, bitmap, nullptr, stretch, false, CLR_INVALID});
 }
 
 void SkinSurface::SetPressed(int id, bool pressed) { Carry(model_.SetPressed(id, pressed)); }
@@ -116,6 +116,15 @@ void SkinSurface::SetHelp(int id, std::wstring help) {
   c->help = std::move(help);
   // The help area follows a change of language at once when the pointer is over the control.
   if (model_.hovered() == id) ShowHelpText(true, c->help);
+}
+
+void SkinSurface::SetCaptionColour(int id, COLORREF colour) {
+  Look* l = LookOf(id);
+  const SurfaceControl* c = model_.Find(id);
+  if (l == nullptr || c == nullptr || l->captionColour == colour) return;
+  l->captionColour = colour;
+  const RECT r = ToRect(c->rect);
+  InvalidateRect(hwnd_, &r, FALSE);
 }
 
 void SkinSurface::SetSkin(int id, const PageSkin* skin) {
@@ -160,7 +169,7 @@ void SkinSurface::PaintControls(HDC dc, const RECT& dirty) const {
         DrawBitmapPart(dc, StateImage(*look->skin, ChooseButtonImage(state)), r, r.left, r.top);
         if (c.caption.empty()) break;
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, c.enabled ? kCaptionColour : kCaptionOff);
+        SetTextColor(dc, !c.enabled ? kCaptionOff : look->captionColour != CLR_INVALID ? look->captionColour : kCaptionColour);
         HGDIOBJ oldFont = SelectObject(dc, SkinCaptionFont());
         RECT text = {r.left + 5, r.top, r.right, r.bottom};
         DrawTextW(dc, c.caption.c_str(), static_cast<int>(c.caption.size()), &text,

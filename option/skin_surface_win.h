@@ -33,6 +33,8 @@ class SkinSurface {
   void SetEnabled(int id, bool enabled);
   void SetVisible(int id, bool visible);
   void SetCaption(int id, std::wstring caption);
+  // The colour of an enabled control's caption; CLR_INVALID for the kit's own.
+  void SetCaptionColour(int id, COLORREF colour);
   void SetHelp(int id, std::wstring help);
   void SetSkin(int id, const PageSkin* skin);
   void SetPicture(int id, const Bitmap* bitmap);
@@ -59,6 +61,7 @@ class SkinSurface {
     const Bitmap* imageOff = nullptr;  // a disabled slider's thumb
     bool stretch = false;
     bool trademark = false;
+    COLORREF captionColour = CLR_INVALID;
   };
   void Carry(const std::vector<SurfaceEvent>& events);
   [[nodiscard]] const Look* LookOf(int id) const;

@@ -4,10 +4,14 @@
 //   option_driver state               JSON: window count, rectangle, and the description of every control
 //   option_driver click ID [PAGE]     a real click at the middle of control ID (of the main window, or of a page)
 //   option_driver dblclick ID PAGE    a real double click there
+//   option_driver click-at X Y        a real click at a screen point (an open menu's item)
 //   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
+//   option_driver record-keys SECONDS  records every key event of the desktop with a low-level keyboard hook
+//                                     for that long: prints "ready", then one "VK down|up" line per event
 //   option_driver key VK [ctrl] [shift]  a real key press to the foreground window
 //   option_driver file-dialog PATH    waits for the window's file dialog, types PATH and presses OK
 //   option_driver dialog-ok | dialog-cancel   presses OK or Cancel of the window's skinned dialog
+//   option_driver dialog-title        waits for the window's skinned dialog and prints its title
 //   option_driver doubleclick-time    prints the system's double-click time
 //   option_driver close               posts WM_CLOSE to the window
 #include <windows.h>
@@ -16,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/shared_block.h"
 #include "common/text_encoding.h"
@@ -144,6 +150,33 @@ int Key(unsigned vk, bool ctrl, bool shift) {
   return 0;
 }
 
+std::vector<std::pair<DWORD, bool>> g_keys;
+
+LRESULT CALLBACK RecordKey(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION) {
+    const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+    g_keys.emplace_back(k->vkCode, wp == WM_KEYDOWN || wp == WM_SYSKEYDOWN);
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// The hook runs on this thread while it waits for messages, so the thread pumps until the time is up.
+int RecordKeys(int seconds) {
+  HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKey, GetModuleHandleW(nullptr), 0);
+  if (hook == nullptr) return 3;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  UnhookWindowsHookEx(hook);
+  for (const auto& [vk, down] : g_keys) std::printf("%lu %s\n", static_cast<unsigned long>(vk), down ? "down" : "up");
+  return 0;
+}
+
 // The middle of control `id` in the description: of the main window ("main") or of page `page`.
 bool ControlCentre(const std::string& json, int id, int page, int& x, int& y) {
   std::size_t from = 0;
@@ -246,6 +279,11 @@ int main(int argc, char** argv) {
   if (is("state", 0)) return State();
   if (is("click", 1)) return ClickControl(std::atoi(argv[2]), argc >= 4 ? std::atoi(argv[3]) : -1, 1);
   if (is("dblclick", 2)) return ClickControl(std::atoi(argv[2]), std::atoi(argv[3]), 2);
+  if (is("click-at", 2)) {
+    ClickAt(std::atoi(argv[2]), std::atoi(argv[3]), 1);
+    return 0;
+  }
+  if (is("record-keys", 1)) return RecordKeys(std::atoi(argv[2]));
   if (is("drag", 4)) return Drag(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
   if (is("key", 1)) {
     bool ctrl = false, shift = false;
@@ -258,6 +296,14 @@ int main(int argc, char** argv) {
   if (is("file-dialog", 1)) return FileDialog(argv[2]);
   if (is("dialog-ok", 0)) return SkinDialog(IDOK);
   if (is("dialog-cancel", 0)) return SkinDialog(IDCANCEL);
+  if (is("dialog-title", 0)) {
+    HWND dialog = WaitDialog(false);
+    if (dialog == nullptr) return 3;
+    wchar_t title[128] = {};
+    GetWindowTextW(dialog, title, 128);
+    std::printf("%s\n", sarn::WideToUtf8(title).c_str());
+    return 0;
+  }
   if (is("doubleclick-time", 0)) {
     std::printf("%u\n", GetDoubleClickTime());
     return 0;
@@ -268,7 +314,8 @@ int main(int argc, char** argv) {
     PostMessageW(f.first, WM_CLOSE, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | dblclick ID PAGE | drag X0 Y0 X1 Y1 | key VK "
-                       "[ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | doubleclick-time | close\n");
+  std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
+                       "record-keys SECONDS | key VK [ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | "
+                       "doubleclick-time | close\n");
   return 2;
 }

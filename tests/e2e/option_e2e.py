@@ -17,12 +17,16 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, ProgramFolder, check, wait_for  # noqa: E402
+from e2e_support import WINE_RUN, Failure, ProgramFolder, check, wait_for  # noqa: E402
 
 SLOT, APPLY, OK, CANCEL, LOAD, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 100, 150, 140
-MAIN_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 2, 4
+MAIN_PAGE, BUTTON_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 1, 2, 4
 SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME, DOUBLE_CLICK_TEST = 300, 304, 340, 241, 200, 341
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
+# The button page: labels 200 + slot index, the orientation buttons, and the open function menu's items as
+# controls (100000 + command; submenus 200000 + their position in the description).
+LABEL, RIGHT_HANDED, LEFT_HANDED, MENU_COMMAND, MENU_SUBMENU = 200, 230, 231, 100000, 200000
+VK_F8 = 0x77
 
 
 def controls(described):
@@ -92,6 +96,13 @@ class Stage(ProgramFolder):
     def show_page(self, page):
         self.click(TAB + page)
         wait_for("tab %d shown" % page, lambda: self.state()["window"]["shown"] == page)
+
+    def click_at(self, described):
+        """A real click at the middle of a described rectangle, with no other window brought forward (an open
+        menu would close)."""
+        left, top, right, bottom = described["rect"]
+        rc, _ = self.run(self.driver, "click-at", str((left + right) // 2), str((top + bottom) // 2))
+        check(rc == 0, "click-at")
 
     def drag(self, x0, y0, x1, y1):
         rc, _ = self.run(self.driver, "drag", str(x0), str(y0), str(x1), str(y1))
@@ -247,6 +258,109 @@ def settings_pages(stage):
     wait_for("CurrentProfile=2 in config.ini", lambda: stage.ini("CurrentProfile") == "2")
 
 
+def button_page(stage, shots):
+    """The button page by real clicks on its labels and menus and keys typed into the shortcut dialog. Slot 3
+    (profile 2) is selected; the monitor runs on the virtual mouse."""
+    def page():
+        return stage.state()["pages"][BUTTON_PAGE]
+
+    def caption(slot):
+        return page()[LABEL + slot]["caption"]
+
+    def open_menu(slot):
+        stage.click(LABEL + slot, BUTTON_PAGE)
+        wait_for("the menu of B%d" % (slot + 1), lambda: page()[0]["menuOpen"] and MENU_COMMAND + 1001 in page())
+
+    def choose(slot, command, submenu=None):
+        """Opens the label's menu and chooses a command, opening the submenu with that title first."""
+        open_menu(slot)
+        if submenu is not None:
+            item = [c for i, c in page().items() if i >= MENU_SUBMENU and c["caption"] == submenu]
+            check(item, "no submenu %s in the menu of B%d" % (submenu, slot + 1))
+            check(item[0]["rect"][3] - item[0]["rect"][1] >= 15, "the submenu's row is %s" % item[0]["rect"])
+            stage.click_at(item[0])
+        item = wait_for("menu item %d" % command, lambda: page().get(MENU_COMMAND + command))
+        stage.click_at(item)
+        wait_for("the menu to close", lambda: not page()[0]["menuOpen"])
+
+    def report_seven(since):
+        return [d for _, d in stage.writes(since) if d[0] == 7 and d[2] == 2]
+
+    def codes_after_apply():
+        before = len(stage.reports())
+        stage.click(APPLY)
+        sevens = wait_for("report 7 for slot 3", lambda: report_seven(before))
+        return sevens[-1][3:21]
+
+    stage.show_page(BUTTON_PAGE)
+    check(caption(4) == "Duvex[+]" and caption(6) == "已禁用", "B5 and B7 show %s, %s" % (caption(4), caption(6)))
+
+    # The shift layer of B7: B16 first gets a function of its own, which Duvex[+] on B7 takes away (each shift
+    # key is held on the other's shifted slot) and which comes back when B7 is an ordinary button again.
+    choose(15, 1007)
+    wait_for("IE 前进 on B16", lambda: caption(15) == "IE 前进")
+    choose(6, 1024, submenu="Duvex[+]")
+    wait_for("Duvex[+] on B7", lambda: caption(6) == "Duvex[+]")
+    inactive = page()[0]["inactive"]
+    check(13 in inactive and 15 in inactive, "B14 and B16 with both shift keys are not switched off: %s" % inactive)
+    choose(6, 1006)
+    wait_for("B16 restored", lambda: caption(15) == "IE 前进" and 15 not in page()[0]["inactive"])
+    check(caption(6) == "已禁用", "B7 shows %s" % caption(6))
+
+    # A shortcut through the dialog: F8 typed with real input while the dialog's hook captures every key.
+    choose(2, 1005)
+    rc, title = stage.run(stage.driver, "dialog-title")
+    check(rc == 0 and title == "Brin Key Shortcut Dialog", "shortcut dialog: %d %s" % (rc, title))
+    stage.run(stage.driver, "key", hex(VK_F8))
+    time.sleep(0.5)
+    rc, _ = stage.run(stage.driver, "dialog-ok")
+    check(rc == 0, "shortcut dialog OK")
+    wait_for("the shortcut on B3", lambda: caption(2) == "F8")
+    codes = codes_after_apply()
+    check(codes[2] == 5 and codes[6] == 6 and codes[15] == 7 and codes[13] == 0 and codes[4] == 65,
+          "report 7 after the shortcut and the shift-layer edits: %s" % codes)
+
+    # The mouse's B3 now sends F8: a keyboard hook in another process sees it arrive.
+    recorder = subprocess.Popen([WINE_RUN, stage.driver, "record-keys", "10"], cwd=stage.dir, env=stage.env,
+                                stdout=subprocess.PIPE, text=True)
+    try:
+        check(recorder.stdout.readline().strip() == "ready", "the key recorder did not start")
+        rc, out = stage.run(stage.sarnctl, "mouse", "click", "3")
+        check(rc == 0, "sarnctl mouse click 3: %s" % out)
+        keys = recorder.communicate(timeout=60)[0].split("\n")
+    finally:
+        if recorder.poll() is None:
+            recorder.kill()
+    check("%d down" % VK_F8 in keys and "%d up" % VK_F8 in keys, "B3 pressed sent the keys %s" % keys)
+
+    # "已禁用" on B3 through the menu: report 7 carries 6 there.
+    choose(2, 1006)
+    wait_for("已禁用 on B3", lambda: caption(2) == "已禁用")
+    codes = codes_after_apply()
+    check(codes[2] == 6, "report 7 after 已禁用 on B3: %s" % codes)
+
+    # Right-handed page, then left-handed with B12's menu open: its picture is the shift layer of B5,
+    # mirrored (picture 29). A second click on the label closes the menu and does not open it again.
+    time.sleep(0.3)
+    stage.screenshot(os.path.join(shots, "option-buttons-right.png"))
+    stage.click(LEFT_HANDED, BUTTON_PAGE)
+    wait_for("Left pressed", lambda: page()[LEFT_HANDED]["pressed"] and not page()[RIGHT_HANDED]["pressed"])
+    time.sleep(0.3)
+    stage.screenshot(os.path.join(shots, "option-buttons-left.png"))
+    open_menu(11)
+    check(page()[0]["highlight"] == 29, "highlight with B12's menu open: %s" % page()[0]["highlight"])
+    time.sleep(0.3)
+    stage.screenshot(os.path.join(shots, "option-buttons-menu.png"))
+    stage.click_at(page()[LABEL + 11])
+    wait_for("the menu to close", lambda: not page()[0]["menuOpen"])
+    time.sleep(1)
+    check(not page()[0]["menuOpen"] and page()[0]["highlight"] == -1, "the click on B12 opened its menu again")
+    stage.click(RIGHT_HANDED, BUTTON_PAGE)
+    wait_for("right pressed", lambda: page()[RIGHT_HANDED]["pressed"])
+    for name in ("right", "left", "menu"):
+        print("screenshot: " + os.path.join(shots, "option-buttons-%s.png" % name))
+
+
 def with_monitor(args):
     stage = Stage(args, "with-monitor", True)
     stage.warm_up()
@@ -284,6 +398,7 @@ def with_monitor(args):
         check(len(sevens) == 1 and sevens[0][2] == 2, "Load + Apply sent %s" % stage.writes(before))
 
         settings_pages(stage)
+        button_page(stage, os.path.abspath(args.work))
 
         # Cancel after an edit sends nothing.
         before = len(stage.reports())

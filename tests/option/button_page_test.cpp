@@ -196,6 +196,32 @@ TEST(HighlightPicture, EveryPictureBelongsToExactlyOneSlotShiftStateAndOrientati
   EXPECT_EQ(HighlightPicture(B(3), profile), 2);
 }
 
+// The picture the choice rule picks must show what the user is pointing at: the hovered slot's input
+// marked, its layer's numbers, the shift keys that are held for it, mirrored exactly when left-handed.
+TEST(HighlightPicture, TheChosenPictureShowsTheHoveredButtonItsLayerAndTheHeldShiftKeys) {
+  const std::uint8_t codes[] = {6, kFnDuvex};
+  for (std::uint8_t b5 : codes) {
+    for (std::uint8_t b7 : codes) {
+      for (int o = 0; o < 2; ++o) {
+        for (int slot = 0; slot < kButtonCount; ++slot) {
+          const int p = HighlightPicture(slot, b5, b7, o);
+          if (p < 0) continue;
+          const HighlightContent c = HighlightPictureContent(p);
+          SCOPED_TRACE(testing::Message() << "slot " << slot << " b5 " << int(b5) << " b7 " << int(b7) << " o " << o);
+          EXPECT_TRUE(c.valid);
+          EXPECT_EQ(c.markedInput, slot % 9);
+          EXPECT_EQ(c.mirrored, o == 1);
+          EXPECT_EQ(c.shiftLayer, slot >= 9);
+          EXPECT_EQ(c.heldB5, slot >= 9 && b5 == kFnDuvex);
+          EXPECT_EQ(c.heldB7, slot >= 9 && b7 == kFnDuvex);
+        }
+      }
+    }
+  }
+  EXPECT_FALSE(HighlightPictureContent(-1).valid);
+  EXPECT_FALSE(HighlightPictureContent(kHighlightPictureCount).valid);
+}
+
 TEST(MenuReopenGuard, AClickOnTheLabelWhoseMenuItClosedOpensNothing) {
   MenuReopenGuard g;
   EXPECT_TRUE(g.OnClick(4));

@@ -100,6 +100,7 @@ struct FakeStorage final : OptionStorage {
     savedSets = s.sets.size();
   }
   void LoadTimers(TimerList&) override { log.push_back("loadTimers"); }
+  void SaveTimers(const TimerList&) override { log.push_back("saveTimers"); }
   void ReadMouseRegistry(ProfileRecord& r) override {
     log.push_back("registry");
     r.MouseSpeed = 17;
