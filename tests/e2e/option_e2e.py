@@ -80,7 +80,7 @@ class Stage(ProgramFolder):
         """Brings Wine's server and desktop up before the programs start, so they never race to create them."""
         self.run(self.driver, "state", timeout=120)
 
-    def window(self, timeout=60):
+    def window(self, timeout=120):
         return wait_for("the configuration window", lambda: self.state()["windows"] >= 1 and "window" in self.state()
                         and self.state(), timeout)
 
