@@ -42,14 +42,18 @@ class Script {
     s->running_ = true;
     while (s->next_ < s->steps_.size() && s->steps_[s->next_]()) ++s->next_;
     if (!s->finished() && GetTickCount64() > s->deadline_) {
+      // Close every dialog of this thread once a tick: a closed dialog stays findable (hidden) until its
+      // modal loop destroys it, so searching until none is left would never end.
       EndMenu();
-      for (HWND d = FindWindowW(L"SarnSkinDialog", nullptr); d != nullptr; d = FindWindowW(L"SarnSkinDialog", nullptr)) {
-        SendMessageW(d, WM_CLOSE, 0, 0);
-        ShowWindow(d, SW_HIDE);  // so the next search finds the next one
-        if (IsWindowVisible(d)) break;
-      }
+      EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
     }
     s->running_ = false;
+  }
+  static BOOL CALLBACK CloseDialog(HWND hwnd, LPARAM) {
+    wchar_t name[32] = {};
+    GetClassNameW(hwnd, name, 32);
+    if (std::wstring(name) == L"SarnSkinDialog") PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    return TRUE;
   }
   static inline Script* current_ = nullptr;
   std::vector<Step> steps_;
