@@ -8,44 +8,13 @@
 #include "common/text_encoding.h"
 #include "option/dialogs_win.h"
 #include "option/key_capture_win.h"
+#include "option/macro_manager_win.h"
 #include "option/skin_dialog_win.h"
 
 namespace sarn::win {
 namespace {
 
 namespace ids = button_dialog_ids;
-
-PageDesign SmallDesign(int width, int height, int dpi, const wchar_t* title) {
-  PageDesign design;
-  design.width = width;
-  design.height = height;
-  design.dpi = dpi;
-  design.roundedWindow = true;
-  design.title = title;
-  return design;
-}
-
-// The inset box behind an edit field, in layout pixels.
-RECT FieldBox(const char* layout) {
-  const LayoutEntry e = ParseLayout(layout);
-  return RECT{e.left - 3, e.top - 3, e.right + 3, e.bottom + 4};
-}
-
-void AddParts(std::vector<SkinPart>& parts, const std::vector<SkinPart>& more) {
-  parts.insert(parts.end(), more.begin(), more.end());
-}
-
-// Closing buttons of every dialog here: OK, Cancel and Exit at their layout strings.
-void AddClosingButtons(SkinDialog& d, const char* ok, const char* cancel, const char* exit) {
-  AddButton(d, kIdOk, ParseLayout(ok));
-  AddButton(d, kIdCancel, ParseLayout(cancel));
-  AddButton(d, kIdExit, ParseLayout(exit));
-}
-
-std::vector<SkinPart> ClosingParts(const char* ok, const char* cancel, const char* exit, int dpi) {
-  return Parts({{ok, {SkinLook::kPrimary, L"OK"}}, {cancel, {SkinLook::kPush, L"Cancel"}}, {exit, {SkinLook::kClose, L""}}},
-               dpi);
-}
 
 // The up and down arrows of a number field: the painter has no arrow look, so the triangles are drawn
 // into each state image after the boxes.
@@ -132,25 +101,6 @@ bool SpinMessage(SpinField& spin, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg != kMsgNumberChanged || lp != ids::kTimerValue) return false;
   spin.value = ClampTimerValue(static_cast<int>(wp));
   return true;
-}
-
-// A menu dropped under a selector button. The click that closes an open menu by landing on the selector
-// must not open it again at once.
-unsigned DropMenu(SkinMenu& menu, HWND selector, MenuReopenGuard& guard, int id) {
-  if (!guard.OnClick(id)) return 0;
-  RECT r;
-  GetWindowRect(selector, &r);
-  const unsigned chosen = menu.Show(GetParent(selector), POINT{r.left + 1, r.bottom - 1});
-  POINT at;
-  GetCursorPos(&at);
-  guard.OnMenuClosed(WindowFromPoint(at) == selector ? id : -1);
-  return chosen;
-}
-
-HFONT ArialFont(int height, int width, int dpi) {
-  return CreateFontW(-MulDiv(height, dpi, 96), MulDiv(width, dpi, 96), 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                     L"Arial");
 }
 
 bool ConfirmDeleteDialog(HWND owner, int dpi, const std::wstring& name) {
@@ -482,9 +432,8 @@ bool Win32ButtonDialogs::CreateTimer(const TimerList& timers, std::string& name,
 
 bool Win32ButtonDialogs::EditTimers(TimerListEditor& editor) { return TimerListDialog(owner_, dpi_, editor); }
 
-bool Win32ButtonDialogs::OpenMacroManager(MacroStore&, int) {
-  OutputDebugStringA("macro manager not available\n");
-  return false;
+bool Win32ButtonDialogs::OpenMacroManager(MacroStore& store, int setIndex) {
+  return MacroManagerDialog(owner_, dpi_, store, setIndex, editedSlot_, layout_);
 }
 
 }  // namespace sarn::win

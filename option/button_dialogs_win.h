@@ -53,13 +53,15 @@ class Win32ButtonDialogs final : public ButtonDialogs {
   bool ChooseMediaPlayer(int& option) override;
   bool CreateTimer(const TimerList& timers, std::string& name, int& value) override;
   bool EditTimers(TimerListEditor& editor) override;
-  // Not built yet: says so on the debug channel and reports cancel.
   bool OpenMacroManager(MacroStore& store, int setIndex) override;
+  // The button being edited when the manager opens: its macro is preselected and its set marked.
+  void SetEditedSlot(const ButtonSlot& slot) { editedSlot_ = slot; }
 
  private:
   HWND owner_;
   int dpi_;
   const KeyboardLayout& layout_;
+  ButtonSlot editedSlot_{};
 };
 
 }  // namespace sarn::win

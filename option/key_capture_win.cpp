@@ -1,6 +1,7 @@
 #include "option/key_capture_win.h"
 
 #include <cstdio>
+#include <deque>
 
 namespace sarn::win {
 namespace {
@@ -9,6 +10,13 @@ namespace {
 // lock: only the user-interface thread touches them.
 HHOOK g_hook = nullptr;
 HWND g_target = nullptr;
+
+struct Stamp {
+  DWORD vk, up, time;
+};
+// Stamps of posted keys, oldest first; bounded for a target that never asks.
+std::deque<Stamp> g_stamps;
+constexpr std::size_t kMaxStamps = 1024;
 
 void Trace(const char* format, unsigned long long a, unsigned long long b = 0) {
   char line[96];
@@ -22,7 +30,11 @@ LRESULT CALLBACK KeyHookProc(int code, WPARAM wp, LPARAM lp) {
   const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
   Trace("vkcode=%llx,scancode=%llx\n", event->vkCode, event->scanCode);
   if (g_target != nullptr) {
-    PostMessageW(g_target, kMsgKeyCaptured, event->vkCode, static_cast<LPARAM>(event->flags & LLKHF_UP));
+    const DWORD up = event->flags & LLKHF_UP;
+    if (PostMessageW(g_target, kMsgKeyCaptured, event->vkCode, static_cast<LPARAM>(up))) {
+      if (g_stamps.size() == kMaxStamps) g_stamps.pop_front();
+      g_stamps.push_back({event->vkCode, up, event->time});
+    }
   }
   // Swallowed: while a key is being captured no application, this one included, sees the keyboard.
   return 1;
@@ -32,6 +44,7 @@ LRESULT CALLBACK KeyHookProc(int code, WPARAM wp, LPARAM lp) {
 
 bool StartKeyHook(HWND target) {
   g_target = target;
+  g_stamps.clear();
   if (g_hook == nullptr) {
     g_hook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookProc, GetModuleHandleW(nullptr), 0);
     Trace("Hhook: %llx\r\n", reinterpret_cast<unsigned long long>(g_hook));
@@ -49,5 +62,14 @@ void StopKeyHook() {
 }
 
 bool KeyHookInstalled() { return g_hook != nullptr; }
+
+DWORD CapturedKeyTime(WPARAM virtualKey, LPARAM upFlag) {
+  while (!g_stamps.empty()) {
+    const Stamp s = g_stamps.front();
+    g_stamps.pop_front();
+    if (s.vk == virtualKey && s.up == static_cast<DWORD>(upFlag)) return s.time;
+  }
+  return static_cast<DWORD>(GetMessageTime());
+}
 
 }  // namespace sarn::win

@@ -17,4 +17,9 @@ bool StartKeyHook(HWND target);
 void StopKeyHook();
 [[nodiscard]] bool KeyHookInstalled();
 
+// The keyboard event's own millisecond stamp (KBDLLHOOKSTRUCT::time, the system's tick of the event) for the
+// oldest captured key not yet asked for, when it is this key; otherwise the message's time. A recording
+// measures gaps with it, so a window that is slow to read its messages does not stretch them.
+[[nodiscard]] DWORD CapturedKeyTime(WPARAM virtualKey, LPARAM upFlag);
+
 }  // namespace sarn::win

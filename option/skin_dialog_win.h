@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "option/button_page.h"
+#include "option/skin_kit_win.h"
 #include "option/skin_painter_win.h"
 
 namespace sarn::win {
@@ -64,5 +66,18 @@ std::wstring TextOf(HWND hwnd);
 // Skin parts from layout strings with their looks and captions.
 std::vector<SkinPart> Parts(std::initializer_list<std::pair<const char*, std::pair<SkinLook, const wchar_t*>>> list,
                             int dpi);
+
+// A small dialog's design: rounded, titled, `width` x `height` layout pixels.
+PageDesign SmallDesign(int width, int height, int dpi, const wchar_t* title);
+// The inset box behind an edit field, in layout pixels.
+RECT FieldBox(const char* layout);
+void AddParts(std::vector<SkinPart>& parts, const std::vector<SkinPart>& more);
+// OK, Cancel and Exit at their layout strings: their looks, and the buttons.
+std::vector<SkinPart> ClosingParts(const char* ok, const char* cancel, const char* exit, int dpi);
+void AddClosingButtons(SkinDialog& d, const char* ok, const char* cancel, const char* exit);
+// A menu dropped under a selector button; the chosen command or 0. The click that closes an open menu by
+// landing on the selector does not open it again.
+unsigned DropMenu(SkinMenu& menu, HWND selector, MenuReopenGuard& guard, int id);
+HFONT ArialFont(int height, int width, int dpi);
 
 }  // namespace sarn::win

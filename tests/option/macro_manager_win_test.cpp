@@ -1,0 +1,149 @@
+#include "option/macro_manager_win.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "option/dialog_script_win.h"
+#include "option/key_capture_win.h"
+#include "option/skin_dialog_win.h"
+
+namespace sarn::win {
+namespace {
+
+namespace ids = macro_manager_ids;
+using MacroManagerWindow = DialogWindows;
+const wchar_t* const kTitle = kMacroManagerTitle;
+
+std::wstring TrimmedForList(const std::wstring& s) {
+  const auto first = s.find_first_not_of(L' '), last = s.find_last_not_of(L' ');
+  return first == std::wstring::npos ? L"" : s.substr(first, last - first + 1);
+}
+
+Script::Step FirstLine(int id, std::wstring text) {
+  return [=] {
+    HWND list = Item(kTitle, id);
+    wchar_t line[128] = {};
+    return list != nullptr && SendMessageW(list, LB_GETTEXTLEN, 0, 0) < 128 &&
+           SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line)) > 0 && text == line;
+  };
+}
+
+// New, the name typed into the in-place edit, Enter. Another window taking the focus ends the edit early
+// (with an empty name, which creates nothing); then it starts again.
+Script::Step NewMacroNamed(std::wstring name) {
+  auto done = FirstLine(ids::kMacroList, TrimmedForList(name));
+  return [=] {
+    if (done()) return true;
+    if (HWND edit = Item(kTitle, ids::kInPlaceEdit); edit != nullptr) {
+      SetWindowTextW(edit, name.c_str());
+      PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    } else if (HWND list = Item(kTitle, ids::kMacroList); list != nullptr && SendMessageW(list, LB_GETCOUNT, 0, 0) == 0) {
+      PostMessageW(Item(kTitle, ids::kNew), BM_CLICK, 0, 0);
+    }
+    return false;
+  };
+}
+
+Script::Step Lines(int id, int count) {
+  return [=] { return SendMessageW(Item(kTitle, id), LB_GETCOUNT, 0, 0) == count; };
+}
+
+// One real key, pressed and released, with the given wait in between and after, in ticks of the script.
+std::vector<Script::Step> TypeSlowly(WORD vk, std::shared_ptr<std::vector<DWORD>> sent) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  INPUT up = in;
+  up.ki.dwFlags = KEYEVENTF_KEYUP;
+  return {[=]() mutable {
+            sent->push_back(GetTickCount());
+            return SendInput(1, &in, sizeof(INPUT)) == 1;
+          },
+          Pause(3),
+          [=]() mutable {
+            sent->push_back(GetTickCount());
+            return SendInput(1, &up, sizeof(INPUT)) == 1;
+          },
+          Pause(3)};
+}
+
+TEST_F(MacroManagerWindow, EmptyStoreAsksForASetThenRecordsRealKeysWithTheirGaps) {
+  MacroStore store;
+  std::vector<Script::Step> steps = {
+      // The set-name dialog opens by itself on an empty store.
+      SetText(kMacroSetNameTitle, ids::kSetNameField, L"  Raid  "), Click(kMacroSetNameTitle, kIdOk),
+      WaitText(kTitle, ids::kSetSelector, L"Raid"),
+      NewMacroNamed(L" Burst "),
+      Click(kTitle, ids::kDelayOption), Click(kTitle, ids::kRecord),
+      Script::Step([] { return KeyHookInstalled(); })};
+  auto sent = std::make_shared<std::vector<DWORD>>();
+  for (WORD vk : {WORD{'A'}, WORD{'B'}}) {
+    for (auto& s : TypeSlowly(vk, sent)) steps.push_back(s);
+  }
+  steps.push_back(Lines(ids::kStepList, 7));  // four steps, three delays
+  steps.push_back(Click(kTitle, ids::kRecord));
+  steps.push_back(Script::Step([] { return !KeyHookInstalled(); }));
+  steps.push_back(Click(kTitle, kIdOk));
+  const bool ok = Run(steps, [&] { return MacroManagerDialog(nullptr, 96, store, -1, ButtonSlot{}, SystemKeyboardLayout()); });
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(store.sets.size(), 1u);
+  EXPECT_EQ(store.sets[0]->name, "Raid");
+  ASSERT_EQ(store.sets[0]->macros.size(), 1u);
+  const MacroRecord& m = *store.sets[0]->macros[0];
+  EXPECT_STREQ(m.name, "Burst");
+  ASSERT_EQ(m.count, 4u);
+  const int keys[] = {4, 4, 5, 5}, kinds[] = {1, 2, 1, 2};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(m.events[i].key, keys[i]);
+    EXPECT_EQ(m.events[i].kind, kinds[i]);
+  }
+  // The gaps are the keys' own: what passed between sending them, however late the window read them.
+  ASSERT_EQ(sent->size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const int gap = static_cast<int>((*sent)[i + 1] - (*sent)[i]);
+    EXPECT_GT(m.events[i].delay, 0) << i;
+    EXPECT_NEAR(m.events[i].delay, gap, 20) << i;
+  }
+  EXPECT_EQ(m.events[3].delay, 0);
+  EXPECT_FALSE(KeyHookInstalled());
+}
+
+TEST_F(MacroManagerWindow, StepMenuInsertsAWheelClickAndCancelReportsCancel) {
+  MacroStore store;
+  ASSERT_EQ(AddMacroSet(store, "Mine"), 0);
+  store.sets[0]->macros.push_back(NewMacroRecord("m"));
+  ButtonSlot slot{};
+  slot.functionCode = 48;
+  CopyTextField(slot.setName, "mine");
+  CopyTextField(slot.macroName, "M");
+  const bool ok = Run(
+      {Lines(ids::kMacroList, 1),
+       // Wheel (third entry of the mouse submenu), then Click (third entry).
+       Script::Step([] {
+         HWND list = Item(kTitle, ids::kStepList);
+         if (list == nullptr) return false;
+         RECT r;
+         GetWindowRect(list, &r);
+         PostMessageW(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(r.left + 10, r.top + 10));
+         return true;
+       }),
+       MenuKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN}),
+       Lines(ids::kStepList, 2), SetText(kTitle, ids::kLoopField, L"999"), WaitText(kTitle, ids::kLoopField, L"255"),
+       Click(kTitle, kIdCancel)},
+      [&] { return MacroManagerDialog(nullptr, 96, store, 0, slot, SystemKeyboardLayout()); });
+  EXPECT_FALSE(ok);
+  const MacroRecord& m = *store.sets[0]->macros[0];
+  ASSERT_EQ(m.count, 2u);
+  EXPECT_EQ(m.events[0].key, 242);
+  EXPECT_EQ(m.events[0].kind, 1);
+  EXPECT_EQ(m.events[1].kind, 2);
+  EXPECT_EQ(m.events[1].delay, 0);
+}
+
+}  // namespace
+}  // namespace sarn::win
