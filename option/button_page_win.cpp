@@ -402,7 +402,15 @@ LRESULT ButtonPageWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
-      if (lp == 0) Carry(page_.HandleCommand(static_cast<unsigned>(id)));  // a function-menu command
+      if (lp == 0) {
+        // A function-menu command. The macro manager preselects the macro of the slot being edited.
+        const int button = page_.currentButton();
+        const int profile = working_.CurrentProfile;
+        if (button >= 0 && button < kButtonCount && profile >= 0 && profile < kProfileCount) {
+          dialogs_.SetEditedSlot(working_.profiles[profile].MacroKeyInfo[button]);
+        }
+        Carry(page_.HandleCommand(static_cast<unsigned>(id)));
+      }
       return 0;
     }
     default:
