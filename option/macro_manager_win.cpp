@@ -158,7 +158,7 @@ class ManagerWindow {
     design.panels = {RECT{12, 50, 212, 415}, RECT{kChildX, kChildY, kChildX + 490, kChildY + 365}};
     design.notes = {{POINT{19, 56}, L"Macro set"},
                     {POINT{kChildX + 6, kChildY + 28}, L"Steps (right click to edit)"},
-                    {POINT{kChildX + 286, kChildY + 186}, L"times"}};
+                    {POINT{kChildX + 322, kChildY + 184}, L"times"}};
     const LayoutEntry field = InChild(kLoopField);
     design.fields.push_back(RECT{field.left - 3, field.top - 3, field.right + 3, field.bottom + 4});
     std::vector<SkinPart> parts = ClosingParts(kOk, kCancel, kExit, dpi);

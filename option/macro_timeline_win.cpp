@@ -399,6 +399,7 @@ void TimelineView::Load(const MacroRecord* macro) {
   m.EndCapture();
   m.bars = macro != nullptr ? BarsFromMacro(*macro) : std::vector<TimelineBar>{};
   m.dirty = false;
+  m.span = FittingSpan(m.bars);
   m.selected = -1;
   m.firstRow = 0;
   m.offset = 0;

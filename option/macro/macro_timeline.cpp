@@ -111,6 +111,16 @@ std::int32_t SnapSpan(std::int32_t span) {
 std::int32_t ZoomInSpan(std::int32_t span) { return SnapSpan(std::min(span * 2, kMaxSpan)); }
 std::int32_t ZoomOutSpan(std::int32_t span) { return SnapSpan(span / 2); }
 
+std::int32_t FittingSpan(const std::vector<TimelineBar>& bars) {
+  if (bars.empty()) return kFirstSpan;
+  std::int64_t last = 0;
+  for (const TimelineBar& bar : bars) last = std::max<std::int64_t>(last, bar.end);
+  const std::int64_t wanted = last + last / 10;
+  std::int32_t span = 10;
+  while (span < kMaxSpan && span < wanted) span = ZoomInSpan(span);
+  return span;
+}
+
 std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span) {
   std::int32_t last = kMaxSpan;
   for (const TimelineBar& bar : bars) last = std::max(last, bar.end);

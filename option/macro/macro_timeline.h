@@ -54,6 +54,9 @@ inline constexpr std::int32_t kFirstSpan = 3000;  // the span a timeline opens w
 // A span below 2000 put on one of the fixed steps (10, 25, 45, 90, 187, 375, 750, 1500).
 [[nodiscard]] std::int32_t SnapSpan(std::int32_t span);
 
+// The span a macro's timeline opens with: the smallest zoom step that shows every bar with a tenth to
+// spare (3000 ms for no bars).
+[[nodiscard]] std::int32_t FittingSpan(const std::vector<TimelineBar>& bars);
 // How far the time offset may go: the end of the last bar or 48000 ms, whichever is later, less a span.
 [[nodiscard]] std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span);
 // The offset after zooming in to `span`: inside MaxOffset, and 0 when no bar's start or end reaches the span.

@@ -167,8 +167,8 @@ Script::Step ClickTimeline(int id) {
   };
 }
 
-// Drags the end edge of the bar in `row` (shown from time 0 at the first span) to `time`.
-Script::Step DragEnd(int row, std::int32_t from, std::int32_t to) {
+// Drags the end edge of the bar in `row` (shown from time 0 over `span`) from one time to another.
+Script::Step DragEnd(int row, std::int32_t from, std::int32_t to, std::int32_t span) {
   return [=] {
     HWND rows = TimelineItem(timeline_ids::kRows);
     if (rows == nullptr) return false;
@@ -176,7 +176,7 @@ Script::Step DragEnd(int row, std::int32_t from, std::int32_t to) {
     GetClientRect(rows, &c);
     const int width = c.right - 72 - 2;
     const int y = 16 + row * kTimelineRowPitch + 5;
-    const int x0 = 72 + TimeToPixel(from, 0, kFirstSpan, width), x1 = 72 + TimeToPixel(to, 0, kFirstSpan, width);
+    const int x0 = 72 + TimeToPixel(from, 0, span, width), x1 = 72 + TimeToPixel(to, 0, span, width);
     SendMessageW(rows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, y));
     SendMessageW(rows, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((x0 + x1) / 2, y));
     SendMessageW(rows, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, y));
@@ -218,7 +218,7 @@ TEST_F(MacroManagerWindow, LookingAtTheTimelineLeavesTheMacroAsItWas) {
 TEST_F(MacroManagerWindow, TimelineEditsAreWrittenBackOnSwitchAndOk) {
   TimelineFixture f;
   const bool ok = Run({Lines(ids::kMacroList, 1), Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
-                       DragEnd(1, 350, 1000),
+                       DragEnd(1, 350, 700, FittingSpan(BarsFromMacro(f.macro()))),
                        // Back to the step list: the drag is in the steps now.
                        Click(kTitle, ids::kSwitchEditor), TimelineShown(false), Lines(ids::kStepList, 7),
                        Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
@@ -232,12 +232,12 @@ TEST_F(MacroManagerWindow, TimelineEditsAreWrittenBackOnSwitchAndOk) {
                        ClickTimeline(timeline_ids::kDeleteBar), Click(kTitle, kIdOk)},
                       [&] { return f.Open(); });
   EXPECT_TRUE(ok);
-  // Only B is left, from 100 to about 1000 ms (a pixel is 3000 / width ms): a macro starts with its first step.
+  // Only B is left, from 100 to about 700 ms (a pixel is a few ms): a macro starts with its first step.
   const MacroRecord& m = f.macro();
   ASSERT_EQ(m.count, 2u);
   EXPECT_EQ(m.events[0].key, 5);
   EXPECT_EQ(m.events[0].kind, 1);
-  EXPECT_NEAR(m.events[0].delay, 900, 10);
+  EXPECT_NEAR(m.events[0].delay, 600, 5);
   EXPECT_EQ(m.events[1].kind, 2);
   EXPECT_EQ(m.events[1].delay, 0);
 }

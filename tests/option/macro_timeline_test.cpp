@@ -127,6 +127,14 @@ TEST(MacroTimelineTest, ZoomSteps) {
   EXPECT_EQ(HorizontalLineStep(10), 1);
 }
 
+TEST(MacroTimelineTest, ATimelineOpensAtTheSpanThatShowsItsBars) {
+  EXPECT_EQ(FittingSpan({}), kFirstSpan);
+  EXPECT_EQ(FittingSpan({{kA, 0, 0}}), 10);
+  EXPECT_EQ(FittingSpan({{kA, 0, 240}, {kB, 100, 150}}), 375);
+  EXPECT_EQ(FittingSpan({{kA, 0, 350}}), 750);  // 350 ms and a tenth more do not fit 375
+  EXPECT_EQ(FittingSpan({{kA, 0, 2'000'000}}), kMaxSpan);
+}
+
 TEST(MacroTimelineTest, ZoomInKeepsTheOffsetInRange) {
   const std::vector<TimelineBar> shortOnes = {{kA, 0, 900}};
   EXPECT_EQ(OffsetAfterZoomIn(shortOnes, 500, 1500), 0);  // everything fits from 0
