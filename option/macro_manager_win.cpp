@@ -8,6 +8,7 @@
 
 #include "common/text_encoding.h"
 #include "option/key_capture_win.h"
+#include "option/macro_timeline_win.h"
 #include "option/skin_dialog_win.h"
 
 namespace sarn::win {
@@ -35,6 +36,7 @@ const char* kDelayOption = "BUTTON_Delay_ON_OFF,262,97,150,23,";
 const char* kLoopOption = "BUTTON_LoopTimes_ON_OFF,262,164,120,15,";
 const char* kLoopField = "Edit_Times,284,184,30,15,";
 const char* kStepList = "BUTTON_List_key_sequence,6,49,234,301,";
+const char* kChildPos = "CHILD_POS,215,50,490,365,";
 
 LayoutEntry InChild(const char* layout) {
   LayoutEntry e = ParseLayout(layout);
@@ -130,7 +132,9 @@ class ManagerWindow {
  public:
   ManagerWindow(MacroStore& store, int setIndex, const ButtonSlot& slot, const KeyboardLayout& layout, int dpi)
       : manager_(store, setIndex < 0 ? MacroManager::Mode::kCreate : MacroManager::Mode::kEdit, setIndex, slot),
-        layout_(layout) {
+        layout_(layout),
+        timeline_(layout, TimelineView::Hooks{[this] { return MayEditTimeline(); },
+                                              [this](bool on) { TimelineCapturing(on); }}) {
     d_.dpi = dpi;
   }
 
@@ -154,14 +158,15 @@ class ManagerWindow {
     design.panels = {RECT{12, 50, 212, 415}, RECT{kChildX, kChildY, kChildX + 490, kChildY + 365}};
     design.notes = {{POINT{19, 56}, L"Macro set"},
                     {POINT{kChildX + 6, kChildY + 28}, L"Steps (right click to edit)"},
-                    {POINT{kChildX + 286, kChildY + 186}, L"times"}};
+                    {POINT{kChildX + 322, kChildY + 184}, L"times"}};
     const LayoutEntry field = InChild(kLoopField);
     design.fields.push_back(RECT{field.left - 3, field.top - 3, field.right + 3, field.bottom + 4});
     std::vector<SkinPart> parts = ClosingParts(kOk, kCancel, kExit, dpi);
     parts.push_back(PartOf(ParseLayout(kSelector), SkinLook::kField, L"", dpi));
     parts.push_back(PartOf(ParseLayout(kNew), SkinLook::kPush, L"New", dpi));
     parts.push_back(PartOf(ParseLayout(kDelete), SkinLook::kPush, L"Delete", dpi));
-    parts.push_back(PartOf(ParseLayout(kSwitch), SkinLook::kPush, L"Step list", dpi));
+    // Its caption is drawn by the button itself: it names the view the click switches to.
+    parts.push_back(PartOf(ParseLayout(kSwitch), SkinLook::kPush, L"", dpi));
     parts.push_back(PartOf(InChild(kRecord), SkinLook::kPush, L"Start Record", dpi));
     parts.push_back(PartOf(InChild(kDelayOption), SkinLook::kCheck, L"Record delays", dpi));
     parts.push_back(PartOf(InChild(kLoopOption), SkinLook::kCheck, L"Loop", dpi));
@@ -172,9 +177,8 @@ class ManagerWindow {
     selector_ = AddButton(d_, ids::kSetSelector, ParseLayout(kSelector));
     newButton_ = AddButton(d_, ids::kNew, ParseLayout(kNew));
     deleteButton_ = AddButton(d_, ids::kDelete, ParseLayout(kDelete));
-    // Only the step list is built; the button stays for its place and shows which view is up.
     switchButton_ = AddButton(d_, ids::kSwitchEditor, ParseLayout(kSwitch));
-    EnableWindow(switchButton_, FALSE);
+    SetWindowTextW(switchButton_, L"Timeline view");
     record_ = AddButton(d_, ids::kRecord, InChild(kRecord), SkinButtonOptions{});
     delayOption_ = AddButton(d_, ids::kDelayOption, InChild(kDelayOption), SkinButtonOptions{});
     loopOption_ = AddButton(d_, ids::kLoopOption, InChild(kLoopOption), SkinButtonOptions{});
@@ -184,6 +188,7 @@ class ManagerWindow {
     menuFont_ = ArialFont(15, 0, dpi);
     macroList_ = AddList(ids::kMacroList, ParseLayout(kMacroList));
     stepList_ = AddList(ids::kStepList, InChild(kStepList));
+    timeline_.Create(d_.hwnd, LayoutRect(ParseLayout(kChildPos), dpi), dpi);
 
     d_.onCommand = [this](int id) { Command(id); };
     d_.onMessage = [this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return Message(msg, wp, lp, result); };
@@ -210,6 +215,7 @@ class ManagerWindow {
     }
     SendMessageW(macroList_, LB_SETCURSEL, static_cast<WPARAM>(manager_.selectedMacro()), 0);
     ShowSteps(false);
+    timeline_.Load(manager_.selectedRecord());
     const LoopView loop = LoopOf(manager_.selectedRecord());
     loopOn_ = loop.on;
     SetSkinButtonPressed(loopOption_, loop.on);
@@ -250,7 +256,11 @@ class ManagerWindow {
   void Command(int id) {
     switch (id) {
       case kIdOk:
+        if (!StoreTimeline()) return;
         d_.End(true);
+        return;
+      case ids::kSwitchEditor:
+        SwitchView();
         return;
       case ids::kSetSelector:
         SetMenu();
@@ -302,6 +312,8 @@ class ManagerWindow {
     const unsigned chosen = DropMenu(menu, selector_, guard_, ids::kSetSelector);
     if (chosen == ids::kCmdAddSet) {
       AddSet();
+    } else if (chosen != 0 && !StoreTimeline()) {
+      return;
     } else if (chosen == ids::kCmdDeleteSet) {
       if (manager_.selectedSet() >= 0 &&
           MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, L"Delete this macro set", L"and all its macros?")) {
@@ -320,6 +332,7 @@ class ManagerWindow {
   }
 
   void NewMacro() {
+    if (!StoreTimeline()) return;
     bool allowed = false;
     const Notice notice = manager_.NewMacroCheck(allowed);
     if (notice != Notice::kNone) return ShowNotice(d_.hwnd, d_.dpi, notice);
@@ -331,6 +344,7 @@ class ManagerWindow {
   void DeleteMacro() {
     const Notice notice = manager_.DeleteMacroCheck();
     if (notice != Notice::kNone) return ShowNotice(d_.hwnd, d_.dpi, notice);
+    if (!StoreTimeline()) return;
     if (MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, L"Delete this macro?", L"")) {
       manager_.DeleteSelectedMacro();
       ShowAll();
@@ -356,6 +370,59 @@ class ManagerWindow {
       settingLoopText_ = false;
     }
     if (MacroRecord* macro = manager_.selectedRecord()) SetLoops(*macro, loopOn_, value);
+  }
+
+  // --- Timeline --------------------------------------------------------------------------------------------
+
+  // The step list's own controls, hidden while the timeline covers the editor area.
+  void ShowStepListControls(bool on) {
+    for (HWND h : {record_, delayOption_, loopOption_, loopField_, stepList_}) ShowWindow(h, on ? SW_SHOW : SW_HIDE);
+  }
+
+  void SwitchView() {
+    if (timeline_.shown()) {
+      if (!StoreTimeline()) return;
+      timeline_.Show(false);
+      ShowStepListControls(true);
+      SetWindowTextW(switchButton_, L"Timeline view");
+      ShowSteps(false);
+    } else {
+      timeline_.Load(manager_.selectedRecord());
+      ShowStepListControls(false);
+      timeline_.Show(true);
+      SetWindowTextW(switchButton_, L"Step list view");
+    }
+    InvalidateRect(switchButton_, nullptr, TRUE);
+  }
+
+  // Writes the timeline's edits into the selected macro when the timeline is up. A pause longer than a
+  // step's delay can hold is cut to 65535 ms; the user is told, and the timeline shows what was stored.
+  // Always true: the edits are kept either way; the notice only says how.
+  bool StoreTimeline() {
+    if (!timeline_.shown()) return true;
+    MacroRecord* macro = manager_.selectedRecord();
+    if (macro == nullptr) return true;
+    const WriteBack written = timeline_.Store(*macro);
+    if (written.shortenedGaps > 0) {
+      (void)MessageDialog(d_.hwnd, d_.dpi, kMacroNoticeTitle, L"A pause longer than 65535 ms",
+                          L"was shortened to 65535 ms.");
+      timeline_.Load(macro);
+    }
+    return true;
+  }
+
+  bool MayEditTimeline() {
+    if (manager_.selectedRecord() != nullptr) return true;
+    ShowNotice(d_.hwnd, d_.dpi, manager_.EditorNotice());
+    return false;
+  }
+
+  // A new bar waits for its key: nothing else of the manager works until it comes.
+  void TimelineCapturing(bool on) {
+    EnableControls(!on);
+    for (int id : {timeline_ids::kAdd, timeline_ids::kDeleteBar, timeline_ids::kZoomIn, timeline_ids::kZoomOut}) {
+      EnableWindow(GetDlgItem(timeline_.hwnd(), id), on ? FALSE : TRUE);
+    }
   }
 
   // --- Recording -------------------------------------------------------------------------------------------
@@ -385,7 +452,7 @@ class ManagerWindow {
 
   // While recording only the record button works: the keys all go to the recording.
   void EnableControls(bool on) {
-    for (HWND h : {selector_, newButton_, deleteButton_, delayOption_, loopOption_, loopField_, macroList_,
+    for (HWND h : {selector_, newButton_, deleteButton_, switchButton_, delayOption_, loopOption_, loopField_, macroList_,
                    stepList_, GetDlgItem(d_.hwnd, kIdOk), GetDlgItem(d_.hwnd, kIdCancel), GetDlgItem(d_.hwnd, kIdExit)}) {
       EnableWindow(h, on ? TRUE : FALSE);
     }
@@ -538,6 +605,7 @@ class ManagerWindow {
         return true;
       case WM_COMMAND:
         if (LOWORD(wp) == ids::kMacroList && HIWORD(wp) == LBN_SELCHANGE) {
+          (void)StoreTimeline();
           manager_.SelectMacro(static_cast<int>(SendMessageW(macroList_, LB_GETCURSEL, 0, 0)));
           ShowAll();
           return true;
@@ -569,6 +637,7 @@ class ManagerWindow {
   MacroManager manager_;
   MacroRecorder recorder_;
   const KeyboardLayout& layout_;
+  TimelineView timeline_;
   std::vector<StepLine> lines_;
   MenuReopenGuard guard_;
   HWND selector_ = nullptr, newButton_ = nullptr, deleteButton_ = nullptr, switchButton_ = nullptr;

@@ -12,6 +12,9 @@
 //   option_driver file-dialog PATH    waits for the window's file dialog, types PATH and presses OK
 //   option_driver dialog-ok | dialog-cancel   presses OK or Cancel of the window's skinned dialog
 //   option_driver dialog-title        waits for the window's skinned dialog and prints its title
+//   option_driver dialog-rect         waits for it and prints its screen rectangle "L T R B"
+//   option_driver dialog-click ID     a real click at the middle of its control ID
+//   option_driver inner-dialog-ok     presses OK of the dialog that the skinned dialog itself opened
 //   option_driver doubleclick-time    prints the system's double-click time
 //   option_driver close               posts WM_CLOSE to the window
 #include <windows.h>
@@ -304,6 +307,38 @@ int main(int argc, char** argv) {
     std::printf("%s\n", sarn::WideToUtf8(title).c_str());
     return 0;
   }
+  if (is("dialog-rect", 0)) {
+    HWND dialog = WaitDialog(false);
+    if (dialog == nullptr) return 3;
+    RECT r;
+    GetWindowRect(dialog, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (is("dialog-click", 1)) {
+    HWND dialog = WaitDialog(false);
+    if (dialog == nullptr) return 3;
+    HWND item = GetDlgItem(dialog, std::atoi(argv[2]));
+    if (item == nullptr || !IsWindowVisible(item)) return 4;
+    RECT r;
+    GetWindowRect(item, &r);
+    SetForegroundWindow(dialog);
+    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2, 1);
+    return 0;
+  }
+  if (is("inner-dialog-ok", 0)) {
+    HWND outer = WaitDialog(false);
+    if (outer == nullptr) return 3;
+    DialogSearch inner = {0, outer, nullptr, false};
+    GetWindowThreadProcessId(outer, &inner.process);
+    for (int i = 0; i < 100 && inner.found == nullptr; ++i) {
+      EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&inner));
+      if (inner.found == nullptr) Sleep(100);
+    }
+    if (inner.found == nullptr) return 4;
+    PostMessageW(inner.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 0;
+  }
   if (is("doubleclick-time", 0)) {
     std::printf("%u\n", GetDoubleClickTime());
     return 0;
@@ -315,7 +350,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
-                       "record-keys SECONDS | key VK [ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | "
+                       "record-keys SECONDS | key VK [ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
                        "doubleclick-time | close\n");
   return 2;
 }

@@ -26,6 +26,8 @@ DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
 # The button page: labels 200 + slot index, the orientation buttons, and the open function menu's items as
 # controls (100000 + command; submenus 200000 + their position in the description).
 LABEL, RIGHT_HANDED, LEFT_HANDED, MENU_COMMAND, MENU_SUBMENU = 200, 230, 231, 100000, 200000
+MACRO_MANAGER, SWITCH_EDITOR = 232, 203  # the page's Macro Manager button; the manager's view switch
+MANAGER_NEW, MANAGER_RECORD, MANAGER_DELAYS = 201, 205, 206
 VK_F8 = 0x77
 
 
@@ -359,6 +361,57 @@ def button_page(stage, shots):
     wait_for("right pressed", lambda: page()[RIGHT_HANDED]["pressed"])
     for name in ("right", "left", "menu"):
         print("screenshot: " + os.path.join(shots, "option-buttons-%s.png" % name))
+    macro_manager_views(stage, shots)
+
+
+def macro_manager_views(stage, shots):
+    """The macro manager from the button page: both editor views, switched by a real click, photographed."""
+    stage.click(MACRO_MANAGER, BUTTON_PAGE)
+    rc, title = stage.run(stage.driver, "dialog-title", timeout=60)
+    check(rc == 0 and title.strip() == "Sarn+ Macro Manager", "the macro manager did not open: %r" % title)
+    rc, out = stage.run(stage.driver, "dialog-rect", timeout=60)
+    check(rc == 0, "no rectangle of the macro manager")
+    left, top, right, bottom = (int(v) for v in out.split())
+
+    def shoot(name):
+        time.sleep(0.5)
+        path = os.path.join(shots, "macro-%s.png" % name)
+        subprocess.run(["import", "-window", "root", "-crop",
+                        "%dx%d+%d+%d" % (right - left, bottom - top, left, top), path], check=True, timeout=60)
+        print("screenshot: " + path)
+
+    def manager_click(control):
+        rc, _ = stage.run(stage.driver, "dialog-click", str(control), timeout=60)
+        check(rc == 0, "no control %d in the macro manager (%d)" % (control, rc))
+
+    def type_keys(keys):
+        for vk in keys:
+            rc, _ = stage.run(stage.driver, "key", str(vk), timeout=60)
+            check(rc == 0, "key %d" % vk)
+
+    # The store of this run holds no set: the manager asks for one by itself.
+    time.sleep(1)
+    type_keys([ord("E")])
+    rc, _ = stage.run(stage.driver, "inner-dialog-ok", timeout=60)
+    check(rc == 0, "the macro manager did not ask for a set")
+    time.sleep(0.5)
+    manager_click(MANAGER_NEW)
+    time.sleep(0.5)
+    type_keys([ord("B"), ord("U"), 0x0D])
+    # Two keys recorded with their gaps, to have bars in the timeline.
+    manager_click(MANAGER_DELAYS)
+    manager_click(MANAGER_RECORD)
+    time.sleep(0.5)
+    type_keys([ord("A"), ord("B")])
+    manager_click(MANAGER_RECORD)
+    shoot("list")
+    rc, _ = stage.run(stage.driver, "dialog-click", str(SWITCH_EDITOR), timeout=60)
+    check(rc == 0, "no BUTTON_Switch_editor in the macro manager")
+    shoot("timeline")
+    rc, _ = stage.run(stage.driver, "dialog-click", str(SWITCH_EDITOR), timeout=60)
+    check(rc == 0, "no BUTTON_Switch_editor after the switch")
+    rc, _ = stage.run(stage.driver, "dialog-cancel", timeout=60)
+    check(rc == 0, "the macro manager did not take Cancel")
 
 
 def with_monitor(args):

@@ -9,6 +9,8 @@
 
 #include "option/dialog_script_win.h"
 #include "option/key_capture_win.h"
+#include "option/macro/macro_timeline.h"
+#include "option/macro_timeline_win.h"
 #include "option/skin_dialog_win.h"
 
 namespace sarn::win {
@@ -141,6 +143,101 @@ TEST_F(MacroManagerWindow, StepMenuInsertsAWheelClickAndCancelReportsCancel) {
   ASSERT_EQ(m.count, 2u);
   EXPECT_EQ(m.events[0].key, 242);
   EXPECT_EQ(m.events[0].kind, 1);
+  EXPECT_EQ(m.events[1].kind, 2);
+  EXPECT_EQ(m.events[1].delay, 0);
+}
+
+// --- Timeline view ---------------------------------------------------------------------------------------
+
+HWND TimelineItem(int id) {
+  HWND view = Item(kTitle, timeline_ids::kView);
+  return view != nullptr && IsWindowVisible(view) ? GetDlgItem(view, id) : nullptr;
+}
+
+Script::Step TimelineShown(bool shown) {
+  return [=] { return (TimelineItem(timeline_ids::kRows) != nullptr) == shown; };
+}
+
+Script::Step ClickTimeline(int id) {
+  return [=] {
+    HWND b = TimelineItem(id);
+    if (b == nullptr) return false;
+    PostMessageW(b, BM_CLICK, 0, 0);
+    return true;
+  };
+}
+
+// Drags the end edge of the bar in `row` (shown from time 0 over `span`) from one time to another.
+Script::Step DragEnd(int row, std::int32_t from, std::int32_t to, std::int32_t span) {
+  return [=] {
+    HWND rows = TimelineItem(timeline_ids::kRows);
+    if (rows == nullptr) return false;
+    RECT c;
+    GetClientRect(rows, &c);
+    const int width = c.right - 72 - 2;
+    const int y = 16 + row * kTimelineRowPitch + 5;
+    const int x0 = 72 + TimeToPixel(from, 0, span, width), x1 = 72 + TimeToPixel(to, 0, span, width);
+    SendMessageW(rows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, y));
+    SendMessageW(rows, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((x0 + x1) / 2, y));
+    SendMessageW(rows, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, y));
+    SendMessageW(rows, WM_LBUTTONUP, 0, MAKELPARAM(x1, y));
+    return true;
+  };
+}
+
+struct TimelineFixture {
+  MacroStore store;
+  ButtonSlot slot{};
+  TimelineFixture() {
+    EXPECT_EQ(AddMacroSet(store, "Mine"), 0);
+    auto m = NewMacroRecord("m");
+    // A 0-150 and B 100-350, then a press of C that is never released.
+    const MacroEvent steps[] = {{4, 1, 100}, {5, 1, 50}, {4, 2, 200}, {5, 2, 0}, {6, 1, 0}};
+    for (const MacroEvent& e : steps) m->events[m->count++] = e;
+    store.sets[0]->macros.push_back(std::move(m));
+  }
+  MacroRecord& macro() { return *store.sets[0]->macros[0]; }
+  bool Open() { return MacroManagerDialog(nullptr, 96, store, 0, slot, SystemKeyboardLayout()); }
+};
+
+TEST_F(MacroManagerWindow, LookingAtTheTimelineLeavesTheMacroAsItWas) {
+  TimelineFixture f;
+  const bool ok = Run({Lines(ids::kMacroList, 1), WaitText(kTitle, ids::kSwitchEditor, L"Timeline view"),
+                       Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       WaitText(kTitle, ids::kSwitchEditor, L"Step list view"),
+                       ClickTimeline(timeline_ids::kZoomIn), Click(kTitle, ids::kSwitchEditor), TimelineShown(false),
+                       Lines(ids::kStepList, 8), Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       Click(kTitle, kIdOk)},
+                      [&] { return f.Open(); });
+  EXPECT_TRUE(ok);
+  // The unreleased C is not a bar, but it is still in the macro: nothing was edited.
+  EXPECT_EQ(f.macro().count, 5u);
+  EXPECT_EQ(f.macro().events[4].key, 6);
+}
+
+TEST_F(MacroManagerWindow, TimelineEditsAreWrittenBackOnSwitchAndOk) {
+  TimelineFixture f;
+  const bool ok = Run({Lines(ids::kMacroList, 1), Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       DragEnd(1, 350, 700, FittingSpan(BarsFromMacro(f.macro()))),
+                       // Back to the step list: the drag is in the steps now.
+                       Click(kTitle, ids::kSwitchEditor), TimelineShown(false), Lines(ids::kStepList, 7),
+                       Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       Script::Step([] {
+                         HWND rows = TimelineItem(timeline_ids::kRows);
+                         if (rows == nullptr) return false;
+                         SendMessageW(rows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 16 + 5));  // A's name
+                         SendMessageW(rows, WM_LBUTTONUP, 0, MAKELPARAM(20, 16 + 5));
+                         return true;
+                       }),
+                       ClickTimeline(timeline_ids::kDeleteBar), Click(kTitle, kIdOk)},
+                      [&] { return f.Open(); });
+  EXPECT_TRUE(ok);
+  // Only B is left, from 100 to about 700 ms (a pixel is a few ms): a macro starts with its first step.
+  const MacroRecord& m = f.macro();
+  ASSERT_EQ(m.count, 2u);
+  EXPECT_EQ(m.events[0].key, 5);
+  EXPECT_EQ(m.events[0].kind, 1);
+  EXPECT_NEAR(m.events[0].delay, 600, 5);
   EXPECT_EQ(m.events[1].kind, 2);
   EXPECT_EQ(m.events[1].delay, 0);
 }
