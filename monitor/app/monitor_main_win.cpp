@@ -24,6 +24,7 @@
 #include "monitor/device/device_library.h"
 #include "monitor/device/device_protocol.h"
 #include "monitor/device/device_thread_win.h"
+#include "monitor/game_check.h"
 #include "monitor/input/input_services_win.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
@@ -57,10 +58,8 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The executable name of the program that owns the foreground window, lower case; empty when unknown.
-std::string ForegroundExecutable() {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+// The executable name of a process, lower case; empty when unknown.
+std::string ProcessExecutable(std::uint32_t processId) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return {};
   std::string name;
@@ -195,6 +194,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
   TrayIcon trayIcon_;
+  ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
 
   std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
 
@@ -470,9 +470,13 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           KillTimer(hwnd_, kTimerFirstRead);
           PostDeviceJob(kJobReadAll);
           break;
-        case kTimerGameCheck:
-          core_->GameCheck(ForegroundExecutable());
+        case kTimerGameCheck: {
+          HWND foreground = GetForegroundWindow();
+          DWORD processId = 0;
+          GetWindowThreadProcessId(foreground, &processId);
+          core_->GameCheck(foreground_.Executable(reinterpret_cast<std::uintptr_t>(foreground), processId));
           break;
+        }
         case kShortcutTimerId:
           input_->Keys().OnShortcutTimer();
           break;
