@@ -3,7 +3,6 @@
 // the Windows side together: messages become core calls, and the core's ports become Win32 calls.
 #include <windows.h>
 #include <mmsystem.h>
-#include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "common/keyboard_layout.h"
+#include "common/late_library_win.h"
 #include "common/private_profile.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
@@ -121,12 +121,12 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void PostOwnCommand(unsigned command) override { PostMessageA(hwnd_, WM_COMMAND, command, 0); }
   void SetTrayIcon(bool shown) override { shown ? AddTrayIcon() : RemoveTrayIcon(); }
   void PlaySoundCue(int cue) override {
-    PlaySoundA(nullptr, nullptr, SND_PURGE);
+    (void)PlaySoundLate(nullptr, SND_PURGE);
     std::string path = SoundCuePath(folder_, cue, block_->SoundVolume);
     if (path.empty()) return;
     std::string trace = "PlaySoundCue " + path + "\n";
     Debug(trace.c_str());
-    PlaySoundA(path.c_str(), nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
+    (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
   void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
 
@@ -252,7 +252,10 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   ApplyActiveWindowsSettings();
 
   std::string osd = folder_ + "Sarn[+]OSD.exe";
-  if (FileExists(osd)) ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+  if (FileExists(osd)) {
+    EnsureComForShell();
+    ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+  }
   return 0;
 }
 
@@ -369,6 +372,7 @@ void MonitorWindow::OnCustomizer() {
   }
   Debug("CMonitorWnd OnCustomizer hWnd==NULL\n");
   std::string option = folder_ + "Sarn[+]Option.exe";
+  EnsureComForShell();
   ShellExecuteA(nullptr, "open", option.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -590,7 +594,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     return 0;
   }
 
-  (void)CoInitialize(nullptr);
   auto window = std::make_unique<MonitorWindow>(openConfiguration);
   g_window = window.get();
 
@@ -610,7 +613,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   }
   g_window = nullptr;
   window.reset();
-  CoUninitialize();
   if (instanceMutex != nullptr) CloseHandle(instanceMutex);
   return 0;
 }
