@@ -40,4 +40,13 @@ int MatchGameProfile(const ProfileRecord (&profiles)[kProfileCount], std::string
   return -1;
 }
 
+const std::string& ForegroundProgram::Executable(std::uintptr_t window, std::uint32_t processId) {
+  if (known_ && window == window_ && processId == processId_) return executable_;
+  executable_ = resolve_(processId);
+  window_ = window;
+  processId_ = processId;
+  known_ = !executable_.empty();
+  return executable_;
+}
+
 }  // namespace sarn

@@ -3,7 +3,6 @@
 // the Windows side together: messages become core calls, and the core's ports become Win32 calls.
 #include <windows.h>
 #include <mmsystem.h>
-#include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "common/keyboard_layout.h"
+#include "common/late_library_win.h"
 #include "common/private_profile.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
@@ -24,6 +24,7 @@
 #include "monitor/device/device_library.h"
 #include "monitor/device/device_protocol.h"
 #include "monitor/device/device_thread_win.h"
+#include "monitor/game_check.h"
 #include "monitor/input/input_services_win.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
@@ -57,10 +58,8 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The executable name of the program that owns the foreground window, lower case; empty when unknown.
-std::string ForegroundExecutable() {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+// The executable name of a process, lower case; empty when unknown.
+std::string ProcessExecutable(std::uint32_t processId) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return {};
   std::string name;
@@ -122,12 +121,12 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void PostOwnCommand(unsigned command) override { PostMessageA(hwnd_, WM_COMMAND, command, 0); }
   void SetTrayIcon(bool shown) override { shown ? AddTrayIcon() : RemoveTrayIcon(); }
   void PlaySoundCue(int cue) override {
-    PlaySoundA(nullptr, nullptr, SND_PURGE);
+    (void)PlaySoundLate(nullptr, SND_PURGE);
     std::string path = SoundCuePath(folder_, cue, block_->SoundVolume);
     if (path.empty()) return;
     std::string trace = "PlaySoundCue " + path + "\n";
     Debug(trace.c_str());
-    PlaySoundA(path.c_str(), nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
+    (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
   void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
 
@@ -195,6 +194,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
   TrayIcon trayIcon_;
+  ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
 
   std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
 
@@ -252,7 +252,10 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   ApplyActiveWindowsSettings();
 
   std::string osd = folder_ + "Sarn[+]OSD.exe";
-  if (FileExists(osd)) ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+  if (FileExists(osd)) {
+    EnsureComForShell();
+    ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+  }
   return 0;
 }
 
@@ -369,6 +372,7 @@ void MonitorWindow::OnCustomizer() {
   }
   Debug("CMonitorWnd OnCustomizer hWnd==NULL\n");
   std::string option = folder_ + "Sarn[+]Option.exe";
+  EnsureComForShell();
   ShellExecuteA(nullptr, "open", option.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -470,9 +474,13 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           KillTimer(hwnd_, kTimerFirstRead);
           PostDeviceJob(kJobReadAll);
           break;
-        case kTimerGameCheck:
-          core_->GameCheck(ForegroundExecutable());
+        case kTimerGameCheck: {
+          HWND foreground = GetForegroundWindow();
+          DWORD processId = 0;
+          GetWindowThreadProcessId(foreground, &processId);
+          core_->GameCheck(foreground_.Executable(reinterpret_cast<std::uintptr_t>(foreground), processId));
           break;
+        }
         case kShortcutTimerId:
           input_->Keys().OnShortcutTimer();
           break;
@@ -586,7 +594,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     return 0;
   }
 
-  (void)CoInitialize(nullptr);
   auto window = std::make_unique<MonitorWindow>(openConfiguration);
   g_window = window.get();
 
@@ -606,7 +613,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   }
   g_window = nullptr;
   window.reset();
-  CoUninitialize();
   if (instanceMutex != nullptr) CloseHandle(instanceMutex);
   return 0;
 }

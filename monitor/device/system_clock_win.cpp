@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "common/late_library_win.h"
 #include "monitor/device/device_clock.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -41,14 +42,13 @@ class WindowsDeviceClock final : public DeviceClock {
     Timer() {
       handle = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
       if (!handle) {
-        timeBeginPeriod(1);
-        raisedPeriod = true;
+        raisedPeriod = RaiseTimerPeriod();
         handle = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
       }
     }
     ~Timer() {
       if (handle) CloseHandle(handle);
-      if (raisedPeriod) timeEndPeriod(1);
+      if (raisedPeriod) LowerTimerPeriod();
     }
     HANDLE handle = nullptr;
     bool raisedPeriod = false;

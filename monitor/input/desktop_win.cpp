@@ -1,10 +1,11 @@
 #include "monitor/input/desktop_win.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <cstring>
+
+#include "common/late_library_win.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -121,6 +122,7 @@ void Win32Desktop::BringToForeground(WindowHandle w, bool attachInput) {
 }
 
 void Win32Desktop::ShellOpen(const std::string& path) {
+  EnsureComForShell();
   ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -159,7 +161,7 @@ Win32Clock::Win32Clock(int spinMicros) : spinMicros_(spinMicros) {
   if (timer_ == nullptr) {
     // Older systems: an ordinary timer, with the scheduler's period raised so it fires within a millisecond.
     timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-    raisedPeriod_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+    raisedPeriod_ = RaiseTimerPeriod();
   }
   interrupt_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
@@ -167,7 +169,7 @@ Win32Clock::Win32Clock(int spinMicros) : spinMicros_(spinMicros) {
 Win32Clock::~Win32Clock() {
   if (timer_ != nullptr) CloseHandle(timer_);
   if (interrupt_ != nullptr) CloseHandle(interrupt_);
-  if (raisedPeriod_) timeEndPeriod(1);
+  if (raisedPeriod_) LowerTimerPeriod();
 }
 
 ClockTime Win32Clock::Now() const {

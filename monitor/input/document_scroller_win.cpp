@@ -2,6 +2,7 @@
 #include <mshtml.h>
 #include <oleacc.h>
 
+#include "common/late_library_win.h"
 #include "monitor/input/desktop_win.h"
 
 namespace sarn {
@@ -17,9 +18,9 @@ struct ComRef {
 
 // COM must be up on the calling thread for the document to be handed across; undo only what we did.
 struct ComScope {
-  HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HRESULT hr = InitializeComLate();
   ~ComScope() {
-    if (SUCCEEDED(hr)) CoUninitialize();
+    if (SUCCEEDED(hr)) UninitializeComLate();
   }
 };
 

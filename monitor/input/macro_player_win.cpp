@@ -37,6 +37,12 @@ class Win32PlayerThread final : public PlayerThread {
     auto* me = static_cast<Win32PlayerThread*>(self);
     MSG msg;
     PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // creates the thread's message queue
+    // The thread sleeps between steps and must be back on time: a busy machine (a game) would otherwise
+    // keep it waiting behind its threads of normal priority for a time slice or more.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    // The first keyboard-layout call on a thread sets the thread up in the window system (under Wine about
+    // 25 ms, a display connection of its own): done here, at start, it does not delay a macro's first key.
+    (void)MapVirtualKeyA(VK_SHIFT, MAPVK_VK_TO_VSC);
     SetEvent(me->ready_);
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
       if (msg.hwnd == nullptr && msg.message == kPlayMacroMessage) me->onPlay_();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/button_functions.h"
+#include "monitor/game_check.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
 
@@ -234,6 +235,48 @@ TEST_F(MonitorCoreTest, GameCheckDecisions) {
   block->WindowsProfile = 9;            // a damaged mark is no profile
   core->GameCheck("explorer.exe");
   EXPECT_EQ(block->CurrentProfile, 1);
+}
+
+// The game check names the foreground program only when the window or its process changed; every tick still
+// makes the decision, so a profile changed on the mouse under a running game is switched back as before.
+TEST_F(MonitorCoreTest, GameCheckResolvesTheForegroundProgramOnlyWhenItChanged) {
+  std::map<std::uint32_t, std::string> processes{{10, "game.exe"}, {11, "explorer.exe"}};
+  std::vector<std::uint32_t> resolved;
+  ForegroundProgram foreground([&](std::uint32_t id) {
+    resolved.push_back(id);
+    return processes.count(id) != 0 ? processes[id] : std::string();
+  });
+  CopyTextField(block->profiles[2].GameFile0, "C:\\Games\\GAME.EXE");
+  block->WindowsProfile = 0;
+  rec.optionOpen = false;
+  auto tick = [&](std::uintptr_t window, std::uint32_t process) {
+    core->GameCheck(foreground.Executable(window, process));
+  };
+  tick(0xA0, 10);
+  EXPECT_EQ(block->CurrentProfile, 2);
+  block->CurrentProfile = 3;  // switched on the mouse while the game stays in front
+  tick(0xA0, 10);
+  tick(0xA0, 10);
+  EXPECT_EQ(block->CurrentProfile, 2);
+  EXPECT_EQ(resolved, (std::vector<std::uint32_t>{10}));
+
+  tick(0xB0, 11);  // another program in front
+  EXPECT_EQ(block->CurrentProfile, 0);
+  tick(0xB0, 10);  // the same handle now belongs to another process: named again
+  EXPECT_EQ(block->CurrentProfile, 2);
+  EXPECT_EQ(resolved, (std::vector<std::uint32_t>{10, 11, 10}));
+
+  // A process that cannot be named (gone, or the snapshot failed) is asked for again on the next tick.
+  tick(0xC0, 12);
+  tick(0xC0, 12);
+  processes[12] = "game.exe";
+  tick(0xC0, 12);
+  tick(0xC0, 12);
+  EXPECT_EQ(resolved, (std::vector<std::uint32_t>{10, 11, 10, 12, 12, 12}));
+  EXPECT_EQ(block->CurrentProfile, 2);
+  foreground.Forget();
+  tick(0xC0, 12);
+  EXPECT_EQ(resolved.size(), 7u);
 }
 
 TEST_F(MonitorCoreTest, CountdownSpeaksItsSecondsAndSilencesOtherCues) {

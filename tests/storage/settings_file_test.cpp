@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 #include <memory>
 
 #include "common/private_profile.h"
@@ -123,6 +126,41 @@ TEST(SaveSettings, CreatesTheConfigFolderAndFailsQuietlyInAMissingFolder) {
   EXPECT_TRUE(std::filesystem::exists(SlotFilePath(folder.path(), 4)));
   EXPECT_EQ(SaveSettings(*block, {folder / "absent", nullptr}), 0);
   EXPECT_FALSE(std::filesystem::exists(folder / "absent"));
+}
+
+// An Apply that changed one profile writes that profile's file and nothing else, with the bytes a save of
+// the whole into an empty folder gives. Untouched files keep a time stamp set far in the past.
+TEST(SaveSettings, WritesOnlyTheFilesWhoseContentChanged) {
+  TempFolder folder, fresh;
+  auto block = FactoryBlock();
+  ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}), 1);
+  std::vector<std::filesystem::path> files{SettingsFilePath(folder.path())};
+  for (int i = 0; i < kProfileCount; ++i) files.push_back(SlotFilePath(folder.path(), i));
+  const auto past = std::filesystem::last_write_time(files[0]) - std::chrono::hours(24 * 365);
+  auto stamp = [&] {
+    for (const auto& f : files) std::filesystem::last_write_time(f, past);
+  };
+  auto written = [&] {
+    std::vector<int> which;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (std::filesystem::last_write_time(files[i]) != past) which.push_back(static_cast<int>(i));
+    }
+    return which;
+  };
+  stamp();
+  ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}), 1);
+  EXPECT_TRUE(written().empty());
+
+  CopyTextField(block->profiles[2].GameFile0, "C:\\Games\\game.exe");
+  ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}), 1);
+  EXPECT_EQ(written(), (std::vector<int>{3}));  // config.ini first, then slots 0..4
+  ASSERT_EQ(SaveSettings(*block, {fresh.path(), nullptr}), 1);
+  EXPECT_EQ(ReadBytes(files[3]), ReadBytes(SlotFilePath(fresh.path(), 2)));
+
+  stamp();
+  block->CurrentProfile = 3;  // a setting of config.ini only
+  ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}), 1);
+  EXPECT_EQ(written(), (std::vector<int>{0}));
 }
 
 TEST(SingleKeyWrites, ReplaceOneKeyAndKeepTheRest) {
