@@ -4,7 +4,8 @@
 ; and right after installing. Upgrades in place: a running monitor is asked to end through its own Exit, the
 ; programs are replaced, and whatever the programs wrote (config.ini, config\) is never touched.
 ; Silent: Sarn-Setup-<version>.exe /S [/D=folder]; uninstall: uninstall.exe /S [/REMOVESETTINGS].
-Unicode true
+; A 64-bit installer for 64-bit programs (it also runs where Wine has no 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 !include "FileFunc.nsh"
