@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# release_test.sh BUILD_DIR: the installer made by scripts/release, under Wine in a fresh prefix of its own:
+#  1. every language library holds every string number of the English one (read back from the built DLLs);
+#  2. a silent install lays out the program folder (real hidport.dll, 17 help libraries, no config.ini),
+#     the Start-menu entries and the Run key;
+#  3. the monitor, started from the Run key as a session starts it, reads the virtual mouse staged by the test;
+#  4. an upgrade over the running monitor ends it through its Exit and keeps config.ini, the slot files, the
+#     macro store and the timer list byte for byte;
+#  5. a silent uninstall removes programs, shortcuts and the Run key and keeps the settings.
+set -uo pipefail
+build="$(cd "${1:?usage: release_test.sh BUILD_DIR}" && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+work="$(mktemp -d /tmp/sarn-release-test.XXXXXX)"
+export SARN_WINEPREFIX="$work/prefix"
+source "$root/scripts/lib.sh"
+fails=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails + 1)); fi; }
+finish() { sarn_stop_wine; sarn_stop_display; rm -rf "$work"; }
+trap finish EXIT
+
+# 1. The language table, from the DLLs themselves.
+numbers() { x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | sed -n 's/^ *\([0-9]\{4,\}\),.*/\1/p' | sort -u; }
+english=$(numbers "$build/stage/help/English_help.dll")
+check "English library holds its strings" '[ "$(wc -l <<<"$english")" -ge 50 ]'
+for rc in "$root"/help/*_help.rc; do
+  lang=$(basename "$rc" _help.rc)
+  dll="$build/stage/help/${lang}_help.dll"
+  check "$lang library holds every string number" '[ -f "$dll" ] && [ -z "$(comm -23 <(echo "$english") <(numbers "$dll"))" ]'
+done
+check "17 language libraries" '[ "$(ls "$build"/stage/help/*_help.dll | wc -l)" -eq 17 ]'
+
+# 2. Silent install into a fresh prefix.
+SARN_RELEASE_BUILD="$build" "$root/scripts/release" "$work/out" >"$work/release.log" 2>&1 || { cat "$work/release.log"; exit 1; }
+installer=$(ls "$work"/out/Sarn-Setup-*.exe)
+zip_file=$(ls "$work"/out/Sarn-*.zip)
+check "zip holds no virtual mouse and no settings" \
+  '! unzip -l "$zip_file" | grep -Eqi "config\.ini|/config/|virtual|_test"'
+sarn_ensure_display || exit 1
+sarn_wine_env
+"$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1
+appdata=$(wine cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+folder="$(winepath -u "$appdata\\Programs\\Sarn[+]" 2>/dev/null)"
+startmenu="$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs\\ZORVAN Sarn[+]" 2>/dev/null)"
+runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine "$installer" /S /NOSTART >/dev/null 2>&1
+check "installed programs" '[ -f "$folder/Sarn[+]Monitor.exe" ] && [ -f "$folder/Sarn[+]Option.exe" ] && [ -f "$folder/uninstall.exe" ]'
+check "installed the real hidport.dll" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
+check "installed 17 help libraries" '[ "$(ls "$folder"/help/*_help.dll | wc -l)" -eq 17 ]'
+check "no settings shipped" '[ ! -e "$folder/config.ini" ] && [ ! -e "$folder/config" ]'
+check "Start-menu entries" '[ -f "$startmenu/ZORVAN Sarn[+] configuration.lnk" ] && [ -f "$startmenu/Uninstall ZORVAN Sarn[+].lnk" ]'
+run=$(wine reg query "$runkey" /v 'Sarn[+]Monitor' 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+check "Run key names the installed monitor" '[[ "$run" == *'"'"'Sarn[+]Monitor.exe"'"'"' ]]'
+
+# 3. As a session: the command line of the Run key, with the virtual mouse staged in place of the real one.
+cp "$build/hidport/virtual/hidport.dll" "$folder/hidport.dll"
+exe=$(sed 's/^"\([^"]*\)".*/\1/' <<<"$run")
+(cd / && exec wine "$exe") >"$work/monitor.txt" 2>&1 &
+monitor=$!
+for _ in $(seq 1 150); do
+  grep -qs '^FWVersion=' "$folder/config.ini" && grep -qs '^Device=1' "$folder/config.ini" && break
+  sleep 0.2
+done
+check "monitor from the Run key read the virtual mouse" 'grep -qs "^Device=1" "$folder/config.ini"'
+
+# 4. Edited settings, then an upgrade over the running monitor.
+ctl="$build/tools/sarnctl.exe"
+(cd "$folder" && wine "$ctl" settings set QuickHelpLan=4 SoundVolume=2 --folder . >/dev/null 2>&1)
+(cd "$folder" && wine "$ctl" profile 2 set MouseSpeed=7 --folder . >/dev/null 2>&1)
+mkdir -p "$folder/config"
+[ -f "$folder/config/Timer.ini" ] || printf '[Timer]\r\nCount=0\r\n' >"$folder/config/Timer.ini"
+[ -f "$folder/config/Sarn_sequence.dat" ] || printf '[SetMacro]\r\nnumber=0\r\n' >"$folder/config/Sarn_sequence.dat"
+sleep 1
+before=$(cd "$folder" && find config.ini config -type f | sort | xargs -d '\n' sha256sum)
+check "settings were edited" 'grep -q "^QuickHelpLan=4" "$folder/config.ini"'
+wine "$installer" /S /NOSTART >/dev/null 2>&1
+for _ in $(seq 1 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.2; done
+check "upgrade ended the running monitor" '! kill -0 "$monitor" 2>/dev/null'
+after=$(cd "$folder" && find config.ini config -type f | sort | xargs -d '\n' sha256sum)
+check "upgrade kept settings, slot files, macro store and timers byte for byte" '[ "$before" = "$after" ]'
+check "upgrade put the real hidport.dll back" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
+
+# 5. Uninstall (the uninstaller runs from a temporary copy: wait for the folder to empty).
+wine "$folder/uninstall.exe" /S >/dev/null 2>&1
+for _ in $(seq 1 100); do [ -e "$folder/uninstall.exe" ] || break; sleep 0.2; done
+check "uninstall removed the programs" '[ ! -e "$folder/Sarn[+]Monitor.exe" ] && [ ! -e "$folder/hidport.dll" ] && [ ! -e "$folder/help" ] && [ ! -e "$folder/uninstall.exe" ]'
+check "uninstall removed the shortcuts" '[ ! -e "$startmenu" ]'
+check "uninstall removed the Run key" '! wine reg query "$runkey" /v "Sarn[+]Monitor" >/dev/null 2>&1'
+kept=$(cd "$folder" && find config.ini config -type f 2>/dev/null | sort | xargs -d '\n' sha256sum)
+check "uninstall kept the settings" '[ "$before" = "$kept" ]'
+
+echo "$fails failed"
+[ "$fails" -eq 0 ]
