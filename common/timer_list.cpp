@@ -21,6 +21,12 @@ int LoadTimers(TimerList& list, const std::filesystem::path& programFolder) {
   list.timers.clear();
   IniDocument doc;
   if (!LoadIniFile(TimerFilePath(programFolder), doc)) return 0;
+  ReadTimersDocument(list, doc);
+  return 1;
+}
+
+void ReadTimersDocument(TimerList& list, const IniDocument& doc) {
+  list.timers.clear();
   const int count = doc.GetInt(kSection, "Count", -1);
   for (int i = 0; i < count && list.timers.size() < kMaxTimers; ++i) {
     TimerRecord record{};
@@ -28,7 +34,6 @@ int LoadTimers(TimerList& list, const std::filesystem::path& programFolder) {
     record.name[sizeof record.name - 1] = '\0';  // a name that fills the field is cut to fit
     list.timers.push_back(record);
   }
-  return 1;
 }
 
 std::string SerializeTimers(const TimerList& list) {

@@ -11,6 +11,8 @@
 
 namespace sarn {
 
+class IniDocument;
+
 struct TimerRecord {
   std::uint32_t value;  // seconds, 10..999
   char name[100];       // NUL-terminated, system code page
@@ -32,6 +34,8 @@ struct TimerList {
 // Replaces the list with the file's records (an empty list when the file is missing). A record that cannot
 // be decoded is kept at its position as an all-zero record. Returns 1 when the file was read, 0 otherwise.
 [[nodiscard]] int LoadTimers(TimerList& list, const std::filesystem::path& programFolder);
+// The same from a document already read (the file's text, or any bytes parsed as one).
+void ReadTimersDocument(TimerList& list, const IniDocument& document);
 // The file text of a list: exactly "Count" and the records (at most kMaxTimers).
 [[nodiscard]] std::string SerializeTimers(const TimerList& list);
 // Writes exactly "Count" and the records, replacing the whole file at once. 1 on success, 0 on failure.

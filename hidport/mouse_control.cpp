@@ -72,7 +72,13 @@ std::string ExecuteControlCommand(VirtualMouse& mouse, std::string_view line) {
     if (cmd == "corrupt") { mouse.Corrupt(); return "ok"; }
     if (cmd == "state") return "ok " + mouse.StateJson();
   }
-  return "error unknown command: " + std::string(line.substr(0, 60));
+  // The echo is part of a one-line reply: a carriage return or other control byte in it would break the
+  // reply apart on the client's side.
+  std::string echo(line.substr(0, 60));
+  for (char& c : echo) {
+    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') c = '?';
+  }
+  return "error unknown command: " + echo;
 }
 
 std::string FormatReportLogLine(std::int64_t milliseconds, bool set, bool ok, const std::uint8_t* bytes,

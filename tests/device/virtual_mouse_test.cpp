@@ -261,6 +261,14 @@ TEST(VirtualMouseControl, Replies) {
   EXPECT_EQ(m.mouse.OpenFeature(), 1);
 }
 
+TEST(VirtualMouseControl, AnUnknownCommandIsEchoedOnOneLine) {
+  // Found by fuzzing: the pipe splits at line feeds only, so a carriage return or any control byte could
+  // reach the echo and split the client's reply.
+  Mouse m;
+  EXPECT_EQ(ExecuteControlCommand(m.mouse, "re\rboot\x01\x7f now\r"), "error unknown command: re?boot?? now?");
+  EXPECT_EQ(ExecuteControlCommand(m.mouse, std::string(100, 'x')), "error unknown command: " + std::string(60, 'x'));
+}
+
 TEST(VirtualMouseControl, StateReply) {
   Mouse m;
   m.Assign(18, 50, 4);
