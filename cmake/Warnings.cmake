@@ -37,9 +37,10 @@ if(WIN32)
     # One self-contained executable: no libstdc++/libwinpthread DLLs to ship.
     target_link_options(sarn_win32 INTERFACE -static -static-libgcc -static-libstdc++)
     # Wine loads program images into private memory: drop unused code and symbols so the resident
-    # monitor stays small.
+    # monitor stays small. With sections at page-sized file offsets Wine maps the image from the file
+    # instead of copying it (the monitor: 1.3 MB less private memory; Windows maps images either way).
     target_compile_options(sarn_win32 INTERFACE -ffunction-sections -fdata-sections)
-    target_link_options(sarn_win32 INTERFACE -Wl,--gc-sections -s)
+    target_link_options(sarn_win32 INTERFACE -Wl,--gc-sections -s -Wl,--file-alignment,4096)
   endif()
 endif()
 
