@@ -6,9 +6,14 @@
 //   option_driver dblclick ID PAGE    a real double click there
 //   option_driver click-at X Y        a real click at a screen point (an open menu's item)
 //   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
-//   option_driver record-keys SECONDS  records every key event of the desktop with a low-level keyboard hook
-//                                     for that long: prints "ready", then one "VK down|up" line per event
+//   option_driver record-keys SECONDS [timed]  records every key event of the desktop with a low-level keyboard
+//                                     hook for that long: prints "ready", then one "VK down|up" line per event;
+//                                     "timed" adds the millisecond (performance counter, 3 decimals) at which
+//                                     the hook saw it and the event's own tick: "VK down|up MS TICK"
 //   option_driver key VK [ctrl] [shift]  a real key press to the foreground window
+//   option_driver key-sequence STEP...  real key events with measured gaps: each step is VKd, VKu (press,
+//                                     release) or a number of milliseconds to wait; prints the milliseconds at
+//                                     which each event was sent, one line per event
 //   option_driver file-dialog PATH    waits for the window's file dialog, types PATH and presses OK
 //   option_driver dialog-ok | dialog-cancel   presses OK or Cancel of the window's skinned dialog
 //   option_driver dialog-title        waits for the window's skinned dialog and prints its title
@@ -18,6 +23,7 @@
 //   option_driver doubleclick-time    prints the system's double-click time
 //   option_driver close               posts WM_CLOSE to the window
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -153,18 +159,73 @@ int Key(unsigned vk, bool ctrl, bool shift) {
   return 0;
 }
 
-std::vector<std::pair<DWORD, bool>> g_keys;
+// Milliseconds of the performance counter: the clock both the sender and the recorder stamp with.
+double NowMs() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+// A wait that ends within a fraction of a millisecond: sleep while more than 2 ms remain (the timer's
+// resolution may be coarse), then spin.
+void WaitUntilMs(double due) {
+  for (double now = NowMs(); now < due; now = NowMs()) {
+    if (due - now > 2.0) Sleep(1);
+  }
+}
+
+struct RecordedKey {
+  DWORD vk;
+  bool down;
+  double ms;
+  DWORD tick;
+};
+std::vector<RecordedKey> g_keys;
 
 LRESULT CALLBACK RecordKey(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
-    g_keys.emplace_back(k->vkCode, wp == WM_KEYDOWN || wp == WM_SYSKEYDOWN);
+    g_keys.push_back({k->vkCode, wp == WM_KEYDOWN || wp == WM_SYSKEYDOWN, NowMs(), k->time});
   }
   return CallNextHookEx(nullptr, code, wp, lp);
 }
 
+// Steps "65d", "65u" or a wait in milliseconds; every gap is measured from the previous event's sending, so
+// the time SendInput itself takes does not add up.
+int KeySequence(int count, char** steps) {
+  for (int i = 0; i < count; ++i) {
+    char* end = nullptr;
+    std::strtoul(steps[i], &end, 0);
+    if (end == steps[i] || !(*end == '\0' || ((*end == 'd' || *end == 'u') && end[1] == '\0'))) return 2;
+  }
+  timeBeginPeriod(1);
+  std::vector<double> sent;
+  double due = NowMs();
+  for (int i = 0; i < count; ++i) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(steps[i], &end, 0);
+    if (*end == '\0') {
+      due += static_cast<double>(value);
+      continue;
+    }
+    WaitUntilMs(due);
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = static_cast<WORD>(value);
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(value), MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = *end == 'u' ? KEYEVENTF_KEYUP : 0;
+    due = NowMs();
+    SendInput(1, &in, sizeof in);
+    sent.push_back(due);
+  }
+  timeEndPeriod(1);
+  for (double ms : sent) std::printf("%.3f\n", ms);
+  return 0;
+}
+
 // The hook runs on this thread while it waits for messages, so the thread pumps until the time is up.
-int RecordKeys(int seconds) {
+int RecordKeys(int seconds, bool timed) {
   HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKey, GetModuleHandleW(nullptr), 0);
   if (hook == nullptr) return 3;
   std::printf("ready\n");
@@ -176,7 +237,14 @@ int RecordKeys(int seconds) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
   UnhookWindowsHookEx(hook);
-  for (const auto& [vk, down] : g_keys) std::printf("%lu %s\n", static_cast<unsigned long>(vk), down ? "down" : "up");
+  for (const RecordedKey& k : g_keys) {
+    if (timed) {
+      std::printf("%lu %s %.3f %lu\n", static_cast<unsigned long>(k.vk), k.down ? "down" : "up", k.ms,
+                  static_cast<unsigned long>(k.tick));
+    } else {
+      std::printf("%lu %s\n", static_cast<unsigned long>(k.vk), k.down ? "down" : "up");
+    }
+  }
   return 0;
 }
 
@@ -286,7 +354,8 @@ int main(int argc, char** argv) {
     ClickAt(std::atoi(argv[2]), std::atoi(argv[3]), 1);
     return 0;
   }
-  if (is("record-keys", 1)) return RecordKeys(std::atoi(argv[2]));
+  if (is("record-keys", 1)) return RecordKeys(std::atoi(argv[2]), argc >= 4 && std::strcmp(argv[3], "timed") == 0);
+  if (is("key-sequence", 1)) return KeySequence(argc - 2, argv + 2);
   if (is("drag", 4)) return Drag(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
   if (is("key", 1)) {
     bool ctrl = false, shift = false;
@@ -350,7 +419,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
-                       "record-keys SECONDS | key VK [ctrl] [shift] | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
+                       "record-keys SECONDS [timed] | key VK [ctrl] [shift] | key-sequence STEP... | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
                        "doubleclick-time | close\n");
   return 2;
 }
