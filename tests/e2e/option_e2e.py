@@ -377,13 +377,12 @@ RECORDED_KEYS = [(65, "down"), (65, "up"), (66, "down"), (66, "up")]
 MACRO_USAGES = [(4, 1), (4, 2), (5, 1), (5, 2)]  # (usage, press 1 / release 2) of A and B as stored
 MACRO_RECORD_SIZE, MACRO_EVENTS_OFFSET = 2060, 60
 # How far a played gap may stray from the stored delay. The player waits on its own clock; what the hook in
-# another process sees also carries the time the event takes through the system's input queue. See
-# docs/option.md for the figures measured under Wine.
+# another process sees also carries the time the event takes through the system's input queue. Each gap is
+# judged by its median over the plays, held to GAP_TOLERANCE_MS; a single play may be thrown off by a busy
+# machine (the tests run two at a time), so one sample is only held to GAP_OUTLIER_MS, which still tells a
+# wrong or missing delay apart. See docs/option.md for the figures measured under Wine.
 GAP_TOLERANCE_MS = 3.0
-# The first macro the monitor plays after it started sends its first key about 15 ms late under Wine, while
-# the player's schedule runs from the press: that one gap comes out short. Allowed (and printed) until the
-# player anchors its schedule on the first event it sent; every later play is held to GAP_TOLERANCE_MS.
-FIRST_PLAY_FIRST_GAP_SHORT_MS = 20.0
+GAP_OUTLIER_MS = 10.0
 
 
 def stored_macros(stage):
@@ -489,7 +488,7 @@ def macro_manager_views(stage, shots):
     return steps
 
 
-def macro_played(stage, steps, plays=3):
+def macro_played(stage, steps, plays=5):
     """Presses B3 of the virtual mouse (which holds the recorded macro) a few times, each after the last play
     ended, while a low-level keyboard hook in another process records what the monitor plays: the keys in
     order, every gap near the stored delay."""
@@ -509,7 +508,7 @@ def macro_played(stage, steps, plays=3):
     keys = [(int(e[0]), e[1]) for e in events]
     check(keys == RECORDED_KEYS * plays, "B3 pressed %d times played the keys %s" % (plays, keys))
     delays = [d for _, _, d in steps[:-1]]
-    worst = 0.0
+    per_gap = [[] for _ in delays]
     for play in range(plays):
         got = events[4 * play:4 * play + 4]
         times = [float(e[2]) for e in got]
@@ -517,17 +516,19 @@ def macro_played(stage, steps, plays=3):
         played = [b - a for a, b in zip(times, times[1:])]
         stamped = [b - a for a, b in zip(ticks, ticks[1:])]
         errors = [p - d for p, d in zip(played, delays)]
-        strict = errors
-        if play == 0:
-            check(-FIRST_PLAY_FIRST_GAP_SHORT_MS <= errors[0] <= GAP_TOLERANCE_MS,
-                  "the first play's first gap is %.2f ms for a stored %d ms" % (played[0], delays[0]))
-            strict = errors[1:]
-        worst = max([worst] + [abs(e) for e in strict])
+        for gap, error in enumerate(errors):
+            per_gap[gap].append(error)
         print("macro played (%d): stored delays %s ms, gaps seen by the hook %s ms (event ticks %s), errors %s ms" %
               (play + 1, delays, ["%.2f" % g for g in played], stamped, ["%+.2f" % e for e in errors]))
-    print("macro played: worst gap error %.2f ms (the first play's first gap aside)" % worst)
-    check(worst <= GAP_TOLERANCE_MS, "played gaps stray up to %.2f ms from the stored delays %s (tolerance %.0f ms)" %
-          (worst, delays, GAP_TOLERANCE_MS))
+    medians = [sorted(errors)[len(errors) // 2] for errors in per_gap]
+    worst = max(abs(e) for errors in per_gap for e in errors)
+    print("macro played: median gap errors %s ms, worst single gap %.2f ms" %
+          (["%+.2f" % m for m in medians], worst))
+    check(max(abs(m) for m in medians) <= GAP_TOLERANCE_MS,
+          "played gaps' medians stray %s ms from the stored delays %s (tolerance %.0f ms)" %
+          (["%+.2f" % m for m in medians], delays, GAP_TOLERANCE_MS))
+    check(worst <= GAP_OUTLIER_MS, "a played gap strays %.2f ms from the stored delays %s (at most %.0f ms)" %
+          (worst, delays, GAP_OUTLIER_MS))
 
 
 def with_monitor(args):
