@@ -242,5 +242,91 @@ TEST_F(MacroManagerWindow, TimelineEditsAreWrittenBackOnSwitchAndOk) {
   EXPECT_EQ(m.events[1].delay, 0);
 }
 
+// ADD appends a bar over the last bar's time and takes the next real key pressed as its key; until the key
+// comes, the view's buttons are disabled.
+TEST_F(MacroManagerWindow, AddTakesOneRealKeyForTheNewBar) {
+  TimelineFixture f;
+  const bool ok = Run({Lines(ids::kMacroList, 1), Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       ClickTimeline(timeline_ids::kAdd), Script::Step([] { return KeyHookInstalled(); }),
+                       Script::Step([] { return IsWindowEnabled(TimelineItem(timeline_ids::kAdd)) == FALSE; }),
+                       Type('D'), Script::Step([] { return !KeyHookInstalled(); }),
+                       Script::Step([] { return IsWindowEnabled(TimelineItem(timeline_ids::kAdd)) != FALSE; }),
+                       Click(kTitle, kIdOk)},
+                      [&] { return f.Open(); });
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(KeyHookInstalled());
+  // A 0-150, B 100-350 and the new D over B's time; the unreleased C is no bar, so the edit drops it.
+  const std::vector<TimelineBar> bars = BarsFromMacro(f.macro());
+  ASSERT_EQ(bars.size(), 3u);
+  const TimelineBar expected[] = {{4, 0, 150}, {5, 100, 350}, {7, 100, 350}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(bars[i].key, expected[i].key) << i;
+    EXPECT_EQ(bars[i].start, expected[i].start) << i;
+    EXPECT_EQ(bars[i].end, expected[i].end) << i;
+  }
+}
+
+// A real left click at a screen point (the pointer is moved there first).
+void ClickAt(POINT p) {
+  SetCursorPos(p.x, p.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+// Clicks a part of one of the rows' scroll bars as a user would: `arrow` the line arrow at the far end (down,
+// right), otherwise the page area between the thumb and that arrow.
+Script::Step ClickScrollBar(LONG object, bool arrow) {
+  return [=] {
+    HWND rows = TimelineItem(timeline_ids::kRows);
+    SCROLLBARINFO info = {sizeof info};
+    if (rows == nullptr || !GetScrollBarInfo(rows, object, &info)) return false;
+    const RECT& r = info.rcScrollBar;
+    const bool vertical = object == OBJID_VSCROLL;
+    const LONG length = vertical ? r.bottom - r.top : r.right - r.left;
+    const int arrowSize = GetSystemMetrics(vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
+    const LONG along = arrow ? length - arrowSize / 2 : (info.xyThumbBottom + length - arrowSize) / 2;
+    const POINT p = vertical ? POINT{(r.left + r.right) / 2, r.top + along} : POINT{r.left + along, (r.top + r.bottom) / 2};
+    ClickAt(p);
+    return true;
+  };
+}
+
+Script::Step ScrollPosIs(int bar, int pos) {
+  return [=] {
+    HWND rows = TimelineItem(timeline_ids::kRows);
+    return rows != nullptr && GetScrollPos(rows, bar) == pos;
+  };
+}
+
+// Both scroll bars, clicked: a line down shows the next row, a page down at most the last 19 rows; a line
+// right moves the time by the span's line step, a page right by the span.
+TEST_F(MacroManagerWindow, ScrollBarsMoveByTheirLinesAndPages) {
+  MacroStore store;
+  ASSERT_EQ(AddMacroSet(store, "Mine"), 0);
+  auto m = NewMacroRecord("m");
+  for (std::uint8_t i = 0; i < 30; ++i) {  // 30 one-key bars, one after the other
+    m->events[m->count++] = MacroEvent{static_cast<std::uint8_t>(4 + i), 1, 50};
+    m->events[m->count++] = MacroEvent{static_cast<std::uint8_t>(4 + i), 2, 50};
+  }
+  store.sets[0]->macros.push_back(std::move(m));
+  const std::int32_t span = FittingSpan(BarsFromMacro(*store.sets[0]->macros[0]));
+  const int line = HorizontalLineStep(span);
+  ASSERT_GT(line, 0);
+  ButtonSlot slot{};
+  const bool ok = Run({Lines(ids::kMacroList, 1), Click(kTitle, ids::kSwitchEditor), TimelineShown(true),
+                       ScrollPosIs(SB_VERT, 0), ScrollPosIs(SB_HORZ, 0),
+                       ClickScrollBar(OBJID_VSCROLL, true), ScrollPosIs(SB_VERT, 1),
+                       ClickScrollBar(OBJID_VSCROLL, false), ScrollPosIs(SB_VERT, 30 - kTimelineRows),
+                       ClickScrollBar(OBJID_HSCROLL, true), ScrollPosIs(SB_HORZ, line),
+                       ClickScrollBar(OBJID_HSCROLL, false), ScrollPosIs(SB_HORZ, line + span),
+                       Click(kTitle, kIdOk)},
+                      [&] { return MacroManagerDialog(nullptr, 96, store, 0, slot, SystemKeyboardLayout()); });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(store.sets[0]->macros[0]->count, 60u);  // scrolling edits nothing
+}
+
 }  // namespace
 }  // namespace sarn::win
