@@ -6,6 +6,9 @@
 //                                     latency, gap errors and the last step's lateness, the first IDLE_PLAYS
 //                                     plays each after IDLE_S of idle; then the same steps played here by a
 //                                     thread that sleeps after every step (the baseline)
+// The latency mode's baseline is a second process of this program ("injector") that does nothing but inject
+// the key when a message comes, stamping the time just before: what a message to another process and the
+// key's way back into this process's hook cost under this system, without any of the monitor's work.
 #include <windows.h>
 
 #include <algorithm>
@@ -99,6 +102,95 @@ bool AssignB6(HWND monitor, sarn::Win32SharedBlock& store, Fill fill) {
   return SendMessageTimeoutA(monitor, kMsgApplyAll, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
 }
 
+// Press and release rounds against a window of another process: a message that makes it press the key,
+// the wait for the hook, the release; the first 10 rounds warm up, then `rounds` warm ones, then
+// `idleRounds` each after `idleSeconds` without any input. With `stamp`, each key's injection time as the
+// other process wrote it is subtracted too (`delivery`).
+void PressRounds(HWND target, UINT message, WPARAM wp, LPARAM press, LPARAM release, int rounds, int idleRounds,
+                 int idleSeconds, std::vector<double>& samples, std::vector<double>& idle,
+                 volatile LONG64* stamp, std::vector<double>* delivery = nullptr) {
+  for (int i = 0; i < rounds + 10 + idleRounds; ++i) {
+    const bool afterIdle = i >= rounds + 10;
+    if (afterIdle) Idle(idleSeconds);
+    std::int64_t sent = Now();
+    PostMessageA(target, message, wp, press);
+    bool seen = WaitForKey(sent, 2000);
+    const std::int64_t injected = stamp != nullptr ? *stamp : 0;
+    PostMessageA(target, message, wp, release);
+    WaitForKey(Now(), 20);  // let the release pass before the next round
+    if (!seen) {
+      std::fprintf(stderr, "monitor_bench: no key for round %d\n", i);
+      continue;
+    }
+    if (afterIdle) idle.push_back(Micros(g_lastKeyDown - sent));
+    else if (i >= 10) {  // the first rounds warm up
+      samples.push_back(Micros(g_lastKeyDown - sent));
+      if (delivery != nullptr && injected > sent) delivery->push_back(Micros(g_lastKeyDown - injected));
+    }
+  }
+}
+
+constexpr char kInjectorTitle[] = "monitor_bench injector";
+constexpr char kInjectorStamp[] = "Local\\monitor_bench_injector_stamp";
+constexpr UINT kInjectMessage = WM_APP + 7;
+
+// The injector process: a hidden window that presses (lParam 0) or releases (1) the bench key.
+int Injector() {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kInjectorStamp);
+  auto* stamp = mapping != nullptr ? static_cast<volatile LONG64*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 64))
+                                   : nullptr;
+  if (stamp == nullptr) return 1;
+  const BYTE scan = static_cast<BYTE>(MapVirtualKeyA(kBenchKey, MAPVK_VK_TO_VSC));  // as the monitor warms up
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "monitor_bench_injector";
+  RegisterClassA(&wc);
+  HWND w = CreateWindowA(wc.lpszClassName, kInjectorTitle, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+  if (w == nullptr) return 1;
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == kInjectMessage) {
+      *stamp = Now();
+      keybd_event(static_cast<BYTE>(kBenchKey), scan, msg.lParam != 0 ? KEYEVENTF_KEYUP : 0, 0);
+    } else if (msg.message == WM_APP + 8) {
+      break;
+    }
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+// Runs the latency rounds against an injector started from this program; false when it could not start.
+bool InjectorRounds(int rounds, std::vector<double>& samples, std::vector<double>& delivery) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kInjectorStamp);
+  auto* stamp = mapping != nullptr ? static_cast<volatile LONG64*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 64))
+                                   : nullptr;
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string command = std::string("\"") + path + "\" injector";
+  STARTUPINFOA si = {sizeof si};
+  PROCESS_INFORMATION pi = {};
+  if (stamp == nullptr || !CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  HWND injector = nullptr;
+  for (DWORD start = GetTickCount(); injector == nullptr && GetTickCount() - start < 20000;) {
+    Pump(20);
+    injector = FindWindowA(nullptr, kInjectorTitle);
+  }
+  if (injector != nullptr) {
+    // The injector's thread runs at the priority the monitor's window thread has: normal.
+    std::vector<double> idle;
+    PressRounds(injector, kInjectMessage, 0, 0, 1, rounds, 0, 0, samples, idle, stamp, &delivery);
+    PostMessageA(injector, WM_APP + 8, 0, 0);
+  }
+  WaitForSingleObject(pi.hProcess, 5000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return injector != nullptr;
+}
+
 int Latency(int rounds, int idleRounds, int idleSeconds) {
   using namespace sarn;
   HWND monitor = FindWindowA(nullptr, kMonitorWindowTitle);
@@ -120,21 +212,10 @@ int Latency(int rounds, int idleRounds, int idleSeconds) {
   HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, GetModuleHandleA(nullptr), 0);
   if (hook == nullptr) return 1;
   std::vector<double> samples, idle;
-  for (int i = 0; i < rounds + 10 + idleRounds; ++i) {
-    const bool afterIdle = i >= rounds + 10;
-    if (afterIdle) Idle(idleSeconds);
-    std::int64_t sent = Now();
-    PostMessageA(monitor, kDeviceEventMessage, 0x5000, 0x0006);
-    bool seen = WaitForKey(sent, 2000);
-    PostMessageA(monitor, kDeviceEventMessage, 0x5000, 0x0106);
-    WaitForKey(Now(), 20);  // let the release pass before the next round
-    if (!seen) {
-      std::fprintf(stderr, "monitor_bench: no key for round %d\n", i);
-      continue;
-    }
-    if (afterIdle) idle.push_back(Micros(g_lastKeyDown - sent));
-    else if (i >= 10) samples.push_back(Micros(g_lastKeyDown - sent));  // the first rounds warm up
-  }
+  PressRounds(monitor, kDeviceEventMessage, 0x5000, 0x0006, 0x0106, rounds, idleRounds, idleSeconds, samples, idle,
+              nullptr);
+  std::vector<double> base, delivery;
+  const bool haveBaseline = InjectorRounds(rounds, base, delivery);
   UnhookWindowsHookEx(hook);
   if (samples.empty()) return 1;
   std::sort(samples.begin(), samples.end());
@@ -143,6 +224,15 @@ int Latency(int rounds, int idleRounds, int idleSeconds) {
   };
   std::printf("event to first key, %zu warm rounds: p50 %.0f us, p99 %.0f us, max %.0f us\n", samples.size(),
               at(samples, 0.5), at(samples, 0.99), samples.back());
+  if (haveBaseline && !base.empty() && !delivery.empty()) {
+    std::sort(base.begin(), base.end());
+    std::sort(delivery.begin(), delivery.end());
+    std::printf("  baseline, a message to a process that only injects, %zu rounds: p50 %.0f us, p99 %.0f us, "
+                "max %.0f us (ratio of p99s %.2f)\n",
+                base.size(), at(base, 0.5), at(base, 0.99), base.back(), at(samples, 0.99) / at(base, 0.99));
+    std::printf("    of that, the injected key to this process's hook: p50 %.0f us, p99 %.0f us, max %.0f us\n",
+                at(delivery, 0.5), at(delivery, 0.99), delivery.back());
+  }
   if (!idle.empty()) {
     std::printf("  after %d s idle, %zu rounds:", idleSeconds, idle.size());
     for (double v : idle) std::printf(" %.0f", v);
@@ -297,6 +387,7 @@ int main(int argc, char** argv) {
   QueryPerformanceFrequency(&g_frequency);
   auto arg = [&](int i, int fallback) { return argc > i ? std::atoi(argv[i]) : fallback; };
   if (argc >= 2 && std::strcmp(argv[1], "latency") == 0) return Latency(arg(2, 200), arg(3, 0), arg(4, 10));
+  if (argc >= 2 && std::strcmp(argv[1], "injector") == 0) return Injector();
   if (argc >= 2 && std::strcmp(argv[1], "macro") == 0) return Macro(arg(2, 50), arg(3, 3), arg(4, 10));
   std::fputs("usage: monitor_bench latency [N [IDLE_ROUNDS [IDLE_S]]] | macro [PLAYS [IDLE_PLAYS [IDLE_S]]]\n", stderr);
   return 2;
