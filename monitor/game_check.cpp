@@ -42,10 +42,11 @@ int MatchGameProfile(const ProfileRecord (&profiles)[kProfileCount], std::string
 
 const std::string& ForegroundProgram::Executable(std::uintptr_t window, std::uint32_t processId) {
   if (known_ && window == window_ && processId == processId_) return executable_;
-  executable_ = resolve_(processId);
+  // With no window in front there is no program to name; asking would take a snapshot on every tick.
+  executable_ = window == 0 || processId == 0 ? std::string() : resolve_(processId);
   window_ = window;
   processId_ = processId;
-  known_ = !executable_.empty();
+  known_ = !executable_.empty() || window == 0 || processId == 0;
   return executable_;
 }
 

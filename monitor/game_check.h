@@ -26,7 +26,7 @@ class ForegroundProgram {
 
   // The executable for this foreground window and its process. A window handle can come back for another
   // program only with another process, so the pair names the program; a name that could not be found is
-  // looked for again on the next call.
+  // looked for again on the next call. No window in front (0) names no program and looks for none.
   const std::string& Executable(std::uintptr_t window, std::uint32_t processId);
   // Forgets the last answer (the next call resolves again).
   void Forget() { known_ = false; }

@@ -277,6 +277,14 @@ TEST_F(MonitorCoreTest, GameCheckResolvesTheForegroundProgramOnlyWhenItChanged) 
   foreground.Forget();
   tick(0xC0, 12);
   EXPECT_EQ(resolved.size(), 7u);
+
+  // No window in front (a locked or secure desktop; a bare X server under Wine): no program to look for,
+  // so no snapshot on any tick, and the Windows profile comes back as for any program that is no game.
+  tick(0, 0);
+  tick(0, 0);
+  tick(0, 0);
+  EXPECT_EQ(resolved.size(), 7u);
+  EXPECT_EQ(block->CurrentProfile, 0);
 }
 
 TEST_F(MonitorCoreTest, CountdownSpeaksItsSecondsAndSilencesOtherCues) {
