@@ -214,7 +214,7 @@ def language_switch(args, shots):
             check(rc == 0, "click on language %d" % language)
 
         check(labels() == ("Apply", "Light on"), "English labels at start: %s" % (labels(),))
-        expected = {4: ("Anwenden", "Licht an"), 9: ("Применить", "Подсветка"), 10: ("应用", "灯光开启"),
+        expected = {4: ("Anwenden", "Licht an"), 9: ("Принять", "Подсветка"), 10: ("应用", "灯光开启"),
                     6: ("適用", "ライト オン"), 13: ("นำไปใช้", "เปิดไฟ")}
         for language, names in (("4", "de"), ("9", "ru"), ("10", "zh"), ("6", "ja"), ("13", "th")):
             choose(int(language))
