@@ -10,6 +10,8 @@
 #include "option/key_capture_win.h"
 #include "option/macro_manager_win.h"
 #include "option/skin_dialog_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -106,9 +108,8 @@ bool SpinMessage(SpinField& spin, UINT msg, WPARAM wp, LPARAM lp) {
 bool ConfirmDeleteDialog(HWND owner, int dpi, const std::wstring& name) {
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(380, 170, dpi, L"Delete timer");
-  design.notes = {{POINT{20, 50}, L"Delete the timer \"" + name + L"\"?"},
-                  {POINT{20, 68}, L"Buttons that hold it keep counting its time."}};
+  PageDesign design = SmallDesign(380, 170, dpi, Label(ui::kDeleteTimer));
+  design.notes = {{POINT{20, 50}, LabelWith(ui::kDeleteTimer1, name)}, {POINT{20, 68}, Label(ui::kDeleteTimer2)}};
   const char* ok = "OK,196,128,72,28,";
   const char* cancel = "Cancel,276,128,88,28,";
   const char* exit = "Exit,352,4,22,22,";
@@ -138,10 +139,10 @@ bool ShortcutDialog(HWND owner, int dpi, ShortcutChoice& choice, const KeyboardL
   const char* exit = "BUTTON_EXIT,430,4,25,22,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(460, 206, dpi, L"Key shortcut");
-  design.notes = {{POINT{20, 48}, L"Press the key this button should send, then choose its modifiers."},
-                  {POINT{20, 80}, L"Modifiers"},
-                  {POINT{295, 80}, L"Key"}};
+  PageDesign design = SmallDesign(460, 206, dpi, Label(ui::kKeyShortcut));
+  design.notes = {{POINT{20, 48}, Label(ui::kKeyShortcutNote)},
+                  {POINT{20, 80}, Label(ui::kModifiers)},
+                  {POINT{295, 80}, Label(ui::kKey)}};
   design.fields = {FieldBox(keyField)};
   std::vector<SkinPart> parts = ClosingParts(ok, cancel, exit, dpi);
   for (const auto& [text, check] : kChecks) {
@@ -205,9 +206,8 @@ bool ProgramPathDialog(HWND owner, int dpi, std::wstring& path) {
   const char* exit = "BUTTON_EXIT,274,3,26,22,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(304, 240, dpi, L"Program to start");
-  design.notes = {{POINT{27, 66}, L"The program this button starts"},
-                  {POINT{27, 124}, L"Type its path or browse for it."}};
+  PageDesign design = SmallDesign(304, 240, dpi, Label(ui::kProgramToStart));
+  design.notes = {{POINT{27, 66}, Label(ui::kProgramNote1)}, {POINT{27, 124}, Label(ui::kProgramNote2)}};
   design.fields = {FieldBox(pathField)};
   std::vector<SkinPart> parts = ClosingParts(ok, cancel, exit, dpi);
   AddParts(parts, Parts({{browse, {SkinLook::kPush, L"..."}}}, dpi));
@@ -243,8 +243,8 @@ bool MediaPlayerDialog(HWND owner, int dpi, int& option) {
   const char* exit = "BUTTON_EXIT,276,4,22,22,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(302, 206, dpi, L"Media player");
-  design.notes = {{POINT{33, 54}, L"The player the media buttons control"}};
+  PageDesign design = SmallDesign(302, 206, dpi, Label(ui::kMediaPlayer));
+  design.notes = {{POINT{33, 54}, Label(ui::kMediaPlayerNote)}};
   std::vector<SkinPart> parts = ClosingParts(ok, cancel, exit, dpi);
   AddParts(parts, Parts({{selector, {SkinLook::kField, L""}}}, dpi));
   CreateDialogWindow(d, owner, design, parts, kMediaPlayerDialogTitle);
@@ -317,12 +317,12 @@ bool TimerCreateDialog(HWND owner, int dpi, const TimerList& timers, std::string
   const char* nameField = "EDIT_PROFILE_NAME,116,90,182,15,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(520, 346, dpi, L"New timer");
+  PageDesign design = SmallDesign(520, 346, dpi, Label(ui::kNewTimer));
   design.panels = {RECT{14, 60, 506, 296}};
-  design.notes = {{POINT{35, 91}, L"Name"},
-                  {POINT{35, 163}, L"Seconds"},
-                  {POINT{35, 205}, L"A button given this timer counts down from its value and speaks"},
-                  {POINT{35, 221}, L"the last seconds. Names are unique; 10 to 999 seconds."}};
+  design.notes = {{POINT{35, 91}, Label(ui::kName)},
+                  {POINT{35, 163}, Label(ui::kSeconds)},
+                  {POINT{35, 205}, Label(ui::kNewTimerNote1)},
+                  {POINT{35, 221}, Label(ui::kNewTimerNote2)}};
   CreateDialogWindow(d, owner, design, TimerDesign(design, nameField, dpi), kTimerCreateDialogTitle);
   if (d.hwnd == nullptr) return false;
   TimerFields f;
@@ -349,16 +349,16 @@ bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
   const char* remove = "BUTTON_DELETE,410,106,84,24,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(520, 346, dpi, L"Timers");
+  PageDesign design = SmallDesign(520, 346, dpi, Label(ui::kTimers));
   design.panels = {RECT{14, 50, 506, 296}};
-  design.notes = {{POINT{35, 66}, L"Timer"},
-                  {POINT{35, 111}, L"Name"},
-                  {POINT{35, 163}, L"Seconds"},
-                  {POINT{35, 221}, L"Save renames the timer or changes its time; OK saves and closes."}};
+  design.notes = {{POINT{35, 66}, Label(ui::kTimer)},
+                  {POINT{35, 111}, Label(ui::kName)},
+                  {POINT{35, 163}, Label(ui::kSeconds)},
+                  {POINT{35, 221}, Label(ui::kTimersNote)}};
   std::vector<SkinPart> parts = TimerDesign(design, nameField, dpi);
   AddParts(parts, Parts({{listField, {SkinLook::kField, L""}},
-                         {save, {SkinLook::kPush, L"Save"}},
-                         {remove, {SkinLook::kPush, L"Delete"}}},
+                         {save, {SkinLook::kPush, Label(ui::kSave).c_str()}},
+                         {remove, {SkinLook::kPush, Label(ui::kDelete).c_str()}}},
                         dpi));
   CreateDialogWindow(d, owner, design, parts, kTimerListDialogTitle);
   if (d.hwnd == nullptr) return false;

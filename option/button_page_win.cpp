@@ -17,6 +17,8 @@
 #include "option/option_page_win.h"
 #include "option/skin_painter_win.h"
 #include "option/skin_surface_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -80,6 +82,8 @@ class ButtonPageWindow final : public OptionPage {
   SkinMenu* BuildMenu(const std::vector<MenuEntry>& entries);
   void Carry(PageChange change);
   void RepaintMouseAreas();
+  // The page's images with the loaded language's labels; painted again only when a label or the face changed.
+  void PaintSkin();
 
   PageHost& host_;
   int dpi_;
@@ -97,6 +101,7 @@ class ButtonPageWindow final : public OptionPage {
   bool menuOpen_ = false;
   HFONT menuFont_ = nullptr;
   std::vector<ShownMenu> menus_;  // while the function menu is open: the main popup first
+  std::wstring paintedLabels_;
 };
 
 const ProfileRecord& ButtonPageWindow::Shown() const {
@@ -110,8 +115,8 @@ PageDesign PageBackground(int dpi) {
   d.height = kPageHeight;
   d.dpi = dpi;
   d.panels = {RECT{20, 8, 366, 248}, RECT{411, 8, 757, 248}};
-  d.headings = {{POINT{32, 16}, L"Buttons"}, {POINT{423, 16}, L"With Duvex[+] held"}};
-  d.notes = {{POINT{40, 281}, L"Mouse"}};
+  d.headings = {{POINT{32, 16}, Label(ui::kButtons)}, {POINT{423, 16}, Label(ui::kShiftLayer)}};
+  d.notes = {{POINT{40, 281}, Label(ui::kMouse)}};
   return d;
 }
 
@@ -138,24 +143,7 @@ bool ButtonPageWindow::Create(HWND parent, int id, const RECT& area) {
   surface_ = std::make_unique<SkinSurface>(hwnd_);
 
   auto rectOf = [&](std::string_view layout) { return LayoutRect(ParseLayout(layout), dpi_); };
-  std::vector<SkinPart> active, inactive;
-  for (int k = 0; k < kButtonCount; ++k) {
-    active.push_back({rectOf(ButtonLabelLayout(k)), SkinLook::kLabel, L""});
-    inactive.push_back({rectOf(ButtonLabelLayout(k)), SkinLook::kLabelOff, L""});
-  }
-  active.push_back({rectOf(kRightHandedLayout), SkinLook::kRadio, L"Right-handed"});
-  active.push_back({rectOf(kLeftHandedLayout), SkinLook::kRadio, L"Left-handed"});
-  active.push_back({rectOf(kMacroManagerLayout), SkinLook::kPush, L"Macro Manager"});
-  activeSkin_ = PaintPageSkin(PageBackground(dpi_), active);
-  // The inactive labels take their images from the same page background.
-  inactiveSkin_.background = CutImage(activeSkin_.background, RECT{0, 0, activeSkin_.background.width,
-                                                                   activeSkin_.background.height});
-  PaintStateImages(inactiveSkin_, inactive, dpi_);
-  leftBackground_ = CutImage(activeSkin_.background, RECT{0, 0, activeSkin_.background.width,
-                                                          activeSkin_.background.height});
-  PaintMouseAreas(activeSkin_.background, false, dpi_);
-  PaintMouseAreas(leftBackground_, true, dpi_);
-
+  PaintSkin();
   for (int k = 0; k < kButtonCount; ++k) {
     SkinButtonOptions o;
     o.notifyId = LabelId(k);
@@ -170,6 +158,43 @@ bool ButtonPageWindow::Create(HWND parent, int id, const RECT& area) {
   menuFont_ = SkinFont(12, dpi_, false, L"宋体");
   SetWindowRgn(hwnd_, ShapeFromImage(activeSkin_.background), FALSE);
   return true;
+}
+
+void ButtonPageWindow::PaintSkin() {
+  auto rectOf = [&](std::string_view layout) { return LayoutRect(ParseLayout(layout), dpi_); };
+  std::vector<SkinPart> active, inactive;
+  for (int k = 0; k < kButtonCount; ++k) {
+    active.push_back({rectOf(ButtonLabelLayout(k)), SkinLook::kLabel, L""});
+    inactive.push_back({rectOf(ButtonLabelLayout(k)), SkinLook::kLabelOff, L""});
+  }
+  const std::wstring right = Label(ui::kRightHanded), left = Label(ui::kLeftHanded), macros = Label(ui::kMacroManager);
+  active.push_back({rectOf(kRightHandedLayout), SkinLook::kRadio, right});
+  active.push_back({rectOf(kLeftHandedLayout), SkinLook::kRadio, left});
+  active.push_back({rectOf(kMacroManagerLayout), SkinLook::kPush, macros});
+  const PageDesign design = PageBackground(dpi_);
+  std::wstring signature = std::wstring(LabelFace()) + L'|' + right + L'|' + left + L'|' + macros;
+  for (const auto& text : design.headings) signature += L'|' + text.second;
+  for (const auto& text : design.notes) signature += L'|' + text.second;
+  if (signature == paintedLabels_) return;
+  paintedLabels_ = std::move(signature);
+  surface_->SetLabel(kIdRight, right);
+  surface_->SetLabel(kIdLeft, left);
+  surface_->SetLabel(kIdMacroManager, macros);
+  // The controls keep pointing at these members; only the images in them are new.
+  activeSkin_ = PaintPageSkin(design, active);
+  // The inactive labels take their images from the same page background.
+  inactiveSkin_.background = CutImage(activeSkin_.background, RECT{0, 0, activeSkin_.background.width,
+                                                                   activeSkin_.background.height});
+  PaintStateImages(inactiveSkin_, inactive, dpi_);
+  leftBackground_ = CutImage(activeSkin_.background, RECT{0, 0, activeSkin_.background.width,
+                                                          activeSkin_.background.height});
+  PaintMouseAreas(activeSkin_.background, false, dpi_);
+  PaintMouseAreas(leftBackground_, true, dpi_);
+
+  // The highlight pictures are cut from the backgrounds again when next shown.
+  for (Bitmap& picture : pictures_) picture = Bitmap{};
+  if (highlight_ >= 0) ShowHighlight(highlight_);
+  InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void ButtonPageWindow::Refresh() {
@@ -319,6 +344,7 @@ void ButtonPageWindow::Carry(PageChange change) {
 }
 
 void ButtonPageWindow::ReloadTexts(const TextLookup& text) {
+  PaintSkin();
   static const std::string kBase = "Click to choose the function of this button";
   static const std::string kShift = "Click to choose the function of this button while the shift button is held";
   for (int k = 0; k < kButtonCount; ++k) {

@@ -12,6 +12,8 @@
 #include "option/shell_calls_win.h"
 #include "option/skin_dialog_win.h"
 #include "option/skin_painter_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 
@@ -28,14 +30,14 @@ bool ProfileSettingsDialog(HWND owner, int dpi, OptionShell::ProfileTexts& texts
   design.height = 346;
   design.dpi = dpi;
   design.roundedWindow = true;
-  design.title = L"Profile settings";
+  design.title = Label(ui::kProfileSettings);
   design.panels = {RECT{14, 60, 506, 296}};
-  design.notes = {{POINT{35, 79}, L"Profile name"},
-                  {POINT{35, 115}, L"Games that switch the mouse to this profile"},
-                  {POINT{35, 205}, L"While one of these programs is in the foreground, the mouse uses this"},
-                  {POINT{35, 221}, L"profile. Apply carries the change to the mouse."}};
-  auto parts = Parts({{"BUTTON_OK,14,310,60,26,", {SkinLook::kPrimary, L"OK"}},
-                      {"BUTTON_CANCEL,78,310,100,26,", {SkinLook::kPush, L"Cancel"}},
+  design.notes = {{POINT{35, 79}, Label(ui::kProfileName)},
+                  {POINT{35, 115}, Label(ui::kGamesTitle)},
+                  {POINT{35, 205}, Label(ui::kGamesNote1)},
+                  {POINT{35, 221}, Label(ui::kGamesNote2)}};
+  auto parts = Parts({{"BUTTON_OK,14,310,60,26,", {SkinLook::kPrimary, Label(ui::kOk).c_str()}},
+                      {"BUTTON_CANCEL,78,310,100,26,", {SkinLook::kPush, Label(ui::kCancel).c_str()}},
                       {"BUTTON_Exit,494,3,22,22,", {SkinLook::kClose, L""}}},
                      dpi);
   for (const char* b : kBrowseLayouts) parts.push_back({LayoutRect(ParseLayout(b), dpi), SkinLook::kPush, L"..."});
@@ -86,8 +88,8 @@ bool ConfirmDialog(HWND owner, int dpi, const std::wstring& title, const std::ve
     const int y = 50 + 18 * static_cast<int>(i) + (i + 1 == lines.size() && i > 0 ? 6 : 0);
     design.notes.push_back({POINT{20, y}, lines[i]});
   }
-  const auto parts = Parts({{"OK,196,128,72,28,", {SkinLook::kPrimary, L"OK"}},
-                            {"Cancel,276,128,88,28,", {SkinLook::kPush, L"Cancel"}},
+  const auto parts = Parts({{"OK,196,128,72,28,", {SkinLook::kPrimary, Label(ui::kOk).c_str()}},
+                            {"Cancel,276,128,88,28,", {SkinLook::kPush, Label(ui::kCancel).c_str()}},
                             {"Exit,352,4,22,22,", {SkinLook::kClose, L""}}},
                            dpi);
   CreateDialogWindow(d, owner, design, parts, title.c_str());
@@ -102,15 +104,14 @@ bool ConfirmDialog(HWND owner, int dpi, const std::wstring& title, const std::ve
 }
 
 bool ConfirmWindowsProfileDialog(HWND owner, int dpi, int slotNumber) {
-  return ConfirmDialog(owner, dpi, L"Windows profile",
-                       {L"Use profile slot " + std::to_wstring(slotNumber) + L" whenever no game of a",
-                        L"profile is in the foreground?", L"The mark reaches the mouse with the next Apply."});
+  return ConfirmDialog(owner, dpi, Label(ui::kWindowsProfile),
+                       {LabelWith(ui::kWindowsProfile1, std::to_wstring(slotNumber)), Label(ui::kWindowsProfile2),
+                        Label(ui::kWindowsProfile3)});
 }
 
 bool ConfirmResetDialog(HWND owner, int dpi) {
-  return ConfirmDialog(owner, dpi, L"Factory settings",
-                       {L"Put all five profiles, their buttons, the sound feedback", L"and the language back to the "
-                        L"factory settings?", L"They are applied to the mouse at once."});
+  return ConfirmDialog(owner, dpi, Label(ui::kFactorySettings),
+                       {Label(ui::kFactory1), Label(ui::kFactory2), Label(ui::kFactory3)});
 }
 
 // --- Language list ----------------------------------------------------------------------------------------

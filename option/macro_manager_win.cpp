@@ -10,6 +10,8 @@
 #include "option/key_capture_win.h"
 #include "option/macro_timeline_win.h"
 #include "option/skin_dialog_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -47,7 +49,7 @@ LayoutEntry InChild(const char* layout) {
   return e;
 }
 
-SkinPart PartOf(const LayoutEntry& e, SkinLook look, const wchar_t* caption, int dpi) {
+SkinPart PartOf(const LayoutEntry& e, SkinLook look, const std::wstring& caption, int dpi) {
   return {LayoutRect(e, dpi), look, caption};
 }
 
@@ -58,7 +60,7 @@ bool MessageDialog(HWND owner, int dpi, const wchar_t* title, const std::wstring
   const char* exit = "BUTTON_EXIT,274,3,26,22,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(304, 210, dpi, L"Macro Manager");
+  PageDesign design = SmallDesign(304, 210, dpi, Label(ui::kMacroManager));
   design.notes = {{POINT{24, 70}, line1}, {POINT{24, 90}, line2}};
   CreateDialogWindow(d, owner, design, ClosingParts(ok, cancel, exit, dpi), title);
   if (d.hwnd == nullptr) return false;
@@ -74,13 +76,14 @@ void ShowNotice(HWND owner, int dpi, Notice notice) {
     case Notice::kNone:
       return;
     case Notice::kNoSet:
-      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, L"No macro set is chosen.", L"Choose or add a set first.");
+      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, Label(ui::kNoSet1), Label(ui::kNoSet2));
       return;
     case Notice::kNoMacro:
-      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, L"No macro is chosen.", L"Choose or create a macro first.");
+      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, Label(ui::kNoMacro1), Label(ui::kNoMacro2));
       return;
     case Notice::kNoMacroSelected:
-      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, L"No macro is selected.", L"Select the macro to delete.");
+      (void)MessageDialog(owner, dpi, kMacroNoticeTitle, Label(ui::kNoSelection1),
+                          Label(ui::kNoSelection2));
       return;
   }
 }
@@ -93,8 +96,8 @@ bool SetNameDialog(HWND owner, int dpi, std::string& name) {
   const char* exit = "BUTTON_EXIT,274,3,26,22,";
   SkinDialog d;
   d.dpi = dpi;
-  PageDesign design = SmallDesign(304, 210, dpi, L"Add Macro Set");
-  design.notes = {{POINT{58, 76}, L"Name of the new macro set"}};
+  PageDesign design = SmallDesign(304, 210, dpi, Label(ui::kAddMacroSet));
+  design.notes = {{POINT{58, 76}, Label(ui::kNewSetName)}};
   design.fields = {FieldBox(field)};
   CreateDialogWindow(d, owner, design, ClosingParts(ok, cancel, exit, dpi), kMacroSetNameTitle);
   if (d.hwnd == nullptr) return false;
@@ -154,22 +157,22 @@ class ManagerWindow {
  private:
   void Create(HWND owner) {
     const int dpi = d_.dpi;
-    PageDesign design = SmallDesign(720, 470, dpi, L"Macro Manager");
+    PageDesign design = SmallDesign(720, 470, dpi, Label(ui::kMacroManager));
     design.panels = {RECT{12, 50, 212, 415}, RECT{kChildX, kChildY, kChildX + 490, kChildY + 365}};
-    design.notes = {{POINT{19, 56}, L"Macro set"},
-                    {POINT{kChildX + 6, kChildY + 28}, L"Steps (right click to edit)"},
-                    {POINT{kChildX + 322, kChildY + 184}, L"times"}};
+    design.notes = {{POINT{19, 56}, Label(ui::kMacroSet)},
+                    {POINT{kChildX + 6, kChildY + 28}, Label(ui::kSteps)},
+                    {POINT{kChildX + 322, kChildY + 184}, Label(ui::kTimes)}};
     const LayoutEntry field = InChild(kLoopField);
     design.fields.push_back(RECT{field.left - 3, field.top - 3, field.right + 3, field.bottom + 4});
     std::vector<SkinPart> parts = ClosingParts(kOk, kCancel, kExit, dpi);
     parts.push_back(PartOf(ParseLayout(kSelector), SkinLook::kField, L"", dpi));
-    parts.push_back(PartOf(ParseLayout(kNew), SkinLook::kPush, L"New", dpi));
-    parts.push_back(PartOf(ParseLayout(kDelete), SkinLook::kPush, L"Delete", dpi));
+    parts.push_back(PartOf(ParseLayout(kNew), SkinLook::kPush, Label(ui::kNew), dpi));
+    parts.push_back(PartOf(ParseLayout(kDelete), SkinLook::kPush, Label(ui::kDelete), dpi));
     // Its caption is drawn by the button itself: it names the view the click switches to.
     parts.push_back(PartOf(ParseLayout(kSwitch), SkinLook::kPush, L"", dpi));
-    parts.push_back(PartOf(InChild(kRecord), SkinLook::kPush, L"Start Record", dpi));
-    parts.push_back(PartOf(InChild(kDelayOption), SkinLook::kCheck, L"Record delays", dpi));
-    parts.push_back(PartOf(InChild(kLoopOption), SkinLook::kCheck, L"Loop", dpi));
+    parts.push_back(PartOf(InChild(kRecord), SkinLook::kPush, Label(ui::kStartRecord), dpi));
+    parts.push_back(PartOf(InChild(kDelayOption), SkinLook::kCheck, Label(ui::kRecordDelays), dpi));
+    parts.push_back(PartOf(InChild(kLoopOption), SkinLook::kCheck, Label(ui::kLoop), dpi));
     CreateDialogWindow(d_, owner, design, parts, kMacroManagerTitle);
     if (d_.hwnd == nullptr) return;
     SetWindowTextW(d_.hwnd, kMacroManagerTitle);
@@ -178,7 +181,7 @@ class ManagerWindow {
     newButton_ = AddButton(d_, ids::kNew, ParseLayout(kNew));
     deleteButton_ = AddButton(d_, ids::kDelete, ParseLayout(kDelete));
     switchButton_ = AddButton(d_, ids::kSwitchEditor, ParseLayout(kSwitch));
-    SetWindowTextW(switchButton_, L"Timeline view");
+    SetWindowTextW(switchButton_, Label(ui::kTimelineView).c_str());
     record_ = AddButton(d_, ids::kRecord, InChild(kRecord), SkinButtonOptions{});
     delayOption_ = AddButton(d_, ids::kDelayOption, InChild(kDelayOption), SkinButtonOptions{});
     loopOption_ = AddButton(d_, ids::kLoopOption, InChild(kLoopOption), SkinButtonOptions{});
@@ -208,7 +211,7 @@ class ManagerWindow {
 
   void ShowAll() {
     const std::string setName = manager_.selectedSetName();
-    SetWindowTextW(selector_, setName.empty() ? L"(choose a set)" : Utf8ToWide(setName).c_str());
+    SetWindowTextW(selector_, (setName.empty() ? Label(ui::kChooseSet) : Utf8ToWide(setName)).c_str());
     SendMessageW(macroList_, LB_RESETCONTENT, 0, 0);
     for (const std::string& name : manager_.MacroNames()) {
       SendMessageW(macroList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(name).c_str()));
@@ -316,7 +319,7 @@ class ManagerWindow {
       return;
     } else if (chosen == ids::kCmdDeleteSet) {
       if (manager_.selectedSet() >= 0 &&
-          MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, L"Delete this macro set", L"and all its macros?")) {
+          MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, Label(ui::kDeleteSet1), Label(ui::kDeleteSet2))) {
         manager_.DeleteSelectedSet();
         ShowAll();
       }
@@ -345,7 +348,7 @@ class ManagerWindow {
     const Notice notice = manager_.DeleteMacroCheck();
     if (notice != Notice::kNone) return ShowNotice(d_.hwnd, d_.dpi, notice);
     if (!StoreTimeline()) return;
-    if (MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, L"Delete this macro?", L"")) {
+    if (MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, Label(ui::kDeleteMacro), L"")) {
       manager_.DeleteSelectedMacro();
       ShowAll();
     }
@@ -384,13 +387,13 @@ class ManagerWindow {
       if (!StoreTimeline()) return;
       timeline_.Show(false);
       ShowStepListControls(true);
-      SetWindowTextW(switchButton_, L"Timeline view");
+      SetWindowTextW(switchButton_, Label(ui::kTimelineView).c_str());
       ShowSteps(false);
     } else {
       timeline_.Load(manager_.selectedRecord());
       ShowStepListControls(false);
       timeline_.Show(true);
-      SetWindowTextW(switchButton_, L"Step list view");
+      SetWindowTextW(switchButton_, Label(ui::kStepListView).c_str());
     }
     InvalidateRect(switchButton_, nullptr, TRUE);
   }
@@ -404,8 +407,7 @@ class ManagerWindow {
     if (macro == nullptr) return true;
     const WriteBack written = timeline_.Store(*macro);
     if (written.shortenedGaps > 0) {
-      (void)MessageDialog(d_.hwnd, d_.dpi, kMacroNoticeTitle, L"A pause longer than 65535 ms",
-                          L"was shortened to 65535 ms.");
+      (void)MessageDialog(d_.hwnd, d_.dpi, kMacroNoticeTitle, Label(ui::kPauseCut1), Label(ui::kPauseCut2));
       timeline_.Load(macro);
     }
     return true;
@@ -478,19 +480,19 @@ class ManagerWindow {
     if (HIWORD(hit) == 0) SendMessageW(stepList_, LB_SETCURSEL, LOWORD(hit), 0);
     SkinMenu mouse[3] = {SkinMenu(menuFont_), SkinMenu(menuFont_), SkinMenu(menuFont_)};
     SkinMenu buttons(menuFont_), menu(menuFont_);
-    const wchar_t* names[3] = {L"Left Button", L"Right Button", L"Wheel"};
+    const int names[3] = {ui::kLeftButton, ui::kRightButton, ui::kWheel};
     for (unsigned b = 0; b < 3; ++b) {
-      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b, L"Down");
-      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b + 1, L"Up");
-      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b + 2, L"Click");
-      buttons.AppendItem(0, names[b], &mouse[b]);
+      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b, Label(ui::kDown));
+      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b + 1, Label(ui::kUp));
+      mouse[b].AppendItem(ids::kCmdFirstMouse + 3 * b + 2, Label(ui::kClick));
+      buttons.AppendItem(0, Label(names[b]), &mouse[b]);
     }
-    menu.AppendItem(ids::kCmdRecordBefore, L"Start Record before");
-    menu.AppendItem(ids::kCmdRecordAfter, L"Start Record after");
-    menu.AppendItem(ids::kCmdInsertDelay, L"Insert Delay");
-    menu.AppendItem(0, L"Insert Mouse Event", &buttons);
-    menu.AppendItem(ids::kCmdEditDelay, L"Edit Delay");
-    menu.AppendItem(ids::kCmdDeleteLine, L"Delete");
+    menu.AppendItem(ids::kCmdRecordBefore, Label(ui::kRecordBefore));
+    menu.AppendItem(ids::kCmdRecordAfter, Label(ui::kRecordAfter));
+    menu.AppendItem(ids::kCmdInsertDelay, Label(ui::kInsertDelay));
+    menu.AppendItem(0, Label(ui::kInsertMouseEvent), &buttons);
+    menu.AppendItem(ids::kCmdEditDelay, Label(ui::kEditDelay));
+    menu.AppendItem(ids::kCmdDeleteLine, Label(ui::kDelete));
     StepCommand(menu.Show(d_.hwnd, screen));
   }
 

@@ -9,6 +9,8 @@
 #include "common/text_encoding.h"
 #include "option/key_capture_win.h"
 #include "option/skin_dialog_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 
@@ -360,7 +362,7 @@ void TimelineView::Create(HWND parent, const RECT& area, int dpi) {
   design.dpi = dpi;
   design.panels = {RECT{0, 0, design.width, design.height}};
   design.fields = {RECT{kRowsBox.left - 2, kRowsBox.top - 2, kRowsBox.right + 2, kRowsBox.bottom + 2}};
-  design.notes = {{POINT{6, 4}, L"Timeline (drag the edges of a bar)"}};
+  design.notes = {{POINT{6, 4}, Label(ui::kTimelineNote)}};
   const std::vector<SkinPart> parts = Parts({{kAddLayout, {SkinLook::kPush, L"+"}},
                                              {kDeleteLayout, {SkinLook::kPush, L"-"}},
                                              {kZoomInLayout, {SkinLook::kPush, L"+"}},

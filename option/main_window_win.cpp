@@ -19,6 +19,8 @@
 #include "option/skin_kit_win.h"
 #include "option/skin_painter_win.h"
 #include "option/skin_surface_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -28,44 +30,44 @@ constexpr int kWindowHeight = 600;
 constexpr int kPageCount = 5;
 constexpr int kMainPage = 0;
 
-// One control of the main window: its layout string, its look, the label painted into its images, and the
-// number of its text in the language library (0: none).
+// One control of the main window: its layout string, its look, the number of the label painted into its
+// images and the number of its help text in the language library (0: none).
 struct MainControl {
   const char* layout;
   int id;
   SkinLook look;
-  const wchar_t* label;
+  int label;
   int textNumber;
 };
 
 // Page tabs, in page order.
 constexpr MainControl kTabs[kPageCount] = {
-    {"Main,4,75,160,38,Main settings for the selected device", kIdTabFirst + 0, SkinLook::kTab, L"Main", 1003},
+    {"Main,4,75,160,38,Main settings for the selected device", kIdTabFirst + 0, SkinLook::kTab, ui::kTabMain, 1003},
     {"Button Assign,164,75,157,38,Assign a function to each mouse button", kIdTabFirst + 1, SkinLook::kTab,
-     L"Button Assign", 1037},
+     ui::kTabButtons, 1037},
     {"Advanced,321,75,157,38,Advanced settings for the selected device", kIdTabFirst + 2, SkinLook::kTab,
-     L"Advanced", 1045},
-    {"Console,478,75,0,0,Get help and support", kIdTabFirst + 3, SkinLook::kTab, L"", 0},
-    {"Update,478,75,157,38,Check for the lastest driver update", kIdTabFirst + 4, SkinLook::kTab, L"Update", 1059},
+     ui::kTabAdvanced, 1045},
+    {"Console,478,75,0,0,Get help and support", kIdTabFirst + 3, SkinLook::kTab, 0, 0},
+    {"Update,478,75,157,38,Check for the lastest driver update", kIdTabFirst + 4, SkinLook::kTab, ui::kTabUpdate, 1059},
 };
 
 constexpr MainControl kButtons[] = {
     {"Create,290,450,110,25,Create a new profile for the selected profile slot", kIdCreate, SkinLook::kPush,
-     L"Create", 1018},
-    {"Load,430,450,110,25,Load a new profile for the selected profile slot", kIdLoad, SkinLook::kPush, L"Load", 1019},
-    {"Save,560,450,110,25,Save the current setting of the selected profile slot", kIdSave, SkinLook::kPush, L"Save",
+     ui::kCreate, 1018},
+    {"Load,430,450,110,25,Load a new profile for the selected profile slot", kIdLoad, SkinLook::kPush, ui::kLoad, 1019},
+    {"Save,560,450,110,25,Save the current setting of the selected profile slot", kIdSave, SkinLook::kPush, ui::kSave,
      1020},
-    {"Edit,685,450,110,25,Edit the profile settings of the selected profile slot", kIdEdit, SkinLook::kPush, L"Edit",
+    {"Edit,685,450,110,25,Edit the profile settings of the selected profile slot", kIdEdit, SkinLook::kPush, ui::kEdit,
      1021},
-    {"Min,749, 4,22,22,Minimize the application", kIdMin, SkinLook::kMinimize, L"", 1001},
+    {"Min,749, 4,22,22,Minimize the application", kIdMin, SkinLook::kMinimize, 0, 1001},
     {"Exit,771, 4,22,22,Close the application without saving the changes to the device", kIdExit, SkinLook::kClose,
-     L"", 1002},
-    {"OK,582,563,58,30,Save the setting on the device and close the application", kIdOk, SkinLook::kPrimary, L"OK",
+     0, 1002},
+    {"OK,582,563,58,30,Save the setting on the device and close the application", kIdOk, SkinLook::kPrimary, ui::kOk,
      1034},
-    {"Apply,640,563,72,30,Apply the setting to the device", kIdApply, SkinLook::kPrimary, L"Apply", 1035},
+    {"Apply,640,563,72,30,Apply the setting to the device", kIdApply, SkinLook::kPrimary, ui::kApply, 1035},
     {"Cancel,712,563,80,30,Close the application without saving the changes to the device", kIdCancel,
-     SkinLook::kPush, L"Cancel", 1036},
-    {"button language,12, 570,32,17,Select language", kIdLanguage, SkinLook::kSmallBox, L"", 1090},
+     SkinLook::kPush, ui::kCancel, 1036},
+    {"button language,12, 570,32,17,Select language", kIdLanguage, SkinLook::kSmallBox, 0, 1090},
 };
 
 constexpr const char* kSlotLayouts[kProfileCount] = {
@@ -87,9 +89,6 @@ constexpr const char* kPageArea = "Page position,12,124,774,312,";
 constexpr RECT kMouseTypeRect = {7, 34, 178, 79};
 constexpr RECT kHelpArea = {56, 566, 570, 592};
 constexpr int kSlotTextFirst = 1022, kNameTextFirst = 1027, kMarkText = 1032, kMarkSetText = 1033;
-
-constexpr const wchar_t* kPageTitles[kPageCount] = {L"DPI, sensitivity and wheel", L"Button assignment",
-                                                    L"Lighting, polling rate and sound", L"", L"Support and updates"};
 
 // Short names the language button shows, by language index.
 constexpr const wchar_t* kLanguageCodes[kLanguageCount] = {L"DA", L"EN", L"FI", L"FR", L"DE", L"IT",
@@ -127,7 +126,7 @@ class MainWindow final : public OptionShell, public PageHost {
         storage_(folder_, registry_.get()) {}
 
   ~MainWindow() override {
-    if (language_ != nullptr) FreeLibrary(language_);
+    FreeLanguageLibrary();
     if (icon_ != nullptr) DestroyIcon(icon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     if (versionFont_ != nullptr) DeleteObject(versionFont_);
@@ -179,10 +178,12 @@ class MainWindow final : public OptionShell, public PageHost {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void BuildControls();
+  // The skins with the loaded language's labels; painted again only when a label or the face changed.
+  void PaintSkins();
   // The page, built when it is first asked for; nullptr when it cannot be built.
   OptionPage* Page(int page);
-  [[nodiscard]] TextLookup LanguageTexts() const {
-    return [this](int number, const std::string& fallback) { return LibraryText(number, fallback); };
+  [[nodiscard]] static TextLookup LanguageTexts() {
+    return [](int number, const std::string& fallback) { return LanguageText(number, fallback); };
   }
   void OnCommand(int id);
   void ShowPage(int page);
@@ -193,7 +194,6 @@ class MainWindow final : public OptionShell, public PageHost {
     return RECT{MulDiv(r.left, dpi_, 96), MulDiv(r.top, dpi_, 96), MulDiv(r.right, dpi_, 96),
                 MulDiv(r.bottom, dpi_, 96)};
   }
-  [[nodiscard]] std::wstring LibraryText(int number, const std::string& fallback) const;
 
   HINSTANCE instance_;
   std::filesystem::path folder_;
@@ -210,7 +210,7 @@ class MainWindow final : public OptionShell, public PageHost {
   Bitmap mouseTypeBadge_;
   std::array<std::unique_ptr<OptionPage>, kPageCount> pages_;
   int shownPage_ = -1;
-  HMODULE language_ = nullptr;
+  std::wstring paintedLabels_;  // the labels and face the skins were painted with
   HICON icon_ = nullptr, smallIcon_ = nullptr;
   HFONT versionFont_ = nullptr, helpFont_ = nullptr;
   int osClass_ = 0;
@@ -269,7 +269,18 @@ bool MainWindow::Create() {
   return true;
 }
 
-void MainWindow::BuildControls() {
+void MainWindow::PaintSkins() {
+  std::vector<std::wstring> slotLabels;
+  std::wstring signature = LabelFace();
+  for (int i = 0; i < kProfileCount; ++i) slotLabels.push_back(LabelWith(ui::kProfileSlot, std::to_wstring(i + 1)));
+  const std::wstring software = Label(ui::kSoftware), firmware = Label(ui::kFirmware), wireless = Label(ui::kWireless);
+  for (const MainControl& c : kTabs) signature += L'|' + Label(c.label);
+  for (const MainControl& c : kButtons) signature += L'|' + Label(c.label);
+  for (const std::wstring& l : slotLabels) signature += L'|' + l;
+  signature += L'|' + software + L'|' + firmware + L'|' + wireless;
+  if (signature == paintedLabels_) return;
+  paintedLabels_ = std::move(signature);
+
   PageDesign design;
   design.width = kWindowWidth;
   design.height = kWindowHeight;
@@ -277,21 +288,36 @@ void MainWindow::BuildControls() {
   design.roundedWindow = true;
   design.brand = L"SARN[+]";
   design.panels = {RECT{4, 442, 797, 543}};
-  design.notes = {{POINT{145, 13}, L"Software"}, {POINT{245, 13}, L"Firmware"}};
+  design.notes = {{POINT{145, 13}, software}, {POINT{245, 13}, firmware}};
   std::vector<SkinPart> parts, marked;
-  for (const MainControl& c : kTabs) parts.push_back({LayoutRect(ParseLayout(c.layout), dpi_), c.look, c.label});
-  for (const MainControl& c : kButtons) parts.push_back({LayoutRect(ParseLayout(c.layout), dpi_), c.look, c.label});
+  for (const MainControl& c : kTabs) parts.push_back({LayoutRect(ParseLayout(c.layout), dpi_), c.look, Label(c.label)});
+  for (const MainControl& c : kButtons) parts.push_back({LayoutRect(ParseLayout(c.layout), dpi_), c.look, Label(c.label)});
   for (int i = 0; i < kProfileCount; ++i) {
-    const std::wstring label = L"Profile " + std::to_wstring(i + 1);
-    parts.push_back({LayoutRect(ParseLayout(kSlotLayouts[i]), dpi_), SkinLook::kSlot, label});
+    parts.push_back({LayoutRect(ParseLayout(kSlotLayouts[i]), dpi_), SkinLook::kSlot, slotLabels[i]});
     parts.push_back({LayoutRect(ParseLayout(kNameLayouts[i]), dpi_), SkinLook::kField, L""});
     parts.push_back({LayoutRect(ParseLayout(kMarkLayouts[i]), dpi_), SkinLook::kMark, L""});
     marked.push_back({LayoutRect(ParseLayout(kMarkLayouts[i]), dpi_), SkinLook::kMarkSet, L""});
   }
+  for (const MainControl& c : kTabs) surface_->SetLabel(c.id, Label(c.label));
+  for (const MainControl& c : kButtons) surface_->SetLabel(c.id, Label(c.label));
+  for (int i = 0; i < kProfileCount; ++i) surface_->SetLabel(kIdSlotFirst + i, slotLabels[i]);
+  // The controls keep pointing at these members; only the images in them are new.
   skin_ = PaintPageSkin(design, parts);
   markedSkin_.background = CutImage(skin_.background, RECT{0, 0, skin_.background.width, skin_.background.height});
   PaintStateImages(markedSkin_, marked, dpi_);
 
+  // The picture shown for the wireless model.
+  PageDesign badge;
+  badge.width = kMouseTypeRect.right - kMouseTypeRect.left;
+  badge.height = kMouseTypeRect.bottom - kMouseTypeRect.top;
+  badge.dpi = dpi_;
+  badge.notes = {{POINT{10, 12}, wireless}};
+  mouseTypeBadge_ = std::move(PaintPageSkin(badge, {}).background);
+  if (surface_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void MainWindow::BuildControls() {
+  PaintSkins();
   auto make = [&](const char* layout, int id, const PageSkin& skin, bool link) {
     SkinButtonOptions o;
     o.notifyId = id;
@@ -308,13 +334,6 @@ void MainWindow::BuildControls() {
     make(kMarkLayouts[i], kIdMarkSetFirst + i, markedSkin_, true);
     surface_->SetVisible(kIdMarkSetFirst + i, false);
   }
-  // The picture shown for the wireless model.
-  PageDesign badge;
-  badge.width = kMouseTypeRect.right - kMouseTypeRect.left;
-  badge.height = kMouseTypeRect.bottom - kMouseTypeRect.top;
-  badge.dpi = dpi_;
-  badge.notes = {{POINT{10, 12}, L"Wireless model"}};
-  mouseTypeBadge_ = std::move(PaintPageSkin(badge, {}).background);
   surface_->AddPicture(kIdMouseTypePicture, Scaled(kMouseTypeRect), &mouseTypeBadge_, false, L"");
   surface_->SetVisible(kIdMouseTypePicture, false);
 }
@@ -353,21 +372,14 @@ void MainWindow::Initialise() {
   }
 }
 
-std::wstring MainWindow::LibraryText(int number, const std::string& fallback) const {
-  if (language_ != nullptr && number != 0) {
-    wchar_t text[501] = {};
-    if (LoadStringW(language_, static_cast<UINT>(number), text, 501) > 0) return text;
-  }
-  return Utf8ToWide(fallback);
-}
-
 void MainWindow::ReloadLanguage() {
-  if (language_ != nullptr) FreeLibrary(language_);
   const int lan = core_ != nullptr ? core_->working().QuickHelpLan : 1;
-  language_ = LoadLibraryExW(LanguageLibraryPath(folder_, lan).wstring().c_str(), nullptr,
-                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  LoadLanguageLibrary(LanguageLibraryPath(folder_, lan), LanguagePictureIndex(lan));
+  if (helpFont_ != nullptr) DeleteObject(helpFont_);
+  helpFont_ = SkinFont(12, dpi_);
+  PaintSkins();
   auto setHelp = [&](int id, const char* layout, int number) {
-    surface_->SetHelp(id, LibraryText(number, ParseLayout(layout).tip));
+    surface_->SetHelp(id, LanguageText(number, ParseLayout(layout).tip));
   };
   for (const MainControl& c : kTabs) setHelp(c.id, c.layout, c.textNumber);
   for (const MainControl& c : kButtons) setHelp(c.id, c.layout, c.textNumber);

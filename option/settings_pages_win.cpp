@@ -14,6 +14,8 @@
 #include "option/shell_calls_win.h"
 #include "option/skin_painter_win.h"
 #include "option/skin_surface_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -44,30 +46,32 @@ PageDesign DesignOf(PageKind kind, int dpi) {
     case PageKind::kMain:
       d.panels = {RECT{4, 8, 380, 102}, RECT{4, 112, 300, 206}, RECT{4, 216, 300, 304}, RECT{396, 8, 616, 102},
                   RECT{396, 112, 660, 196}, RECT{532, 200, 770, 262}};
-      d.headings = {{POINT{14, 16}, L"Sensitivity"}, {POINT{14, 120}, L"Scroll wheel"},
-                    {POINT{14, 224}, L"Tilt speed"}, {POINT{406, 16}, L"DPI levels"},
-                    {POINT{406, 120}, L"Windows pointer"}, {POINT{542, 204}, L"Double-click speed"}};
-      d.notes = {{POINT{23, 78}, L"Low"}, {POINT{240, 78}, L"High"}, {POINT{300, 64}, L"1 .. 10"},
-                 {POINT{632, 152}, L"Fast"},
-                 {POINT{545, 246}, L"Slow"}, {POINT{670, 246}, L"Fast"}};
+      d.headings = {{POINT{14, 16}, Label(ui::kSensitivity)},     {POINT{14, 120}, Label(ui::kScrollWheel)},
+                    {POINT{14, 224}, Label(ui::kTiltSpeed)},       {POINT{406, 16}, Label(ui::kDpiLevels)},
+                    {POINT{406, 120}, Label(ui::kWindowsPointer)}, {POINT{542, 204}, Label(ui::kDoubleClickSpeed)}};
+      d.notes = {{POINT{23, 78}, Label(ui::kLow)},   {POINT{240, 78}, Label(ui::kHigh)},
+                 {POINT{300, 64}, L"1 .. 10"},       {POINT{632, 152}, Label(ui::kFast)},
+                 {POINT{545, 246}, Label(ui::kSlow)}, {POINT{670, 246}, Label(ui::kFast)}};
       d.fields = {RECT{309, 40, 363, 63}};
       break;
     case PageKind::kAdvanced:
       d.brand.clear();
       d.panels = {RECT{300, 14, 512, 284}, RECT{522, 8, 700, 118}, RECT{522, 180, 700, 306}};
-      d.headings = {{POINT{312, 24}, L"Lighting"}, {POINT{532, 16}, L"Polling rate (Hz)"},
-                    {POINT{532, 186}, L"Sound feedback"}};
-      d.notes = {{POINT{537, 262}, L"Volume"}, {POINT{20, 24}, L"Lighting and polling rate belong"},
-                 {POINT{20, 40}, L"to the selected profile; sound"},
-                 {POINT{20, 56}, L"feedback is the same for all."},
-                 {POINT{20, 80}, L"Changes reach the mouse with"}, {POINT{20, 96}, L"Apply or OK."}};
+      d.headings = {{POINT{312, 24}, Label(ui::kLighting)}, {POINT{532, 16}, Label(ui::kPollingRate)},
+                    {POINT{532, 186}, Label(ui::kSoundFeedback)}};
+      d.notes = {{POINT{537, 262}, Label(ui::kVolume)}};
+      // Five lines of a note; the first three and the last two are one sentence each.
+      for (int line = 0; line < ui::kAdvancedNoteLines; ++line) {
+        d.notes.push_back({POINT{20, 24 + 16 * line + (line >= 3 ? 8 : 0)}, Label(ui::kAdvancedNoteFirst + line)});
+      }
       break;
     case PageKind::kUpdate:
       d.panels = {RECT{6, 52, 230, 124}, RECT{396, 52, 620, 124}, RECT{6, 150, 300, 236}, RECT{390, 184, 620, 304},
                   RECT{4, 240, 230, 304}};
-      d.headings = {{POINT{16, 60}, L"Driver"}, {POINT{406, 60}, L"Support"}, {POINT{16, 158}, L"Versions"},
-                    {POINT{400, 190}, L"Contact"}, {POINT{14, 246}, L"Mail"}};
-      d.notes = {{POINT{40, 182}, L"Firmware"}, {POINT{40, 209}, L"Software"}};
+      d.headings = {{POINT{16, 60}, Label(ui::kDriver)},    {POINT{406, 60}, Label(ui::kSupport)},
+                    {POINT{16, 158}, Label(ui::kVersions)}, {POINT{400, 190}, Label(ui::kContact)},
+                    {POINT{14, 246}, Label(ui::kMail)}};
+      d.notes = {{POINT{40, 182}, Label(ui::kFirmware)}, {POINT{40, 209}, Label(ui::kSoftware)}};
       break;
     case PageKind::kButtons:
     case PageKind::kEmpty:
@@ -106,6 +110,8 @@ class SettingsPageWindow final : public OptionPage {
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void Carry(const PageEffects& e);
   void PlayDoubleClickTest();
+  // The page's images with the loaded language's labels; painted again only when a label or the face changed.
+  void PaintSkin();
   [[nodiscard]] RECT Scaled(const char* layout) const { return LayoutRect(ParseLayout(layout), dpi_); }
 
   PageKind kind_;
@@ -121,6 +127,8 @@ class SettingsPageWindow final : public OptionPage {
   HWND animation_ = nullptr;
   HFONT versionFont_ = nullptr;
   std::wstring software_, firmware_;
+  std::wstring paintedLabels_;
+  bool testPictureFromFile_ = false;
 };
 
 bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
@@ -131,17 +139,7 @@ bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   surface_ = std::make_unique<SkinSurface>(hwnd_);
 
-  std::vector<SkinPart> parts;
-  for (const PageControlSpec& s : logic_->Controls()) {
-    if (s.kind == PageControlKind::kNumberBox || s.kind == PageControlKind::kPicture) continue;
-    SkinPart part{Scaled(s.layout), LookOf(s), Utf8ToWide(s.label)};
-    if (s.kind == PageControlKind::kSwatch) {
-      const std::uint32_t c = LightColour(s.id - advanced_page::kColourFirst);
-      part.colour = RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
-    }
-    parts.push_back(std::move(part));
-  }
-  skin_ = PaintPageSkin(DesignOf(kind_, dpi_), parts);
+  PaintSkin();
   for (const PageControlSpec& s : logic_->Controls()) {
     if (s.kind == PageControlKind::kSlider && s.thumb == 0 && wideThumb_.handle == nullptr) {
       wideThumb_ = PaintSliderThumb(12, 22, dpi_, true);
@@ -167,15 +165,10 @@ bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
         SetNumberBoxRange(numberBox_, s.minimum, s.maximum);
         break;
       case PageControlKind::kPicture:
-        testPicture_ = LoadPicture(folder + L"wave\\double_click.bmp");
-        if (testPicture_.handle == nullptr) {
-          // Without the picture file the test still shows where to double-click.
-          PageDesign still;
-          still.width = ParseLayout(s.layout).width();
-          still.height = ParseLayout(s.layout).height();
-          still.dpi = dpi_;
-          still.notes = {{POINT{6, 4}, L"Test"}};
-          testPicture_ = std::move(PaintPageSkin(still, {}).background);
+        // PaintSkin has drawn the picture that stands in when the file cannot be read.
+        if (Bitmap fromFile = LoadPicture(folder + L"wave\\double_click.bmp"); fromFile.handle != nullptr) {
+          testPicture_ = std::move(fromFile);
+          testPictureFromFile_ = true;
         }
         surface_->AddPicture(s.id, r, &testPicture_, true, tip);
         break;
@@ -196,6 +189,40 @@ bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
   // The page images are drawn whole; the window takes the shape of what is not pure white.
   SetWindowRgn(hwnd_, ShapeFromImage(skin_.background), FALSE);
   return true;
+}
+
+void SettingsPageWindow::PaintSkin() {
+  std::vector<SkinPart> parts;
+  std::wstring signature = LabelFace();
+  for (const PageControlSpec& s : logic_->Controls()) {
+    if (s.kind == PageControlKind::kNumberBox || s.kind == PageControlKind::kPicture) continue;
+    SkinPart part{Scaled(s.layout), LookOf(s), LabelOf(s.label)};
+    if (s.kind == PageControlKind::kSwatch) {
+      const std::uint32_t c = LightColour(s.id - advanced_page::kColourFirst);
+      part.colour = RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+    }
+    signature += L'|' + part.label;
+    if (!part.label.empty()) surface_->SetLabel(s.id, part.label);
+    parts.push_back(std::move(part));
+  }
+  const PageDesign design = DesignOf(kind_, dpi_);
+  for (const auto& text : design.headings) signature += L'|' + text.second;
+  for (const auto& text : design.notes) signature += L'|' + text.second;
+  if (signature == paintedLabels_) return;
+  paintedLabels_ = std::move(signature);
+  // The controls keep pointing at skin_; only the images in it are new.
+  skin_ = PaintPageSkin(design, parts);
+  for (const PageControlSpec& s : logic_->Controls()) {
+    if (s.kind != PageControlKind::kPicture || testPictureFromFile_) continue;
+    // Without the picture file the test still shows where to double-click.
+    PageDesign still;
+    still.width = ParseLayout(s.layout).width();
+    still.height = ParseLayout(s.layout).height();
+    still.dpi = dpi_;
+    still.notes = {{POINT{6, 4}, Label(ui::kTest)}};
+    testPicture_ = std::move(PaintPageSkin(still, {}).background);
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void SettingsPageWindow::Refresh() {
@@ -221,6 +248,7 @@ void SettingsPageWindow::Refresh() {
 }
 
 void SettingsPageWindow::ReloadTexts(const TextLookup& text) {
+  PaintSkin();
   for (const PageControlSpec& s : logic_->Controls()) {
     if (s.helpNumber == 0) continue;
     std::wstring help = text(s.helpNumber, ParseLayout(s.layout).tip);

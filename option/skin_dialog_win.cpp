@@ -4,6 +4,8 @@
 
 #include "common/text_encoding.h"
 #include "option/skin_kit_win.h"
+#include "option/ui_text_win.h"
+#include "option/ui_texts.h"
 
 namespace sarn::win {
 namespace {
@@ -129,7 +131,7 @@ bool RunModal(SkinDialog& d, HWND owner) {
   return d.ok && !quit;
 }
 
-PageDesign SmallDesign(int width, int height, int dpi, const wchar_t* title) {
+PageDesign SmallDesign(int width, int height, int dpi, const std::wstring& title) {
   PageDesign design;
   design.width = width;
   design.height = height;
@@ -157,7 +159,9 @@ void AddClosingButtons(SkinDialog& d, const char* ok, const char* cancel, const 
 }
 
 std::vector<SkinPart> ClosingParts(const char* ok, const char* cancel, const char* exit, int dpi) {
-  return Parts({{ok, {SkinLook::kPrimary, L"OK"}}, {cancel, {SkinLook::kPush, L"Cancel"}}, {exit, {SkinLook::kClose, L""}}},
+  return Parts({{ok, {SkinLook::kPrimary, Label(ui::kOk).c_str()}},
+                {cancel, {SkinLook::kPush, Label(ui::kCancel).c_str()}},
+                {exit, {SkinLook::kClose, L""}}},
                dpi);
 }
 
@@ -174,10 +178,15 @@ unsigned DropMenu(SkinMenu& menu, HWND selector, MenuReopenGuard& guard, int id)
   return chosen;
 }
 
+namespace {
+// Arial has no Chinese, Japanese, Korean or Thai glyphs: those languages draw in their own face.
+const wchar_t* ArialOrScriptFace() { return lstrcmpW(LabelFace(), L"Tahoma") == 0 ? L"Arial" : LabelFace(); }
+}  // namespace
+
 HFONT ArialFont(int height, int width, int dpi) {
   return CreateFontW(-MulDiv(height, dpi, 96), MulDiv(width, dpi, 96), 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                     L"Arial");
+                     ArialOrScriptFace());
 }
 
 std::wstring FromStored(const std::string& s) { return Utf8ToWide(AnsiToUtf8(s)); }

@@ -68,7 +68,7 @@ std::vector<SkinPart> Parts(std::initializer_list<std::pair<const char*, std::pa
                             int dpi);
 
 // A small dialog's design: rounded, titled, `width` x `height` layout pixels.
-PageDesign SmallDesign(int width, int height, int dpi, const wchar_t* title);
+PageDesign SmallDesign(int width, int height, int dpi, const std::wstring& title);
 // The inset box behind an edit field, in layout pixels.
 RECT FieldBox(const char* layout);
 void AddParts(std::vector<SkinPart>& parts, const std::vector<SkinPart>& more);

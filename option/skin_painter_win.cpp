@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "option/ui_text_win.h"
+
 namespace sarn::win {
 namespace {
 
@@ -35,7 +37,8 @@ void Text(HDC dc, const std::wstring& s, RECT r, COLORREF c, HFONT font, UINT fo
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, c);
   HGDIOBJ old = SelectObject(dc, font);
-  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_NOPREFIX | DT_SINGLELINE);
+  // A translation longer than its control ends in an ellipsis instead of being cut mid-letter.
+  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_NOPREFIX | DT_SINGLELINE | DT_END_ELLIPSIS);
   SelectObject(dc, old);
 }
 
@@ -305,7 +308,8 @@ void PaintMouse(HDC dc, const RECT& area, const MouseDrawing& mouse, int dpi) {
 
 HFONT SkinFont(int pixelHeight96, int dpi, bool bold, const wchar_t* face) {
   return CreateFontW(-MulDiv(pixelHeight96, dpi, 96), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, face);
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                     face != nullptr ? face : LabelFace());
 }
 
 PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts) {

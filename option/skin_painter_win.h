@@ -89,7 +89,7 @@ void PaintMouse(HDC dc, const RECT& area, const MouseDrawing& mouse, int dpi);
 // The program icon (large or small), drawn in the same palette.
 [[nodiscard]] HICON PaintProgramIcon(int size);
 
-// A font of the skin at a dpi (pixel height at 96 dpi).
-[[nodiscard]] HFONT SkinFont(int pixelHeight96, int dpi, bool bold = false, const wchar_t* face = L"Tahoma");
+// A font of the skin at a dpi (pixel height at 96 dpi); without a face, the face of the loaded language.
+[[nodiscard]] HFONT SkinFont(int pixelHeight96, int dpi, bool bold = false, const wchar_t* face = nullptr);
 
 }  // namespace sarn::win

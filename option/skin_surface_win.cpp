@@ -315,6 +315,7 @@ std::string SkinSurface::Describe() const {
     j.Key("rect").BeginArray().Int(tl.x).Int(tl.y).Int(br.x).Int(br.y).EndArray();
     j.Key("visible").Bool(c.visible && IsWindowVisible(hwnd_)).Key("enabled").Bool(c.enabled);
     j.Key("pressed").Bool(c.pressedLook).Member("caption", WideToUtf8(c.caption));
+    if (const auto label = labels_.find(c.id); label != labels_.end()) j.Member("label", WideToUtf8(label->second));
     if (c.slider) {
       j.Member("value", c.slider->value());
       const PixelRect t = model_.ThumbRect(c);

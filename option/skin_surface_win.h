@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ class SkinSurface {
   // The colour of an enabled control's caption; CLR_INVALID for the kit's own.
   void SetCaptionColour(int id, COLORREF colour);
   void SetHelp(int id, std::wstring help);
+  // The label painted into a control's skin images, kept only to describe the control.
+  void SetLabel(int id, std::wstring label) { labels_[id] = std::move(label); }
   void SetSkin(int id, const PageSkin* skin);
   void SetPicture(int id, const Bitmap* bitmap);
   void SetSliderPosition(int id, int value);
@@ -70,6 +73,7 @@ class SkinSurface {
   HWND hwnd_;
   ControlSurface model_;
   std::vector<Look> looks_;
+  std::map<int, std::wstring> labels_;
   bool tracking_ = false;
   bool releasing_ = false;
 };

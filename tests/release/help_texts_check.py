@@ -3,7 +3,10 @@
 
 For every language: the string numbers equal English_help.rc's; each text read back from the DLL's string table
 (UTF-16) equals the source text (UTF-8, "" for a quote), so a wrong code page or a broken escape shows; no line
-still carries the English text with the "// en" marker; placeholders (%d, %s, ...) match English in kind and order.
+still carries the English text with the "// en" marker; placeholders (%d, %s, ...) match English in kind and order;
+no text is empty (an empty string is left out of the library, so the window would fall back to English). The window's
+labels (option/ui_texts.cpp, the English fallbacks) are in English_help.rc with the same texts, so every library holds
+every label number too.
 """
 import re
 import struct
@@ -11,6 +14,7 @@ import sys
 from pathlib import Path
 
 RT_STRING = 6
+LABEL = re.compile(r'^\s*\{(\d+), "((?:[^"\\]|\\.)*)"\},$', re.M)
 LINE = re.compile(r'^\s*(\d+)\s+"((?:[^"]|"")*)"\s*(//.*)?$')
 
 
@@ -91,6 +95,15 @@ def main():
         failures += 1
         print("FAIL " + message)
 
+    labels = {int(n): t.replace('\\"', '"') for n, t in LABEL.findall((source / "option" / "ui_texts.cpp").read_text())}
+    if not labels:
+        fail("no labels read from option/ui_texts.cpp")
+    for number, text in sorted(labels.items()):
+        if english.get(number) != text:
+            fail(f"label {number}: English_help.rc has {english.get(number)!r}, the window's fallback {text!r}")
+    for number in sorted(n for n in english if 3300 <= n <= 3499 and n not in labels):
+        fail(f"label {number}: in English_help.rc but not a label of the window")
+
     rc_files = sorted((source / "help").glob("*_help.rc"))
     for rc in rc_files:
         language = rc.name[: -len("_help.rc")]
@@ -101,6 +114,8 @@ def main():
         if markers:
             fail(f"{language}: still marked untranslated: {markers}")
         for number, text in texts.items():
+            if not text.strip():
+                fail(f"{language} {number}: empty")
             if number in english and placeholders(text) != placeholders(english[number]):
                 fail(f"{language} {number}: placeholders {placeholders(text)} != {placeholders(english[number])}")
         dll = build / "stage" / "help" / f"{language}_help.dll"
@@ -111,7 +126,7 @@ def main():
         for number in sorted(set(texts) | set(built)):
             if built.get(number) != texts.get(number):
                 fail(f"{language} {number}: library has {built.get(number)!r}, source {texts.get(number)!r}")
-    print(f"{len(rc_files)} languages, {len(english)} strings each, {failures} failures")
+    print(f"{len(rc_files)} languages, {len(english)} strings each ({len(labels)} labels), {failures} failures")
     return 1 if failures or len(rc_files) != 17 else 0
 
 
