@@ -208,6 +208,19 @@ TEST_F(MacroPlayerTest, ShutdownCutsALongWaitAndReleasesEverythingHeld) {
   EXPECT_FALSE(player.Playing());
 }
 
+// A second press after a macro was queued but before the player's thread took it counts as a press during
+// playback: it stops the macro and neither rewrites the queued steps nor queues another run.
+TEST_F(MacroPlayerTest, PressWhileQueuedStopsAndLeavesTheQueuedStepsAlone) {
+  player.StartMacroForButton(MacroSlot({{kA, 1, 5}, {kA, 0, 5}}));
+  player.StartMacroForButton(MacroSlot({{kB, 1, 5}, {kB, 0, 5}}));
+  EXPECT_TRUE(player.Playing());
+  EXPECT_EQ(thread.posted, 1);
+  thread.RunPending();
+  EXPECT_FALSE(player.Playing());
+  for (const std::string& line : desk.TakeLog()) EXPECT_EQ(line.find("key 66"), std::string::npos) << line;
+  EXPECT_FALSE(Play(MacroSlot({{kB, 1, 5}, {kB, 0, 5}})).empty());  // and the next press plays again
+}
+
 TEST_F(MacroPlayerTest, CancelReleasesEverythingHeldAndThePlayerPlaysOn) {
   // Shift and A are down when the mouse goes away during the last step: a stop there releases only A (as
   // many as steps were played), a cancel releases both.
