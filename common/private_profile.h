@@ -49,8 +49,9 @@ class IniDocument {
   [[nodiscard]] std::vector<std::string> SectionNames() const;
   [[nodiscard]] std::vector<std::string> KeyNames(std::string_view section) const;
 
-  // Leading blanks of names and value are dropped (as Windows does). Values and names are cut at the first CR,
-  // LF or NUL so that nothing written can inject lines. Writing the value a key already has changes nothing.
+  // Leading blanks of names and value are dropped (as Windows does). Then values and names are cut at the first
+  // CR, LF or NUL so that nothing written can inject lines; lookups cut names the same way, so a name reads
+  // back from where it was written. Writing the value a key already has changes nothing.
   // Every edit sees the document as a reader of its serialized form would (so a trailing blank written with
   // one value is gone once the next edit rewrites the file), exactly as with the Windows calls.
   void SetString(std::string_view section, std::string_view key, std::string_view value);

@@ -15,8 +15,17 @@ namespace {
 constexpr const char* kSection = "Setting";
 
 template <std::size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-  return std::string_view(field, TextFieldLength(field));
+std::string FieldText(const char (&field)[N]) {
+  const std::string_view text(field, TextFieldLength(field));
+  // A reader drops blanks around a value and one pair of matching quotes, so a text that starts or ends with
+  // a blank or is itself quoted would come back changed. Such a text goes into the file inside quotes, which
+  // the reader removes again; any other text is written as it is, so ordinary files keep their bytes.
+  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A'; };
+  const bool quoted = text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
+  // A line end in the text cuts it when written anyway; such a text is left to that cut.
+  const bool lineEnd = text.find_first_of("\r\n") != std::string_view::npos;
+  if (text.empty() || lineEnd || !(quoted || blank(text.front()) || blank(text.back()))) return std::string(text);
+  return '"' + std::string(text) + '"';
 }
 
 void ReadText(const IniDocument& doc, const char* key, char* field, std::size_t size) {

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string_view>
 
-#include "common/name_match.h"
 #include "common/private_profile.h"
 #include "common/profile_file.h"
 
@@ -23,8 +22,9 @@ void CheckSane(const sarn::ProfileRecord& r) {
   }
 }
 
-// A text value that holds a NUL is cut there, which can leave blanks at its end that the file does not keep.
-bool SameText(const char* a, const char* b) { return sarn::TrimName(a) == sarn::TrimName(b); }
+// Texts come back exactly, even one cut at a NUL or at its field's end right after a blank, or one that is
+// itself in quotes.
+bool SameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
 bool SameContent(const sarn::ProfileRecord& a, const sarn::ProfileRecord& b) {
   return SameText(a.ProFileName, b.ProFileName) && SameText(a.GameFile0, b.GameFile0) &&

@@ -86,7 +86,11 @@ void MacroPlayer::StartMacroForButton(const ButtonSlot& slot) {
   state_.stopRequested.store(0);
   state_.cancelRequested.store(0);
   state_.currentStep.store(0);
-  (void)thread_.PostPlay();
+  // Playing from the moment the play is queued, not from when the player's thread takes it: a second press
+  // in between must not rewrite the steps that thread is about to read (it only stops the macro, as any
+  // press during playback does).
+  state_.playing.store(1);
+  if (!thread_.PostPlay()) state_.playing.store(0);
 }
 
 void MacroPlayer::StartMacroForButton(const ProfileRecord& activeProfile, int button) {

@@ -123,6 +123,24 @@ TEST(IniDocumentWrite, LaterEditsSeeTheFileAsItReadsBack) {
 }
 
 // Parsed text that only reads differently once rewritten: keys under an empty header, names cut at a NUL.
+// Names that start with line ends: the writer and the lookups must pick the same name ("k", not the empty
+// name), or a struct written under them is looked for on an older line.
+TEST(IniDocumentWrite, NamesStartingWithLineEndsAreWrittenWhereLookupsFindThem) {
+  IniDocument doc = IniDocument::Parse("=[\r\nk==[\r\n");
+  const unsigned char bytes[2] = {1, 2};
+  doc.SetStruct("\r\n", "\nk", bytes, sizeof bytes);
+  EXPECT_EQ(doc.Serialize(), "=[\r\nk=010203\r\n");
+  for (const IniDocument& d : {doc, IniDocument::Parse(doc.Serialize())}) {
+    unsigned char back[2] = {};
+    EXPECT_TRUE(d.GetStruct("\r\n", "\nk", back, sizeof back));
+    EXPECT_EQ(back[1], 2);
+  }
+  // A line end after the name's start still ends it, in writes and lookups alike.
+  doc.SetString("\n[x", "a\r\nb=c", "v");
+  EXPECT_EQ(doc.GetString("[x", "a", "-"), "v");
+  EXPECT_EQ(doc.GetString("\n[x", "a\r\nb=c", "-"), "v");
+}
+
 TEST(IniDocumentWrite, RewrittenOddTextIsReadBackBeforeTheNextEdit) {
   IniDocument doc = IniDocument::Parse("[S]\r\n[]\r\nq=1\r\n[T \0x]\r\nm=1\r\n"s);
   doc.SetString("S", "n", "1");

@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -207,6 +208,19 @@ TEST_F(MacroPlayerTest, ShutdownCutsALongWaitAndReleasesEverythingHeld) {
   EXPECT_FALSE(player.Playing());
 }
 
+// A second press after a macro was queued but before the player's thread took it counts as a press during
+// playback: it stops the macro and neither rewrites the queued steps nor queues another run.
+TEST_F(MacroPlayerTest, PressWhileQueuedStopsAndLeavesTheQueuedStepsAlone) {
+  player.StartMacroForButton(MacroSlot({{kA, 1, 5}, {kA, 0, 5}}));
+  player.StartMacroForButton(MacroSlot({{kB, 1, 5}, {kB, 0, 5}}));
+  EXPECT_TRUE(player.Playing());
+  EXPECT_EQ(thread.posted, 1);
+  thread.RunPending();
+  EXPECT_FALSE(player.Playing());
+  for (const std::string& line : desk.TakeLog()) EXPECT_EQ(line.find("key 66"), std::string::npos) << line;
+  EXPECT_FALSE(Play(MacroSlot({{kB, 1, 5}, {kB, 0, 5}})).empty());  // and the next press plays again
+}
+
 TEST_F(MacroPlayerTest, CancelReleasesEverythingHeldAndThePlayerPlaysOn) {
   // Shift and A are down when the mouse goes away during the last step: a stop there releases only A (as
   // many as steps were played), a cancel releases both.
@@ -260,6 +274,69 @@ TEST(MacroPlayerThread, ShutdownStopsAPlayingMacroOnItsOwnThread) {
   player.Shutdown();  // joins the thread
   EXPECT_FALSE(player.Playing());
   EXPECT_THAT(desk.log, ElementsAre("@0 key 16+", "@0 key 16-"));
+}
+
+// A real clock for the player's own thread: waits sleep until their deadline, and Interrupt, from any thread,
+// ends every wait from then on.
+class SteadyClock final : public Clock {
+ public:
+  ClockTime Now() const override {
+    return std::chrono::duration_cast<ClockTime>(std::chrono::steady_clock::now().time_since_epoch());
+  }
+  WaitResult WaitUntil(ClockTime deadline) override {
+    const std::chrono::steady_clock::time_point until(std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline));
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, until, [this] { return interrupted_; });
+    return interrupted_ ? WaitResult::kInterrupted : WaitResult::kElapsed;
+  }
+  void Interrupt() override {
+    std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool interrupted_ = false;
+};
+
+// The window thread starts, replaces and cancels macros while the player's own thread plays them (the
+// ThreadSanitizer build runs this): afterwards no key the macros pressed is left down.
+TEST(MacroPlayerThread, StartsReplacementsAndCancelsFromTheWindowThreadWhilePlaying) {
+  SteadyClock clock;
+  FakeClock stamps;  // only the player's thread stamps the log
+  FakeDesktop desk(stamps);
+  auto thread = MakeStdPlayerThread();
+  MacroPlayer player(desk, UsKeyboardLayout(), clock, desk, *thread);
+  ASSERT_TRUE(player.Start());
+  const ButtonSlot a = MacroSlot({{kA, 1, 1}, {kA, 0, 1}}, 3);
+  const ButtonSlot b = MacroSlot({{kLeftShift, 1, 1}, {kB, 1, 1}, {kB, 0, 1}, {kLeftShift, 0, 1}});
+  std::thread window([&] {
+    for (int i = 0; i < 600; ++i) {
+      switch (i % 5) {
+        case 0: player.StartMacroForButton(a); break;
+        case 1: player.StartMacroForButton(b); break;
+        case 2: player.Cancel(); break;
+        case 3: player.StartMacroForButton(i % 2 ? a : b); break;
+        default: (void)player.Playing(); break;
+      }
+      if (i % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(700));
+    }
+  });
+  window.join();
+  player.Shutdown();
+  EXPECT_FALSE(player.Playing());
+  std::map<std::string, bool> down;
+  for (const std::string& line : desk.log) {
+    const auto at = line.find(" key ");
+    if (at == std::string::npos) continue;
+    const std::string rest = line.substr(at + 5);
+    const auto sign = rest.find_first_of("+-");
+    down[rest.substr(0, sign)] = rest[sign] == '+';
+  }
+  EXPECT_FALSE(down.empty());
+  for (const auto& [key, held] : down) EXPECT_FALSE(held) << "key " << key << " left down";
 }
 
 }  // namespace

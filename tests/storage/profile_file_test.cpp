@@ -11,6 +11,7 @@
 namespace sarn {
 namespace {
 
+using namespace std::string_literals;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
@@ -131,6 +132,30 @@ TEST(ProfileFile, OverlongTextsAndCountsAreCutToTheirFields) {
   EXPECT_EQ(std::strlen(r->MacroKeyInfo[2].timerName), 99u);
   EXPECT_EQ(std::strlen(r->MacroKeyInfo[2].programPath), 259u);
   EXPECT_EQ(r->MacroKeyInfo[2].count, kMacroEventCapacity);
+}
+
+// The reader drops blanks around a value and one pair of quotes: texts that begin or end with a blank (a NUL in
+// a damaged file can leave one at the end) or are themselves quoted are written so that they come back whole,
+// while ordinary texts are written as they are.
+TEST(ProfileFile, TextsWithEdgeBlanksOrQuotesComeBackFromTheFile) {
+  const std::string file = "[Setting]\r\nProFileName=Default#\x1A\x1A\0tail\r\nGameFile0=\"\"q\"\"\r\n"s;
+  auto first = std::make_unique<ProfileRecord>();
+  ReadProfileDocument(*first, IniDocument::Parse(file));
+  EXPECT_STREQ(first->ProFileName, "Default#\x1A\x1A");
+  EXPECT_STREQ(first->GameFile0, "\"q\"");
+  std::strcpy(first->GameFile1, " lead and trail\t");
+  std::strcpy(first->GameFile2, "plain");
+
+  IniDocument doc = IniDocument::Parse(file);
+  WriteProfileDocument(*first, doc);
+  const std::string written = doc.Serialize();
+  EXPECT_NE(written.find("\r\nGameFile2=plain\r\n"), std::string::npos);
+  auto second = std::make_unique<ProfileRecord>();
+  ReadProfileDocument(*second, IniDocument::Parse(written));
+  EXPECT_STREQ(second->ProFileName, first->ProFileName);
+  EXPECT_STREQ(second->GameFile0, first->GameFile0);
+  EXPECT_STREQ(second->GameFile1, first->GameFile1);
+  EXPECT_STREQ(second->GameFile2, "plain");
 }
 
 TEST(ProfileFile, WriteKeepsForeignKeysAndReplacesOursInPlace) {
