@@ -42,6 +42,7 @@ class Soak(ProgramFolder):
         self.driver = os.path.join(self.build, "tests", "e2e", "option_driver.exe")
         self.counts = {}
         self.refused = {}
+        self.first_refusal = {}
         self.window_open = False
         self.window_sessions = 0
 
@@ -55,6 +56,13 @@ class Soak(ProgramFolder):
         for exe in (self.probe, self.driver, os.path.join(self.dir, MONITOR_EXE), os.path.join(self.dir, OPTION_EXE)):
             check(os.path.exists(exe), "not built: %s" % exe)
 
+    def run(self, exe, *args, timeout=60):
+        """(exit code, output); a failure's output ends with what the program said on stderr."""
+        p = subprocess.run([WINE_RUN, exe, *args], cwd=self.dir, env=self.env, capture_output=True, text=True,
+                           timeout=timeout)
+        out = p.stdout.strip()
+        return p.returncode, out if p.returncode == 0 else (out + " " + p.stderr.strip()).strip()
+
     def ctl(self, *words, timeout=150):
         return self.run(os.path.join(self.dir, "sarnctl.exe"), *words, timeout=timeout)
 
@@ -63,10 +71,11 @@ class Soak(ProgramFolder):
         check(rc == 0, "sarnctl %s: %s" % (" ".join(words), out))
         return out
 
-    def count(self, kind, ok=True):
+    def count(self, kind, ok=True, why=""):
         self.counts[kind] = self.counts.get(kind, 0) + 1
         if not ok:
             self.refused[kind] = self.refused.get(kind, 0) + 1
+            self.first_refusal.setdefault(kind, why[:160])
 
     def mouse_state(self):
         return json.loads(self.ctl_ok("mouse", "state")[3:])
@@ -81,8 +90,8 @@ class Soak(ProgramFolder):
 
 def random_edit(rng, profile):
     """A device setting of one profile, as `sarnctl profile N set` takes it: the chosen DPI level switched on."""
-    level = rng.randint(0, 5)
-    return ["profile", str(profile), "set", "dpi%d=1" % level, "Cpi_X=%d" % level, "Cpi_Y=%d" % level,
+    level, code = rng.choice([(0, 1), (1, 2), (2, 4), (3, 7)])  # the flag of a level and its Cpi code
+    return ["profile", str(profile), "set", "dpi%d=1" % level, "Cpi_X=%d" % code, "Cpi_Y=%d" % code,
             "Sensitivity_X=%d" % rng.randint(1, 10), "Sensitivity_Y=%d" % rng.randint(1, 10)]
 
 
@@ -94,30 +103,30 @@ def event(soak, rng, monitor, kind=None):
         kinds += [("window-apply", 4)]
     kind = kind or rng.choices([k for k, _ in kinds], [w for _, w in kinds])[0]
     if kind == "button":
-        # B4, B6, B7: profile, DPI and sensitivity cycles (assigned at the start); B3, B8, B9: plain functions.
+        # B4, B6, B7: profile, DPI and sensitivity cycles (seeded into the mouse); B3, B8, B9: plain functions.
         button = rng.choice([4, 4, 6, 6, 7, 7, 3, 8, 9])
-        rc, _ = soak.ctl("mouse", "click", str(button))
-        soak.count("button B%d" % button, rc == 0)
+        rc, out = soak.ctl("mouse", "click", str(button))
+        soak.count("button B%d" % button, rc == 0, out)
     elif kind == "tilt":
-        rc, _ = soak.ctl("mouse", "tilt", rng.choice(["left", "right"]))
-        soak.count(kind, rc == 0)
+        rc, out = soak.ctl("mouse", "tilt", rng.choice(["left", "right"]))
+        soak.count(kind, rc == 0, out)
     elif kind == "unplug-plug":
-        rc, _ = soak.ctl("mouse", "unplug")
+        rc, out = soak.ctl("mouse", "unplug")
         time.sleep(rng.uniform(0.2, 2.0))
-        rc2, _ = soak.ctl("mouse", "plug")
-        soak.count(kind, rc == 0 and rc2 == 0)
+        rc2, out2 = soak.ctl("mouse", "plug")
+        soak.count(kind, rc == 0 and rc2 == 0, out + " / " + out2)
     elif kind in ("busy", "fail", "corrupt"):
         # The next exchanges are slow, fail or come back damaged; an apply then meets them.
         words = ["busy", str(rng.randint(1, 6))] if kind == "busy" else [kind]
-        rc, _ = soak.ctl("mouse", *words)
-        soak.count(kind, rc == 0)
-        rc, _ = soak.ctl(*random_edit(rng, rng.randint(1, 5)))
-        rc2, _ = soak.ctl("apply")
-        soak.count("apply after " + kind, rc == 0 and rc2 == 0)
+        rc, out = soak.ctl("mouse", *words)
+        soak.count(kind, rc == 0, out)
+        rc, out = soak.ctl(*random_edit(rng, rng.randint(1, 5)))
+        rc2, out2 = soak.ctl("apply")
+        soak.count("apply after " + kind, rc == 0 and rc2 == 0, out + " / " + out2)
     elif kind == "apply":
-        rc, _ = soak.ctl(*random_edit(rng, rng.randint(1, 5)))
-        rc2, _ = soak.ctl("apply")
-        soak.count(kind, rc == 0 and rc2 == 0)
+        rc, out = soak.ctl(*random_edit(rng, rng.randint(1, 5)))
+        rc2, out2 = soak.ctl("apply")
+        soak.count(kind, rc == 0 and rc2 == 0, out + " / " + out2)
     elif kind == "window":
         if soak.window_open:
             rc, _ = soak.run(soak.driver, "close", timeout=30)
@@ -146,16 +155,19 @@ def wait_quietly(condition, timeout):
 
 
 def read_samples(path):
-    """Sample lines by program: {exe: [(seconds, pid, handles, threads, private)]}."""
-    samples = {}
+    """Sample lines by program: {exe: [(seconds, pid, handles, threads, private)]}, and the probe's note of
+    where its figures come from."""
+    samples, sources = {}, ""
     if not os.path.exists(path):
-        return samples
+        return samples, sources
     for line in open(path, errors="replace"):
+        if line.startswith("# "):
+            sources = line[2:].strip()
         parts = line.split()
         if len(parts) == 6 and parts[0].isdigit():
             samples.setdefault(parts[1], []).append(
                 (int(parts[0]) / 1000.0, int(parts[2]), int(parts[3]), int(parts[4]), int(parts[5])))
-    return samples
+    return samples, sources
 
 
 def figures(rows, warmup, end_window):
@@ -200,14 +212,12 @@ def main():
         soak.run(os.path.join(soak.dir, "sarnctl.exe"), "--help", timeout=180)  # Wine's server and desktop first
         rc, out = soak.run(soak.probe, "seed", ".")
         check(rc == 0, "seeding the macro store and timer list: %s" % out)
-        monitor = soak.start(os.path.join(soak.dir, MONITOR_EXE))
+        # The monitor's trace lines (OutputDebugStringA) are kept for a failure's post-mortem.
+        monitor = soak.start(os.path.join(soak.dir, MONITOR_EXE), env=dict(soak.env, SARN_WINEDEBUG="+debugstr"),
+                             output=open(os.path.join(soak.dir, "monitor-debug.txt"), "w"))
         wait_for("the monitor to read the mouse", lambda: soak.ini("FWVersion") == "128" and soak.ini("Device") == "1",
                  120)
-        for profile in range(1, 6):
-            for button, function in (("B4", "profile-cycle"), ("B6", "dpi-cycle"), ("B7", "sensitivity-cycle")):
-                soak.ctl_ok("button", str(profile), button, "assign", function)
-        soak.ctl_ok("apply")
-        sampler = subprocess.Popen([WINE_RUN, soak.probe, "sample", "1000" if duration < 300 else "2000",
+        sampler = subprocess.Popen([WINE_RUN, soak.probe, "sample", "1000" if duration < 300 else "5000",
                                     "stop-sampling"], cwd=soak.dir, env=soak.env, stdout=open(samples_path, "w"),
                                    stderr=subprocess.DEVNULL)
         started = time.monotonic()
@@ -277,11 +287,12 @@ def main():
                     p.kill()
 
     # The figures.
-    samples = read_samples(samples_path)
+    samples, sources = read_samples(samples_path)
     warmup = 60 if duration >= JUDGED_FROM_SECONDS else min(5, duration / 4)
     judged = duration >= JUDGED_FROM_SECONDS
     print()
-    print("soak: %.0f s of events (seed %d), %d samples" % (ran, seed, sum(len(v) for v in samples.values())))
+    print("soak: %.0f s of events (seed %d), %d samples (%s)"
+          % (ran, seed, sum(len(v) for v in samples.values()), sources or "no sample"))
     print("%-28s %12s %12s %12s %10s  %s" % ("resource", "first minute", "end", "max", "tolerance", "verdict"))
     for exe, label in ((MONITOR_EXE, "monitor"), (OPTION_EXE, "window")):
         rows = samples.get(exe, [])
@@ -316,7 +327,8 @@ def main():
     print("events sent:")
     for kind in sorted(soak.counts):
         refused = soak.refused.get(kind, 0)
-        print("  %-24s %6d%s" % (kind, soak.counts[kind], "  (%d refused or failed)" % refused if refused else ""))
+        print("  %-24s %6d%s" % (kind, soak.counts[kind], "  (%d refused or failed, first: %s)"
+                                 % (refused, soak.first_refusal[kind]) if refused else ""))
     print("  %-24s %6d" % ("total", sum(soak.counts.values())))
     print("  window sessions          %6d" % soak.window_sessions)
     if verdict is not None:
