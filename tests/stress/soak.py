@@ -196,6 +196,8 @@ def main():
     parser.add_argument("--minutes", type=float, default=20)
     parser.add_argument("--seconds", type=float, help="instead of --minutes")
     parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--sample-ms", type=int, default=None, help="between two samples (1000, runs of 5 minutes "
+                        "or more 5000)")
     args = parser.parse_args()
     duration = args.seconds if args.seconds is not None else args.minutes * 60
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -217,9 +219,9 @@ def main():
                              output=open(os.path.join(soak.dir, "monitor-debug.txt"), "w"))
         wait_for("the monitor to read the mouse", lambda: soak.ini("FWVersion") == "128" and soak.ini("Device") == "1",
                  120)
-        sampler = subprocess.Popen([WINE_RUN, soak.probe, "sample", "1000" if duration < 300 else "5000",
-                                    "stop-sampling"], cwd=soak.dir, env=soak.env, stdout=open(samples_path, "w"),
-                                   stderr=subprocess.DEVNULL)
+        interval = args.sample_ms or (1000 if duration < 300 else 5000)
+        sampler = subprocess.Popen([WINE_RUN, soak.probe, "sample", str(interval), "stop-sampling"], cwd=soak.dir,
+                                   env=soak.env, stdout=open(samples_path, "w"), stderr=subprocess.DEVNULL)
         started = time.monotonic()
         print("soak: seed %d, %g s, in %s" % (seed, duration, soak.dir), flush=True)
         next_note = 60

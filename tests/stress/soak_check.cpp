@@ -160,7 +160,9 @@ std::string VerdictJson(const FolderVerdict& verdict) {
   json.BeginObject();
   json.Key("passed").Bool(verdict.Passed());
   json.Key("files").BeginArray();
-  for (const auto& f : verdict.files) json.BeginObject().Member("file", f.file).Member("problem", f.problem).EndObject();
+  for (const auto& f : verdict.files) {
+    json.BeginObject().Member("file", f.file).Member("problem", f.problem).EndObject();
+  }
   json.EndArray();
   json.Key("memory").BeginArray();
   for (const auto& m : verdict.memory) json.String(m);
