@@ -85,21 +85,28 @@ bool WaitForKey(std::int64_t since, DWORD timeoutMs) {
   return false;
 }
 
-// Writes one button slot of the active profile into the block and has the monitor apply it.
+// Finds the running monitor, writes one button slot of the active profile into its block and has it apply
+// it; the monitor's window, or nullptr (with a message) when there is none or it did not answer.
 template <typename Fill>
-bool AssignB6(HWND monitor, sarn::Win32SharedBlock& store, Fill fill) {
+HWND AssignB6(Fill fill) {
   using namespace sarn;
+  HWND monitor = FindWindowA(nullptr, kMonitorWindowTitle);
+  bool mapFailed = false;
+  auto store = Win32SharedBlock::OpenForOption(mapFailed);
   auto block = std::make_unique<SharedBlock>();
-  if (store.ReadBlock(*block) != 1) return false;
+  if (monitor == nullptr || !store || store->ReadBlock(*block) != 1) {
+    std::fputs("monitor_bench: no monitor is running\n", stderr);
+    return nullptr;
+  }
   ClearChangeFlags(*block);
   int active = block->CurrentProfile < 0 || block->CurrentProfile > 4 ? 0 : block->CurrentProfile;
   block->CurrentProfile = active;
   ButtonSlot& slot = block->profiles[active].MacroKeyInfo[5];
   fill(slot);
   block->ButtonChanged[active][5] = 1;
-  (void)store.WriteBlock(*block);
+  (void)store->WriteBlock(*block);
   DWORD_PTR answer = 0;
-  return SendMessageTimeoutA(monitor, kMsgApplyAll, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
+  return SendMessageTimeoutA(monitor, kMsgApplyAll, 0, 0, SMTO_NORMAL, 60000, &answer) != 0 ? monitor : nullptr;
 }
 
 // Press and release rounds against a window of another process: a message that makes it press the key,
@@ -193,21 +200,13 @@ bool InjectorRounds(int rounds, std::vector<double>& samples, std::vector<double
 
 int Latency(int rounds, int idleRounds, int idleSeconds) {
   using namespace sarn;
-  HWND monitor = FindWindowA(nullptr, kMonitorWindowTitle);
-  bool mapFailed = false;
-  auto store = Win32SharedBlock::OpenForOption(mapFailed);
-  if (monitor == nullptr || !store) {
-    std::fputs("monitor_bench: no monitor is running\n", stderr);
-    return 1;
-  }
   // B6 of the active profile becomes a plain F12 shortcut.
-  if (!AssignB6(monitor, *store, [](ButtonSlot& slot) {
-        slot.functionCode = kFnShortcut;
-        slot.count = 1;
-        slot.events[0] = {69 /* F12 */, kModNone, 0};
-      })) {
-    return 1;
-  }
+  HWND monitor = AssignB6([](ButtonSlot& slot) {
+    slot.functionCode = kFnShortcut;
+    slot.count = 1;
+    slot.events[0] = {69 /* F12 */, kModNone, 0};
+  });
+  if (monitor == nullptr) return 1;
 
   HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, GetModuleHandleA(nullptr), 0);
   if (hook == nullptr) return 1;
@@ -306,14 +305,7 @@ DWORD WINAPI SleepPlayer(void* p) {
 
 int Macro(int plays, int idlePlays, int idleSeconds) {
   using namespace sarn;
-  HWND monitor = FindWindowA(nullptr, kMonitorWindowTitle);
-  bool mapFailed = false;
-  auto store = Win32SharedBlock::OpenForOption(mapFailed);
-  if (monitor == nullptr || !store) {
-    std::fputs("monitor_bench: no monitor is running\n", stderr);
-    return 1;
-  }
-  const bool assigned = AssignB6(monitor, *store, [](ButtonSlot& slot) {
+  HWND monitor = AssignB6([](ButtonSlot& slot) {
     slot.functionCode = kFnMacro;
     slot.loops = 1;
     slot.count = kMacroSteps;
@@ -321,7 +313,7 @@ int Macro(int plays, int idlePlays, int idleSeconds) {
       slot.events[i] = {69 /* F12 */, i % 2 ? kKindRelease : kKindPress, static_cast<std::uint16_t>(kMacroDelays[i])};
     }
   });
-  if (!assigned) return 1;
+  if (monitor == nullptr) return 1;
   HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, GetModuleHandleA(nullptr), 0);
   if (hook == nullptr) return 1;
   g_events.reserve(64);
