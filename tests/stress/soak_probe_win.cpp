@@ -1,7 +1,8 @@
 // The soak run's eyes inside Wine (or Windows):
 //   soak_probe sample MS STOPFILE   every MS milliseconds until STOPFILE exists, one line per running program:
 //                                   "<ms> <exe> <pid> <handles> <threads> <private bytes>"
-//                                   (GetProcessHandleCount, the Toolhelp thread list, PrivateUsage); first a
+//                                   (GetProcessHandleCount or copies of its handle values, the Toolhelp thread
+//                                   list, PrivateUsage or its committed private pages); first a
 //                                   line "# handles: SOURCE, private: SOURCE"
 //   soak_probe seed FOLDER          writes a macro store and a timer list, so that the run has them to keep whole,
 //                                   and gives the virtual mouse profile, DPI and sensitivity cycles on B4, B6 and
@@ -12,17 +13,15 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "common/button_functions.h"
-#include "common/late_library_win.h"
 #include "common/private_profile.h"
 #include "hidport/virtual_mouse.h"
 #include "common/timer_list.h"
@@ -40,53 +39,30 @@ struct Sample {
   SIZE_T privateBytes = 0;
 };
 
-// Wine answers GetProcessHandleCount and PrivateUsage of another process with 0. There the counts come from
-// the system's handle list, and private memory is the committed private pages (what PrivateUsage counts on
-// Windows, near enough), walked with VirtualQueryEx.
-bool gHandlesFromList = false;
+// Wine answers GetProcessHandleCount and PrivateUsage of another process with 0. There the handles are
+// counted by asking for a copy of each handle value in turn, and private memory is the committed private pages
+// (what PrivateUsage counts on Windows, near enough), walked with VirtualQueryEx. The system's handle list
+// would be quicker, but Wine 8's server crashed within seconds when it was asked for it while the soak's
+// processes came and went.
+bool gHandlesByCopies = false;
 bool gPrivateFromPages = false;
 
-struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO as Wine lays it out
-  ULONG ownerPid;
-  BYTE objectType;
-  BYTE flags;
-  USHORT handle;
-  PVOID object;
-  ACCESS_MASK access;
-};
-
-struct HandleList {
-  ULONG count;
-  HandleEntry entries[1];
-};
-
-std::map<DWORD, DWORD> HandlesByProcess() {
-  using Query = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-  static const auto query = sarn::LateFunction<Query>("ntdll.dll", "NtQuerySystemInformation");
-  static std::vector<char> buffer(1 << 20);
-  std::map<DWORD, DWORD> counts;
-  if (query == nullptr) return counts;
-  constexpr ULONG kSystemHandleInformation = 16;
-  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  for (;;) {
-    ULONG needed = 0;
-    const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status == kInfoLengthMismatch && buffer.size() < (64u << 20)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
+// Handle values are multiples of 4, handed out from the lowest free one, so a process's handles lie in a compact
+// range: the count stops after a long run of values that are no handle.
+DWORD HandlesByCopies(HANDLE process) {
+  constexpr std::uintptr_t kStep = 4, kGiveUpAfter = 1024;
+  DWORD count = 0;
+  std::uintptr_t lastFound = 0;
+  for (std::uintptr_t value = kStep; value - lastFound <= kGiveUpAfter * kStep; value += kStep) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+      CloseHandle(copy);
+      ++count;
+      lastFound = value;
     }
-    if (status != 0) return counts;
-    break;
   }
-  ULONG count = 0;
-  std::memcpy(&count, buffer.data(), sizeof count);
-  const char* first = buffer.data() + offsetof(HandleList, entries);
-  for (ULONG i = 0; i < count && first + (i + 1) * sizeof(HandleEntry) <= buffer.data() + buffer.size(); ++i) {
-    HandleEntry entry;
-    std::memcpy(&entry, first + i * sizeof(HandleEntry), sizeof entry);
-    ++counts[entry.ownerPid];
-  }
-  return counts;
+  return count;
 }
 
 SIZE_T CommittedPrivateBytes(HANDLE process) {
@@ -120,10 +96,11 @@ std::map<DWORD, Sample> TakeSamples() {
   }
   CloseHandle(snapshot);
   for (auto& [pid, sample] : samples) {
-    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, pid);
     if (h == nullptr) continue;
     if (!GetProcessHandleCount(h, &sample.handles) || sample.handles == 0) {
-      gHandlesFromList = true;
+      gHandlesByCopies = true;
+      sample.handles = HandlesByCopies(h);
     }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
@@ -136,13 +113,6 @@ std::map<DWORD, Sample> TakeSamples() {
     }
     CloseHandle(h);
   }
-  if (gHandlesFromList) {
-    const auto counts = HandlesByProcess();
-    for (auto& [pid, sample] : samples) {
-      const auto it = counts.find(pid);
-      sample.handles = it == counts.end() ? 0 : it->second;
-    }
-  }
   return samples;
 }
 
@@ -154,7 +124,7 @@ int SampleUntil(int intervalMs, const char* stopFile) {
     const auto samples = TakeSamples();
     if (!told && !samples.empty()) {
       told = true;
-      std::printf("# handles: %s, private: %s\n", gHandlesFromList ? "system handle list" : "GetProcessHandleCount",
+      std::printf("# handles: %s, private: %s\n", gHandlesByCopies ? "handle values copied" : "GetProcessHandleCount",
                   gPrivateFromPages ? "committed private pages" : "PrivateUsage");
     }
     for (const auto& [pid, s] : samples) {
