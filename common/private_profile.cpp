@@ -210,6 +210,10 @@ std::string IniDocument::Serialize() const {
       out += "\r\n";
     }
   }
+  // The reader takes these bytes as the UTF-8 mark only at the very start of the file. A first line that
+  // begins with them (in the file it followed a blank line or a mark of its own) would lose them and read as
+  // something else, "\xEF\xBB\xBF[x]" as a section header: a line end ahead keeps it the line it was.
+  if (!utf8Bom_ && out.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) out.insert(0, "\r\n");
   return out;
 }
 

@@ -176,6 +176,23 @@ TEST(IniDocumentWrite, AWriteOverANameCutAfterABlankIsWhatTheFileReadsBack) {
   }
 }
 
+// The reader takes EF BB BF as the UTF-8 mark only at the start of the file. A line that begins with those bytes
+// behind a blank line must still be that line once the file is rewritten, not a header or a key without them.
+TEST(IniDocumentWrite, ALineStartingWithTheMarkBytesStaysThatLine) {
+  IniDocument doc = IniDocument::Parse("\r\n\xEF\xBB\xBF[Mouse]\r\nActive=2\r\n[P]\r\nk=1\r\n");
+  ASSERT_FALSE(doc.HasSection("Mouse"));
+  doc.SetInt("Mouse", "Active", 0);
+  EXPECT_EQ(doc.Serialize(), "\r\n\xEF\xBB\xBF[Mouse]\r\nActive=2\r\n[P]\r\nk=1\r\n[Mouse]\r\nActive=0\r\n");
+  const IniDocument back = IniDocument::Parse(doc.Serialize());
+  EXPECT_EQ(back.GetInt("Mouse", "Active", -1), 0);
+  EXPECT_EQ(back.GetInt("", "Active", -1), 2);
+
+  // Behind a real mark the line stays as it is: the reader takes only one mark.
+  IniDocument marked = IniDocument::Parse("\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n");
+  marked.SetString("S", "j", "2");
+  EXPECT_EQ(marked.Serialize(), "\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n[S]\r\nj=2\r\n");
+}
+
 TEST(IniDocumentWrite, ClearThenWriteHoldsExactlyTheNewKeys) {
   IniDocument doc = IniDocument::Parse("[Old]\r\na=1\r\n[Timer]\r\nCount=9\r\n");
   doc.Clear();
