@@ -301,7 +301,7 @@ class SteadyClock final : public Clock {
   bool interrupted_ = false;
 };
 
-// Every key each macro's steps leave down, by virtual key, from the log of key events.
+// The virtual keys whose last event in the log is a key-down.
 std::vector<std::string> KeysLeftDown(const std::vector<std::string>& log) {
   std::map<std::string, bool> down;
   for (const std::string& line : log) {
