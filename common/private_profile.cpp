@@ -210,6 +210,10 @@ std::string IniDocument::Serialize() const {
       out += "\r\n";
     }
   }
+  // The reader takes these bytes as the UTF-8 mark only at the very start of the file. A first line that
+  // begins with them (in the file it followed a blank line or a mark of its own) would lose them and read as
+  // something else, "\xEF\xBB\xBF[x]" as a section header: a line end ahead keeps it the line it was.
+  if (!utf8Bom_ && out.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) out.insert(0, "\r\n");
   return out;
 }
 
@@ -338,9 +342,17 @@ void IniDocument::SetStringSettled(std::string_view section, std::string_view ke
   key = NameAsWritten(key);
   value = CutAtLineEnd(TrimLeft(CutAtNul(value)));
 
+  // A name that a NUL in the file cut right after a blank ("Name\v", from "Name\v\0") is not found by lookups
+  // here, yet the rewritten file no longer has the NUL and reads it as "Name". A write must go where the file
+  // it produces will be read: to the first section and key that will read back under the name. Otherwise it
+  // lands on a new line below, which that old line then shadows, and the write is lost. Names in a file
+  // without such a cut never end in a blank here, so they match as before.
+  const auto willReadAs = [](std::string_view stored, std::string_view wanted) {
+    return EqualsNoCase(TrimRight(stored), wanted);
+  };
   const std::string_view wantedSection = TrimRight(section);
   std::size_t index = 0;
-  while (index < sections_.size() && !EqualsNoCase(sections_[index].name, wantedSection)) ++index;
+  while (index < sections_.size() && !willReadAs(sections_[index].name, wantedSection)) ++index;
   const bool newSection = index == sections_.size();
   if (newSection) {
     // A new name keeps what follows its first character, trailing blanks included, as Windows writes it.
@@ -350,15 +362,18 @@ void IniDocument::SetStringSettled(std::string_view section, std::string_view ke
   const std::string_view wantedKey = TrimRight(key);
   Key* found = nullptr;
   for (Key& k : target.keys) {
-    if (EqualsNoCase(k.name, wantedKey)) {
+    if (willReadAs(k.name, wantedKey)) {
       found = &k;
       break;
     }
   }
+  // Only a line that lookups already reach under the name holds the text as far as readers are concerned.
+  const bool reachable = found != nullptr && found->name.size() == TrimRight(found->name).size() &&
+                         target.name.size() == TrimRight(target.name).size();
   if (found == nullptr) {
     target.keys.push_back(Key{std::string(key), {}, false});
     found = &target.keys.back();
-  } else if (found->hasValue && found->value == value) {
+  } else if (reachable && found->hasValue && found->value == value) {
     return;  // same text: the file stays exactly as it was
   }
   found->value.assign(value);

@@ -150,6 +150,49 @@ TEST(IniDocumentWrite, RewrittenOddTextIsReadBackBeforeTheNextEdit) {
   EXPECT_EQ(doc.Serialize(), "[S]\r\nn=1\r\nq=2\r\n[T]\r\nm=2\r\n");
 }
 
+// A name cut at a NUL right after a blank cannot be looked up, as with the Windows calls, but once the file is
+// rewritten without the NUL it reads as the plain name and comes first. A write of that name must go to that
+// line, or the old value shadows what was written.
+TEST(IniDocumentWrite, AWriteOverANameCutAfterABlankIsWhatTheFileReadsBack) {
+  const struct {
+    const char* name;
+    std::string file;
+    const char* before;  // what the name reads as before the write
+  } cases[] = {
+      {"key cut after a blank", "[S]\r\nk\v\0x=old\r\n"s, "DEF"},
+      {"a reachable namesake further down", "[S]\r\nk \0=old\r\nk=mid\r\n"s, "mid"},
+      {"section cut after a blank", "[S\t\0x]\r\nk=old\r\n[T]\r\nk=t\r\n"s, "DEF"},
+      {"the same text as the unreachable line", "[S]\r\nk\x1A\0=new\r\n"s, "DEF"},
+  };
+  for (const auto& c : cases) {
+    IniDocument doc = IniDocument::Parse(c.file);
+    EXPECT_EQ(doc.GetString("S", "k", "DEF"), c.before) << c.name;
+    doc.SetString("S", "k", "new");
+    EXPECT_TRUE(doc.Modified()) << c.name;
+    EXPECT_EQ(doc.GetString("S", "k", "DEF"), "new") << c.name;
+    const IniDocument back = IniDocument::Parse(doc.Serialize());
+    EXPECT_EQ(back.GetString("S", "k", "DEF"), "new") << c.name << ": " << doc.Serialize();
+    EXPECT_EQ(back.KeyNames("S"), std::vector<std::string>{"k"}) << c.name;
+  }
+}
+
+// The reader takes EF BB BF as the UTF-8 mark only at the start of the file. A line that begins with those bytes
+// behind a blank line must still be that line once the file is rewritten, not a header or a key without them.
+TEST(IniDocumentWrite, ALineStartingWithTheMarkBytesStaysThatLine) {
+  IniDocument doc = IniDocument::Parse("\r\n\xEF\xBB\xBF[Mouse]\r\nActive=2\r\n[P]\r\nk=1\r\n");
+  ASSERT_FALSE(doc.HasSection("Mouse"));
+  doc.SetInt("Mouse", "Active", 0);
+  EXPECT_EQ(doc.Serialize(), "\r\n\xEF\xBB\xBF[Mouse]\r\nActive=2\r\n[P]\r\nk=1\r\n[Mouse]\r\nActive=0\r\n");
+  const IniDocument back = IniDocument::Parse(doc.Serialize());
+  EXPECT_EQ(back.GetInt("Mouse", "Active", -1), 0);
+  EXPECT_EQ(back.GetInt("", "Active", -1), 2);
+
+  // Behind a real mark the line stays as it is: the reader takes only one mark.
+  IniDocument marked = IniDocument::Parse("\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n");
+  marked.SetString("S", "j", "2");
+  EXPECT_EQ(marked.Serialize(), "\xEF\xBB\xBF\xEF\xBB\xBFk=1\r\n[S]\r\nj=2\r\n");
+}
+
 TEST(IniDocumentWrite, ClearThenWriteHoldsExactlyTheNewKeys) {
   IniDocument doc = IniDocument::Parse("[Old]\r\na=1\r\n[Timer]\r\nCount=9\r\n");
   doc.Clear();

@@ -329,6 +329,28 @@ TEST_F(PrivateProfileVsWindows, DifferenceValueWithLineEndIsCut) {
   EXPECT_EQ(doc.Serialize(), "[S]\r\nk=a\r\n");
 }
 
+TEST_F(PrivateProfileVsWindows, DifferenceWriteOverANameCutAfterABlank) {
+  const std::string file = "[S]\r\nk\v\0x=old\r\n"s;
+  const auto theirs = NewPath();
+  Put(theirs, file);
+  WritePrivateProfileStringA("S", "k", "new", theirs.string().c_str());
+  EXPECT_EQ(Escaped(Get(theirs)), Escaped("[S]\r\nk\v=old\r\nk=new\r\n")) << "Windows adds a line the old one hides";
+  IniDocument doc = IniDocument::Parse(file);
+  doc.SetString("S", "k", "new");
+  EXPECT_EQ(Escaped(doc.Serialize()), Escaped("[S]\r\nk\v=new\r\n"));
+}
+
+TEST_F(PrivateProfileVsWindows, DifferenceFirstLineStartingWithTheMarkBytes) {
+  const std::string file = "\r\n\xEF\xBB\xBF[M]\r\na=2\r\n";
+  const auto theirs = NewPath();
+  Put(theirs, file);
+  WritePrivateProfileStringA("M", "a", "0", theirs.string().c_str());
+  EXPECT_EQ(Escaped(Get(theirs)), Escaped("\xEF\xBB\xBF[M]\r\na=2\r\n[M]\r\na=0\r\n")) << "Windows puts the bytes first";
+  IniDocument doc = IniDocument::Parse(file);
+  doc.SetString("M", "a", "0");
+  EXPECT_EQ(Escaped(doc.Serialize()), Escaped("\r\n\xEF\xBB\xBF[M]\r\na=2\r\n[M]\r\na=0\r\n"));
+}
+
 TEST_F(PrivateProfileVsWindows, DifferenceStructOddLengthAndPartialWrites) {
   const auto path = NewPath();
   Put(path, "[S]\r\nodd=01AB10BC0\r\nsum=01AB10BD\r\n");

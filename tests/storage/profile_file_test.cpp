@@ -158,6 +158,25 @@ TEST(ProfileFile, TextsWithEdgeBlanksOrQuotesComeBackFromTheFile) {
   EXPECT_STREQ(second->GameFile2, "plain");
 }
 
+// A damaged file whose name key was cut at a NUL after a blank reads without a name; saving the profile back
+// must leave a file that reads the same, not one where the damaged line comes back and hides the saved name.
+TEST(ProfileFile, ADamagedNameKeyDoesNotHideTheSavedName) {
+  const std::string file = "[Setting]\r\nProFileName\v\0=Defa\0dpi\r\nGameFile0=g\r\n"s;
+  auto first = std::make_unique<ProfileRecord>();
+  ReadProfileDocument(*first, IniDocument::Parse(file));
+  EXPECT_STREQ(first->ProFileName, "");
+  EXPECT_STREQ(first->GameFile0, "g");
+  for (const char* name : {"", "Sniper"}) {
+    std::strcpy(first->ProFileName, name);
+    IniDocument doc = IniDocument::Parse(file);
+    WriteProfileDocument(*first, doc);
+    auto second = std::make_unique<ProfileRecord>();
+    ReadProfileDocument(*second, IniDocument::Parse(doc.Serialize()));
+    EXPECT_STREQ(second->ProFileName, name);
+    EXPECT_STREQ(second->GameFile0, "g");
+  }
+}
+
 TEST(ProfileFile, WriteKeepsForeignKeysAndReplacesOursInPlace) {
   TempFolder folder;
   const auto path = folder / "p.zmp";
