@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (store.sets.size() > sarn::kMacroStoreMaxSets) std::abort();
   std::size_t records = 0;
   bool namesAcceptable = true;
+  sarn::MacroStore others;  // the sets before the one looked at, names only
   for (std::size_t i = 0; i < store.sets.size(); ++i) {
     const sarn::MacroSet& set = *store.sets[i];
     if (set.name.size() > sarn::kMacroSetNameMax) std::abort();
@@ -24,9 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (m->count > sarn::kMacroEventCapacity || m->name[sizeof m->name - 1] != 0) std::abort();
     }
     // The names a user could have given: what the store would accept if this set were added last.
-    sarn::MacroStore others;
-    for (std::size_t j = 0; j < i; ++j) others.sets.push_back(std::make_unique<sarn::MacroSet>(sarn::MacroSet{store.sets[j]->name, {}}));
     if (!sarn::SetNameAllowed(others, set.name) || set.name != sarn::TrimName(set.name)) namesAcceptable = false;
+    others.sets.push_back(std::make_unique<sarn::MacroSet>(sarn::MacroSet{set.name, {}}));
   }
   if (records > sarn::kMacroStoreMaxRecords) std::abort();
 
