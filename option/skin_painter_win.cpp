@@ -37,8 +37,17 @@ void Text(HDC dc, const std::wstring& s, RECT r, COLORREF c, HFONT font, UINT fo
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, c);
   HGDIOBJ old = SelectObject(dc, font);
-  // A translation longer than its control ends in an ellipsis instead of being cut mid-letter.
-  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_NOPREFIX | DT_SINGLELINE | DT_END_ELLIPSIS);
+  // A translation longer than its control ends in an ellipsis instead of being cut mid-letter. A label at most
+  // one character wider than its box (a four-digit DPI level in its narrow button) is drawn whole over the
+  // box's margin: an ellipsis there would hide the digits that matter.
+  const int length = static_cast<int>(s.size());
+  SIZE extent{};
+  TEXTMETRICW metrics{};
+  const int room = r.right - r.left;
+  const bool nearlyFits = GetTextExtentPoint32W(dc, s.c_str(), length, &extent) && GetTextMetricsW(dc, &metrics) &&
+                          extent.cx > room && extent.cx <= room + metrics.tmAveCharWidth;
+  DrawTextW(dc, s.c_str(), length, &r,
+            format | DT_NOPREFIX | DT_SINGLELINE | (nearlyFits ? DT_NOCLIP : DT_END_ELLIPSIS));
   SelectObject(dc, old);
 }
 
