@@ -45,6 +45,7 @@ class Soak(ProgramFolder):
         self.first_refusal = {}
         self.window_open = False
         self.window_sessions = 0
+        self.pictured = set()
 
     def stage(self):
         if os.path.isdir(self.dir):
@@ -115,6 +116,11 @@ def event(soak, rng, monitor, kind=None):
         time.sleep(rng.uniform(0.2, 2.0))
         rc2, out2 = soak.ctl("mouse", "plug")
         soak.count(kind, rc == 0 and rc2 == 0, out + " / " + out2)
+        if soak.window_open:
+            # The monitor closes the configuration window when the mouse goes away.
+            ok = wait_quietly(lambda: soak.windows() == 0, 30)
+            soak.window_open = not ok
+            soak.count("window closed by the unplug", ok, "%d windows 30 s after the unplug" % soak.windows())
     elif kind in ("busy", "fail", "corrupt"):
         # The next exchanges are slow, fail or come back damaged; an apply then meets them.
         words = ["busy", str(rng.randint(1, 6))] if kind == "busy" else [kind]
@@ -129,20 +135,27 @@ def event(soak, rng, monitor, kind=None):
         soak.count(kind, rc == 0 and rc2 == 0, out + " / " + out2)
     elif kind == "window":
         if soak.window_open:
-            rc, _ = soak.run(soak.driver, "close", timeout=30)
+            rc, out = soak.run(soak.driver, "close", timeout=30)
             ok = rc == 0 and wait_quietly(lambda: soak.windows() == 0, 60)
             soak.window_open = not ok
-            soak.count("window close", ok)
+            soak.count("window close", ok, "close: exit code %d %s, %d windows after 60 s" % (rc, out, soak.windows()))
         else:
-            rc, _ = soak.ctl("monitor", "configure")
+            rc, out = soak.ctl("monitor", "configure")
             ok = rc == 0 and wait_quietly(lambda: soak.windows() >= 1, 90)
             soak.window_open = ok
             soak.window_sessions += 1 if ok else 0
-            soak.count("window open", ok)
+            soak.count("window open", ok, "configure: exit code %d %s" % (rc, out))
     elif kind == "window-apply":
-        rc, _ = soak.run(soak.driver, "click", str(SLOT + rng.randint(0, 4)), timeout=30)
-        rc2, _ = soak.run(soak.driver, "click", str(APPLY), timeout=30)
-        soak.count(kind, rc == 0 and rc2 == 0)
+        rc, out = soak.run(soak.driver, "click", str(SLOT + rng.randint(0, 4)), timeout=30)
+        rc2, out2 = soak.run(soak.driver, "click", str(APPLY), timeout=30)
+        soak.count(kind, rc == 0 and rc2 == 0, "slot click: exit code %d %s, Apply click: exit code %d %s"
+                   % (rc, out, rc2, out2))
+    if kind.startswith("window") and kind in soak.refused and kind not in soak.pictured:
+        # What was on the screen when a window event first failed, for the post-mortem.
+        soak.pictured.add(kind)
+        if shutil.which("import"):
+            subprocess.run(["import", "-window", "root", os.path.join(soak.dir, "failed-%s.png" % kind.replace(" ", "-"))],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
     check(monitor.poll() is None, "the monitor ended (exit code %s) after a %s event" % (monitor.returncode, kind))
 
 
@@ -329,10 +342,10 @@ def main():
     print("events sent:")
     for kind in sorted(soak.counts):
         refused = soak.refused.get(kind, 0)
-        print("  %-24s %6d%s" % (kind, soak.counts[kind], "  (%d refused or failed, first: %s)"
+        print("  %-28s %6d%s" % (kind, soak.counts[kind], "  (%d refused or failed, first: %s)"
                                  % (refused, soak.first_refusal[kind]) if refused else ""))
-    print("  %-24s %6d" % ("total", sum(soak.counts.values())))
-    print("  window sessions          %6d" % soak.window_sessions)
+    print("  %-28s %6d" % ("total", sum(soak.counts.values())))
+    print("  window sessions              %6d" % soak.window_sessions)
     if verdict is not None:
         print("files checked:")
         for f in verdict["files"]:
