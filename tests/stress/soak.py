@@ -127,9 +127,9 @@ def event(soak, rng, monitor, kind=None):
         soak.count(kind, rc == 0 and rc2 == 0, out + " / " + out2)
         if had_mouse:
             ok = seen and wait_quietly(lambda: soak.windows() == 0, 30)
-            soak.window_open = soak.windows() > 0
-            soak.count("window closed by the unplug", ok, "the monitor saw the unplug: %s, %d windows 30 s after it"
-                       % (seen, soak.windows()))
+            soak.window_open = not ok and soak.windows() > 0
+            soak.count("window closed by the unplug", ok, "" if ok else "the monitor saw the unplug: %s, %d windows "
+                       "30 s after it" % (seen, soak.windows()))
         elif soak.window_open:
             soak.count("window kept (mouse not open yet)")
     elif kind in ("busy", "fail", "corrupt"):
@@ -149,7 +149,8 @@ def event(soak, rng, monitor, kind=None):
             rc, out = soak.run(soak.driver, "close", timeout=30)
             ok = rc == 0 and wait_quietly(lambda: soak.windows() == 0, 60)
             soak.window_open = not ok
-            soak.count("window close", ok, "close: exit code %d %s, %d windows after 60 s" % (rc, out, soak.windows()))
+            soak.count("window close", ok, "" if ok else "close: exit code %d %s, %d windows after 60 s"
+                       % (rc, out, soak.windows()))
         else:
             rc, out = soak.ctl("monitor", "configure")
             ok = rc == 0 and wait_quietly(lambda: soak.windows() >= 1, 90)
