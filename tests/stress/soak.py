@@ -295,6 +295,9 @@ def main():
         else:
             failures += ["%s: %s" % (f["file"], f["problem"]) for f in verdict["files"] if f["problem"]]
             failures += ["mouse memory: %s" % m for m in verdict["memory"]]
+        # The mouse may refuse an exchange (that is what busy, fail and corrupt are for); the window may not.
+        failures += ["%s failed %d times, first: %s" % (kind, n, soak.first_refusal[kind])
+                     for kind, n in sorted(soak.refused.items()) if kind.startswith("window")]
     except (Failure, subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
         failures.append(str(e))
         ran = time.monotonic() - started
