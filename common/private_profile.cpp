@@ -469,9 +469,10 @@ namespace {
 #define SARN_NO_COVERAGE
 #endif
 
+constexpr char kHex[] = "0123456789ABCDEF";
+
 // Upper-case hex pairs of the bytes into out (2*size characters); returns the byte sum.
 SARN_NO_COVERAGE unsigned EncodeHexPairs(const unsigned char* bytes, std::size_t size, char* out) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   unsigned sum = 0;
   for (std::size_t i = 0; i < size; ++i) {
     out[2 * i] = kHex[bytes[i] >> 4];
@@ -500,7 +501,6 @@ SARN_NO_COVERAGE bool DecodeHexPairs(const char* text, std::size_t size, unsigne
 }  // namespace
 
 std::string EncodeStructValue(const void* data, std::size_t size) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out(2 * size + 2, '\0');
   const unsigned sum = EncodeHexPairs(static_cast<const unsigned char*>(data), size, out.data());
   out[2 * size] = kHex[(sum >> 4) & 0x0F];
