@@ -77,6 +77,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The name an entry is indexed under: two names match as writes match them exactly when these are equal.
+std::string IndexName(std::string_view name) {
+  std::string folded(TrimRight(name));
+  for (char& c : folded) c = AsciiLower(c);
+  return folded;
+}
+
 // The text a read buffer of bufferSize bytes receives. One pair of matching surrounding quotes is dropped; when
 // the value does not fit, the cut falls as Windows' own copy makes it (a value whose unquoted text is exactly
 // one byte too long loses that byte and the closing quote).
@@ -145,6 +152,7 @@ int ParseProfileInt(std::string_view s) {
 IniDocument IniDocument::Parse(std::string_view bytes) {
   IniDocument doc;
   doc.original_ = std::string(bytes);
+  doc.verbatim_ = true;
   std::string_view rest = bytes;
   if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     doc.utf8Bom_ = true;
@@ -182,11 +190,41 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
   }
   doc.fragile_ = bytes.find('\0') != std::string_view::npos;
   for (std::size_t i = 1; i < doc.sections_.size(); ++i) doc.fragile_ = doc.fragile_ || doc.sections_[i].name.empty();
+  for (Section& section : doc.sections_) IndexKeys(section);
+  doc.IndexSections();
   return doc;
 }
 
+void IniDocument::IndexSections() {
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(IndexName(sections_[i].name), i);
+}
+
+void IniDocument::IndexKeys(Section& section) {
+  section.keyIndex.clear();
+  for (std::size_t i = 0; i < section.keys.size(); ++i) section.keyIndex.emplace(IndexName(section.keys[i].name), i);
+}
+
+std::size_t IniDocument::FindSection(std::string_view name, bool asWritten) const {
+  const auto it = sectionIndex_.find(IndexName(name));
+  if (it == sectionIndex_.end()) return sections_.size();
+  std::size_t i = it->second;
+  // Lookups match the name exactly: a first entry whose name ends in a blank (a NUL in the file cut it
+  // there) is passed over, and the rest are walked, as only such a file has them.
+  while (!asWritten && i < sections_.size() && !EqualsNoCase(sections_[i].name, name)) ++i;
+  return i;
+}
+
+std::size_t IniDocument::FindKeyIn(const Section& section, std::string_view name, bool asWritten) {
+  const auto it = section.keyIndex.find(IndexName(name));
+  if (it == section.keyIndex.end()) return section.keys.size();
+  std::size_t i = it->second;
+  while (!asWritten && i < section.keys.size() && !EqualsNoCase(section.keys[i].name, name)) ++i;
+  return i;
+}
+
 std::string IniDocument::Serialize() const {
-  if (!modified_) return original_;
+  if (verbatim_) return original_;
   std::size_t size = utf8Bom_ ? kUtf8Bom.size() : 0;
   for (const Section& section : sections_) {
     size += section.name.size() + 4;
@@ -218,45 +256,35 @@ std::string IniDocument::Serialize() const {
 }
 
 const IniDocument::Key* IniDocument::FindKey(std::string_view section, std::string_view key) const {
-  section = NameAsLookedUp(section);
-  key = NameAsLookedUp(key);
-  for (const Section& s : sections_) {
-    if (!EqualsNoCase(s.name, section)) continue;
-    // Only the first section of a name is searched, and within it the first key of a name.
-    for (const Key& k : s.keys) {
-      if (EqualsNoCase(k.name, key)) return &k;
-    }
-    return nullptr;
-  }
-  return nullptr;
+  // Only the first section of a name is searched, and within it the first key of a name.
+  const std::size_t s = FindSection(NameAsLookedUp(section), false);
+  if (s == sections_.size()) return nullptr;
+  const Section& found = sections_[s];
+  const std::size_t k = FindKeyIn(found, NameAsLookedUp(key), false);
+  return k < found.keys.size() ? &found.keys[k] : nullptr;
 }
 
-const IniDocument& IniDocument::Settled(std::optional<IniDocument>& scratch) const {
-  if (!unsettled_) return *this;
-  scratch = Parse(Serialize());
-  return *scratch;
+void IniDocument::MarkChanged() {
+  modified_ = true;
+  verbatim_ = false;
+  original_.clear();
 }
 
-IniDocument& IniDocument::SettledForEdit(std::optional<IniDocument>& scratch) {
-  if (!unsettled_) return *this;
-  scratch = Parse(Serialize());
-  return *scratch;
-}
-
-// An edit made on a re-parsed copy replaces this document only when it changed something: an edit that
-// changes nothing leaves the bytes exactly as they were, trailing blanks and all.
-void IniDocument::CommitEdit(IniDocument& edited) {
+// An edit whose text reads back differently is settled at once: the document becomes what reading its own
+// file gives, holding the bytes as written, so that every later read and edit sees the file as a reader of
+// it would (and a read need not re-parse the whole file each time).
+void IniDocument::FinishEdit() {
   // Once rewritten, a file whose names were cut at a NUL or that has a nameless section below another
   // reads back differently again (the cut name may end in a blank; the nameless keys join the section above).
-  if (edited.modified_ && edited.fragile_) edited.unsettled_ = true;
-  if (&edited == this || !edited.modified_) return;
-  edited.original_.clear();
-  *this = std::move(edited);
+  if (!verbatim_ && fragile_) unsettled_ = true;
+  if (!unsettled_) return;
+  IniDocument settled = Parse(Serialize());
+  settled.modified_ = true;
+  *this = std::move(settled);
 }
 
 int IniDocument::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
-  std::optional<IniDocument> scratch;
-  const Key* k = Settled(scratch).FindKey(section, key);
+  const Key* k = FindKey(section, key);
   if (k == nullptr || !k->hasValue) return defaultValue;
   const std::string text = CopyEntry(k->value, kIntBufferSize);
   if (text.empty()) return defaultValue;
@@ -265,76 +293,58 @@ int IniDocument::GetInt(std::string_view section, std::string_view key, int defa
 
 std::string IniDocument::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue) const {
-  std::optional<IniDocument> scratch;
-  const Key* k = Settled(scratch).FindKey(section, key);
+  const Key* k = FindKey(section, key);
   if (k == nullptr || !k->hasValue) return CopyDefault(CutAtNul(defaultValue), kTextBufferSize);
   return CopyEntry(k->value, kTextBufferSize);
 }
 
 bool IniDocument::GetStruct(std::string_view section, std::string_view key, void* buffer,
                             std::size_t size) const {
-  std::optional<IniDocument> scratch;
-  const Key* k = Settled(scratch).FindKey(section, key);
+  const Key* k = FindKey(section, key);
   if (k == nullptr || !k->hasValue) return false;
   return DecodeStructValue(k->value, buffer, size);
 }
 
 std::optional<std::string> IniDocument::RawValue(std::string_view section, std::string_view key) const {
-  std::optional<IniDocument> scratch;
-  const Key* k = Settled(scratch).FindKey(section, key);
+  const Key* k = FindKey(section, key);
   if (k == nullptr || !k->hasValue) return std::nullopt;
   return k->value;
 }
 
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
-  std::optional<IniDocument> scratch;
-  const Key* k = Settled(scratch).FindKey(section, key);
+  const Key* k = FindKey(section, key);
   return k != nullptr && k->hasValue;
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
-  std::optional<IniDocument> scratch;
-  section = NameAsLookedUp(section);
-  for (const Section& s : Settled(scratch).sections_) {
-    if (EqualsNoCase(s.name, section)) return true;
-  }
-  return false;
+  return FindSection(NameAsLookedUp(section), false) < sections_.size();
 }
 
 std::vector<std::string> IniDocument::SectionNames() const {
-  std::optional<IniDocument> scratch;
   std::vector<std::string> names;
-  for (const Section& s : Settled(scratch).sections_) {
+  for (const Section& s : sections_) {
     if (!s.name.empty() && Trim(s.name) == s.name) names.push_back(s.name);
   }
   return names;
 }
 
 std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
-  std::optional<IniDocument> scratch;
   std::vector<std::string> names;
-  section = NameAsLookedUp(section);
-  for (const Section& s : Settled(scratch).sections_) {
-    if (!EqualsNoCase(s.name, section)) continue;
-    // Only the first key of a name is ever read, so only it decides whether the name is listed.
-    for (std::size_t i = 0; i < s.keys.size(); ++i) {
-      bool shadowed = false;
-      for (std::size_t j = 0; j < i && !shadowed; ++j) shadowed = EqualsNoCase(s.keys[j].name, s.keys[i].name);
-      // A name that ends in a blank (a NUL cut it after the blank) can never be asked for: not listed.
-      if (!shadowed && s.keys[i].hasValue && Trim(s.keys[i].name) == s.keys[i].name) {
-        names.push_back(s.keys[i].name);
-      }
-    }
-    break;
+  const std::size_t found = FindSection(NameAsLookedUp(section), false);
+  if (found == sections_.size()) return names;
+  const Section& s = sections_[found];
+  for (std::size_t i = 0; i < s.keys.size(); ++i) {
+    const std::string& name = s.keys[i].name;
+    // A name that ends in a blank (a NUL cut it after the blank) can never be asked for: not listed. Only the
+    // first key of a name is ever read, so only it decides whether the name is listed.
+    if (s.keys[i].hasValue && Trim(name) == name && FindKeyIn(s, name, false) == i) names.push_back(name);
   }
   return names;
 }
 
 void IniDocument::SetString(std::string_view section, std::string_view key, std::string_view value) {
-  std::optional<IniDocument> scratch;
-  IniDocument& target = SettledForEdit(scratch);
-  target.SetStringSettled(section, key, value);
-  CommitEdit(target);
+  SetStringSettled(section, key, value);
+  FinishEdit();
 }
 
 void IniDocument::SetStringSettled(std::string_view section, std::string_view key, std::string_view value) {
@@ -347,38 +357,29 @@ void IniDocument::SetStringSettled(std::string_view section, std::string_view ke
   // it produces will be read: to the first section and key that will read back under the name. Otherwise it
   // lands on a new line below, which that old line then shadows, and the write is lost. Names in a file
   // without such a cut never end in a blank here, so they match as before.
-  const auto willReadAs = [](std::string_view stored, std::string_view wanted) {
-    return EqualsNoCase(TrimRight(stored), wanted);
-  };
-  const std::string_view wantedSection = TrimRight(section);
-  std::size_t index = 0;
-  while (index < sections_.size() && !willReadAs(sections_[index].name, wantedSection)) ++index;
+  const std::size_t index = FindSection(section, true);
   const bool newSection = index == sections_.size();
   if (newSection) {
     // A new name keeps what follows its first character, trailing blanks included, as Windows writes it.
-    sections_.push_back(Section{std::string(section), {}});
+    sections_.push_back(Section{std::string(section), {}, {}});
+    sectionIndex_.emplace(IndexName(section), index);
   }
   Section& target = sections_[index];
-  const std::string_view wantedKey = TrimRight(key);
-  Key* found = nullptr;
-  for (Key& k : target.keys) {
-    if (willReadAs(k.name, wantedKey)) {
-      found = &k;
-      break;
-    }
-  }
+  const std::size_t at = FindKeyIn(target, key, true);
+  Key* found = at < target.keys.size() ? &target.keys[at] : nullptr;
   // Only a line that lookups already reach under the name holds the text as far as readers are concerned.
   const bool reachable = found != nullptr && found->name.size() == TrimRight(found->name).size() &&
                          target.name.size() == TrimRight(target.name).size();
   if (found == nullptr) {
     target.keys.push_back(Key{std::string(key), {}, false});
+    target.keyIndex.emplace(IndexName(key), at);
     found = &target.keys.back();
   } else if (reachable && found->hasValue && found->value == value) {
     return;  // same text: the file stays exactly as it was
   }
   found->value.assign(value);
   found->hasValue = true;
-  modified_ = true;
+  MarkChanged();
 
   // Does what we just wrote read back as written? Parse the lines it becomes and compare.
   if (target.name.empty()) {
@@ -409,10 +410,8 @@ void IniDocument::SetStruct(std::string_view section, std::string_view key, cons
 }
 
 void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
-  std::optional<IniDocument> scratch;
-  IniDocument& target = SettledForEdit(scratch);
-  target.DeleteKeySettled(section, key);
-  CommitEdit(target);
+  DeleteKeySettled(section, key);
+  FinishEdit();
 }
 
 void IniDocument::DeleteKeySettled(std::string_view section, std::string_view key) {
@@ -422,7 +421,8 @@ void IniDocument::DeleteKeySettled(std::string_view section, std::string_view ke
     for (auto it = s.keys.begin(); it != s.keys.end(); ++it) {
       if (EqualsNoCase(it->name, key)) {
         s.keys.erase(it);
-        modified_ = true;
+        IndexKeys(s);
+        MarkChanged();
         return;
       }
     }
@@ -430,19 +430,18 @@ void IniDocument::DeleteKeySettled(std::string_view section, std::string_view ke
 }
 
 void IniDocument::DeleteSection(std::string_view section) {
-  std::optional<IniDocument> scratch;
-  IniDocument& target = SettledForEdit(scratch);
-  target.DeleteSectionSettled(section);
-  CommitEdit(target);
+  DeleteSectionSettled(section);
+  FinishEdit();
 }
 
 void IniDocument::DeleteSectionSettled(std::string_view section) {
   for (auto it = sections_.begin(); it != sections_.end(); ++it) {
     if (EqualsNoCase(it->name, section)) {
       sections_.erase(it);
-      modified_ = true;
+      MarkChanged();
       // Reading the file back always starts with the (possibly empty) nameless section.
       if (sections_.empty() || !sections_[0].name.empty()) sections_.insert(sections_.begin(), Section{});
+      IndexSections();
       // Keys of a nameless section that is no longer first read back as part of the section above them.
       for (std::size_t i = 1; i < sections_.size(); ++i) unsettled_ = unsettled_ || sections_[i].name.empty();
       return;
@@ -452,10 +451,11 @@ void IniDocument::DeleteSectionSettled(std::string_view section) {
 
 void IniDocument::Clear() {
   sections_.assign(1, Section{});
+  IndexSections();
   utf8Bom_ = false;
   unsettled_ = false;
-  original_.clear();
-  modified_ = true;
+  fragile_ = false;
+  MarkChanged();
 }
 
 namespace {

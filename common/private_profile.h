@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace sarn {
@@ -72,27 +73,39 @@ class IniDocument {
     std::string value;
     bool hasValue = false;  // false for a line without "=" (kept and written back as it was)
   };
+  // Where the first entry of each name stands, by the name as a write matches it (ASCII letters lowered,
+  // trailing blanks dropped): without it every lookup walks the file, and a store of thousands of keys took
+  // time in the square of its size to save and to load. Kept up to date by every edit.
+  using NameIndex = std::unordered_map<std::string, std::size_t>;
   struct Section {
     std::string name;  // empty for the keys before the first header (written without a header)
     std::vector<Key> keys;
+    NameIndex keyIndex;
   };
 
   [[nodiscard]] const Key* FindKey(std::string_view section, std::string_view key) const;
-  // The document as reading its serialized form gives it: *this, or a re-parsed copy held in scratch when the
-  // last write left text that reads back differently (a trailing blank, a key line that parses as a header).
-  [[nodiscard]] const IniDocument& Settled(std::optional<IniDocument>& scratch) const;
-  [[nodiscard]] IniDocument& SettledForEdit(std::optional<IniDocument>& scratch);
-  void CommitEdit(IniDocument& edited);
+  // The first section whose name equals `name` (trimmed) ignoring case, or sections_.size(); with `asWritten`,
+  // also one whose name only ends in blanks the lookups do not drop (see SetStringSettled).
+  [[nodiscard]] std::size_t FindSection(std::string_view name, bool asWritten) const;
+  [[nodiscard]] static std::size_t FindKeyIn(const Section& section, std::string_view name, bool asWritten);
+  void IndexSections();
+  static void IndexKeys(Section& section);
+  // Every edit ends here: when what it wrote reads back differently (a trailing blank, a key line that parses
+  // as a header), the document is replaced by what its own file reads as.
+  void FinishEdit();
+  void MarkChanged();
   void SetStringSettled(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKeySettled(std::string_view section, std::string_view key);
   void DeleteSectionSettled(std::string_view section);
 
   std::vector<Section> sections_{Section{}};
+  NameIndex sectionIndex_{{std::string(), 0}};
   bool utf8Bom_ = false;
   bool modified_ = false;
-  bool unsettled_ = false;  // the last write reads back differently from what is held
+  bool verbatim_ = true;    // original_ is the file's content (nothing changed since it was parsed)
+  bool unsettled_ = false;  // the edit under way wrote text that reads back differently from what is held
   bool fragile_ = false;    // parsed text that reads back differently once rewritten (NULs, nameless sections)
-  std::string original_;  // the parsed bytes, given back while nothing has changed
+  std::string original_;  // the parsed bytes, given back while verbatim_
 };
 
 // Struct value encoding shared with every struct key: upper-case hex pairs followed by the checksum pair.

@@ -339,6 +339,66 @@ TEST(IniDocument, UntouchedJunkRoundTripsAndListsNames) {
   EXPECT_FALSE(doc.HasSection("B"));
 }
 
+TEST(IniDocument, DeletesUncoverTheNextEntryOfAName) {
+  IniDocument doc = IniDocument::Parse("[S]\r\nk=1\r\nK=2\r\nx=0\r\n[s]\r\nk=3\r\nn=4\r\n");
+  EXPECT_EQ(doc.GetString("S", "k", ""), "1");
+  EXPECT_EQ(doc.GetString("S", "n", "-"), "-");  // only the first section of a name is read
+  doc.DeleteKey("S", "k");
+  EXPECT_EQ(doc.GetString("s", "K", ""), "2");
+  EXPECT_EQ(doc.KeyNames("S"), (std::vector<std::string>{"K", "x"}));
+  doc.SetString("S", "k", "5");  // lands on the key that now reads under the name
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nK=5\r\nx=0\r\n[s]\r\nk=3\r\nn=4\r\n");
+  doc.DeleteSection("S");
+  EXPECT_EQ(doc.GetString("S", "k", ""), "3");
+  EXPECT_EQ(doc.GetString("S", "n", ""), "4");
+  doc.SetString("T", "a", "6");
+  doc.SetString("s", "n", "7");
+  EXPECT_EQ(doc.Serialize(), "[s]\r\nk=3\r\nn=7\r\n[T]\r\na=6\r\n");
+  doc.Clear();
+  EXPECT_FALSE(doc.HasSection("s"));
+  doc.SetString("s", "k", "8");
+  EXPECT_EQ(doc.Serialize(), "[s]\r\nk=8\r\n");
+}
+
+// Any run of edits: every name reads from the edited document as it reads from the file the edits produce.
+TEST(IniDocument, EditedDocumentReadsEveryNameAsItsFile) {
+  const char* names[] = {"a", "A", "b", " b", "a\v", "", "c d", "B"};
+  std::mt19937 random(7);
+  const auto pick = [&] { return std::string(names[random() % std::size(names)]); };
+  IniDocument doc = IniDocument::Parse("[a]\r\nb=1\r\nB=2\r\n[A]\r\na=3\r\n[b\v\0]\r\na=4\r\n"s);
+  for (int step = 0; step < 3000; ++step) {
+    const std::string section = pick(), key = pick();
+    switch (random() % 8) {
+      case 0: doc.DeleteKey(section, key); break;
+      case 1: doc.DeleteSection(section); break;
+      default: doc.SetString(section, key, std::to_string(step)); break;
+    }
+    const IniDocument file = IniDocument::Parse(doc.Serialize());
+    ASSERT_EQ(doc.SectionNames(), file.SectionNames()) << "step " << step;
+    for (const char* s : names) {
+      ASSERT_EQ(doc.HasSection(s), file.HasSection(s)) << "step " << step;
+      ASSERT_EQ(doc.KeyNames(s), file.KeyNames(s)) << "step " << step;
+      for (const char* k : names) ASSERT_EQ(doc.GetString(s, k, "-"), file.GetString(s, k, "-")) << "step " << step;
+    }
+  }
+}
+
+// A write whose text reads back differently (here a trailing blank) must not make every later read re-parse
+// the whole document, which makes reading every key of a big file take time in the square of its size.
+TEST(IniDocument, ReadsAfterAnOddWriteOfABigFileStayCheap) {
+  std::string text = "[S]\r\n";
+  for (int i = 0; i < 50000; ++i) text += std::to_string(i) + "=v" + std::to_string(i) + "\r\n";
+  IniDocument doc = IniDocument::Parse(text);
+  doc.SetString("S", "odd", "trailing blank ");
+  EXPECT_EQ(doc.GetString("S", "odd", ""), "trailing blank");
+  for (int i = 0; i < 50000; ++i) {
+    ASSERT_EQ(doc.GetString("S", std::to_string(i), ""), "v" + std::to_string(i));
+    ASSERT_TRUE(doc.HasKey("s", std::to_string(i)));
+  }
+  EXPECT_EQ(doc.Serialize(), text + "odd=trailing blank \r\n");  // the bytes stay as written
+  EXPECT_EQ(doc.KeyNames("S").size(), 50001u);
+}
+
 // ---- files ----
 
 class IniFileTest : public ::testing::Test {
