@@ -6,8 +6,9 @@
 //   option_driver dblclick ID PAGE    a real double click there
 //   option_driver click-at X Y        a real click at a screen point (an open menu's item)
 //   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
-//   option_driver record-keys SECONDS [timed]  records every key event of the desktop with a low-level keyboard
-//                                     hook for that long: prints "ready", then one "VK down|up" line per event;
+//   option_driver record-keys SECONDS [timed] [COUNT]  records every key event of the desktop with a
+//                                     low-level keyboard hook for that long, or until COUNT events and half a
+//                                     second more: prints "ready", then one "VK down|up" line per event;
 //                                     "timed" adds the millisecond (performance counter, 3 decimals) at which
 //                                     the hook saw it and the event's own tick: "VK down|up MS TICK"
 //   option_driver key VK [ctrl] [shift]  a real key press to the foreground window
@@ -225,16 +226,24 @@ int KeySequence(int count, char** steps) {
 }
 
 // The hook runs on this thread while it waits for messages, so the thread pumps until the time is up.
-int RecordKeys(int seconds, bool timed) {
+// With a count, the window is only the limit: a slow desktop (program starts under load) must not cut the
+// recording short, and half a second after the count still catches an event too many.
+int RecordKeys(int seconds, bool timed, std::size_t count) {
   HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKey, GetModuleHandleW(nullptr), 0);
   if (hook == nullptr) return 3;
   std::printf("ready\n");
   std::fflush(stdout);
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  bool counted = false;
   for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    if (count > 0 && !counted && g_keys.size() >= count) {
+      counted = true;
+      const ULONGLONG grace = GetTickCount64() + 500;
+      if (grace < end) end = grace;
+    }
   }
   UnhookWindowsHookEx(hook);
   for (const RecordedKey& k : g_keys) {
@@ -354,7 +363,18 @@ int main(int argc, char** argv) {
     ClickAt(std::atoi(argv[2]), std::atoi(argv[3]), 1);
     return 0;
   }
-  if (is("record-keys", 1)) return RecordKeys(std::atoi(argv[2]), argc >= 4 && std::strcmp(argv[3], "timed") == 0);
+  if (is("record-keys", 1)) {
+    bool timed = false;
+    std::size_t count = 0;
+    for (int i = 3; i < argc; ++i) {
+      if (std::strcmp(argv[i], "timed") == 0) {
+        timed = true;
+      } else {
+        count = static_cast<std::size_t>(std::strtoul(argv[i], nullptr, 10));
+      }
+    }
+    return RecordKeys(std::atoi(argv[2]), timed, count);
+  }
   if (is("key-sequence", 1)) return KeySequence(argc - 2, argv + 2);
   if (is("drag", 4)) return Drag(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
   if (is("key", 1)) {
@@ -419,7 +439,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
-                       "record-keys SECONDS [timed] | key VK [ctrl] [shift] | key-sequence STEP... | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
+                       "record-keys SECONDS [timed] [COUNT] | key VK [ctrl] [shift] | key-sequence STEP... | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
                        "doubleclick-time | close\n");
   return 2;
 }

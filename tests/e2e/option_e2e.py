@@ -539,7 +539,10 @@ def macro_played(stage, steps, plays=5):
     """Presses B3 of the virtual mouse (which holds the recorded macro) a few times, each after the last play
     ended, while a low-level keyboard hook in another process records what the monitor plays: the keys in
     order, every gap near the stored delay."""
-    recorder = subprocess.Popen([WINE_RUN, stage.driver, "record-keys", str(2 + 2 * plays), "timed"], cwd=stage.dir,
+    # Each press starts sarnctl under Wine, which can take longer than the play under load: the recorder stops
+    # at the events the plays should give, with a window far beyond them.
+    recorder = subprocess.Popen([WINE_RUN, stage.driver, "record-keys", str(10 + 6 * plays), "timed",
+                                 str(len(RECORDED_KEYS) * plays)], cwd=stage.dir,
                                 env=stage.env, stdout=subprocess.PIPE, text=True)
     try:
         check(recorder.stdout.readline().strip() == "ready", "the key recorder did not start")
