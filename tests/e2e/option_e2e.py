@@ -549,7 +549,9 @@ def macro_played(stage, steps, plays=5):
         for _ in range(plays):
             rc, out = stage.run(stage.sarnctl, "mouse", "click", "3")
             check(rc == 0, "sarnctl mouse click 3: %s" % out)
-            time.sleep(1)  # a press while the macro plays would stop it
+            # A press while the macro plays would stop it, and under load the player's first play can start
+            # a second late: a run lost a whole play to the press after it.
+            time.sleep(2.5)
         lines = recorder.communicate(timeout=60)[0].split("\n")
     finally:
         if recorder.poll() is None:
