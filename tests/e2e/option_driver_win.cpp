@@ -26,6 +26,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -234,16 +235,11 @@ int RecordKeys(int seconds, bool timed, std::size_t count) {
   std::printf("ready\n");
   std::fflush(stdout);
   ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-  bool counted = false;
   for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    if (count > 0 && !counted && g_keys.size() >= count) {
-      counted = true;
-      const ULONGLONG grace = GetTickCount64() + 500;
-      if (grace < end) end = grace;
-    }
+    if (count > 0 && g_keys.size() >= count) end = std::min(end, GetTickCount64() + 500);
   }
   UnhookWindowsHookEx(hook);
   for (const RecordedKey& k : g_keys) {

@@ -549,8 +549,8 @@ def macro_played(stage, steps, plays=5):
         for _ in range(plays):
             rc, out = stage.run(stage.sarnctl, "mouse", "click", "3")
             check(rc == 0, "sarnctl mouse click 3: %s" % out)
-            # A press while the macro plays would stop it, and under load the player's first play can start
-            # a second late: a run lost a whole play to the press after it.
+            # A press while the macro plays would stop it; with one second between presses, runs under load
+            # lost a whole play (a late start stopped by the next press, as far as the recording shows).
             time.sleep(2.5)
         lines = recorder.communicate(timeout=60)[0].split("\n")
     finally:
