@@ -62,6 +62,9 @@ void RegisterPageClass(HINSTANCE instance);
 inline constexpr const wchar_t* kPageClassName = L"SarnOptionPage";
 
 enum class PageKind { kMain, kButtons, kAdvanced, kUpdate, kEmpty };
+struct PageDesign;
+// The background of a settings page (main, advanced, update) in the loaded language.
+[[nodiscard]] PageDesign SettingsPageDesign(PageKind kind, int dpi);
 // Creates a page on `area` (window pixels of the main window), hidden.
 [[nodiscard]] std::unique_ptr<OptionPage> CreateSettingsPage(PageKind kind, HWND mainWindow, int id, const RECT& area,
                                                             PageHost& host);

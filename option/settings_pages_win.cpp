@@ -36,27 +36,36 @@ SkinLook LookOf(const PageControlSpec& s) {
   return SkinLook::kField;
 }
 
+}  // namespace
+
 // The background of each page: group panels and headings around the controls of its table.
-PageDesign DesignOf(PageKind kind, int dpi) {
+PageDesign SettingsPageDesign(PageKind kind, int dpi) {
   PageDesign d;
   d.width = kPageWidth;
   d.height = kPageHeight;
   d.dpi = dpi;
   switch (kind) {
     case PageKind::kMain:
+      // Every slider's ends are named. The pointer slider has the acceleration toggle right below it, so its
+      // ends are named at its sides, and its panel reaches out to hold the longer translations there.
       d.panels = {RECT{4, 8, 380, 102}, RECT{4, 112, 300, 206}, RECT{4, 216, 300, 304}, RECT{396, 8, 616, 102},
-                  RECT{396, 112, 660, 196}, RECT{532, 200, 770, 262}};
+                  RECT{344, 112, 700, 196}, RECT{532, 200, 770, 262}};
       d.headings = {{POINT{14, 16}, Label(ui::kSensitivity)},     {POINT{14, 120}, Label(ui::kScrollWheel)},
                     {POINT{14, 224}, Label(ui::kTiltSpeed)},       {POINT{406, 16}, Label(ui::kDpiLevels)},
-                    {POINT{406, 120}, Label(ui::kWindowsPointer)}, {POINT{542, 204}, Label(ui::kDoubleClickSpeed)}};
-      d.notes = {{POINT{23, 78}, Label(ui::kLow)},   {POINT{240, 78}, Label(ui::kHigh)},
-                 {POINT{300, 64}, L"1 .. 10"},       {POINT{632, 152}, Label(ui::kFast)},
+                    {POINT{354, 120}, Label(ui::kWindowsPointer)}, {POINT{542, 204}, Label(ui::kDoubleClickSpeed)}};
+      d.notes = {{POINT{23, 78}, Label(ui::kLow)},    {POINT{300, 64}, L"1 .. 10"},
+                 {POINT{23, 287}, Label(ui::kSlow)},  {POINT{634, 153}, Label(ui::kFast)},
                  {POINT{545, 246}, Label(ui::kSlow)}, {POINT{670, 246}, Label(ui::kFast)}};
+      d.endNotes = {{POINT{264, 78}, Label(ui::kHigh)},
+                    {POINT{286, 122}, Label(ui::kLinesPerNotch)},  // the row of the line-scrolling choice
+                    {POINT{263, 287}, Label(ui::kFast)},
+                    {POINT{410, 153}, Label(ui::kSlow)}};
       d.fields = {RECT{309, 40, 363, 63}};
       break;
     case PageKind::kAdvanced:
       d.brand.clear();
-      d.panels = {RECT{300, 14, 512, 284}, RECT{522, 8, 700, 118}, RECT{522, 180, 700, 306}};
+      // The right-hand panels are as wide as the page allows: "Polling rate (Hz)" is long in several languages.
+      d.panels = {RECT{300, 14, 512, 284}, RECT{522, 8, 766, 118}, RECT{522, 180, 766, 306}};
       d.headings = {{POINT{312, 24}, Label(ui::kLighting)}, {POINT{532, 16}, Label(ui::kPollingRate)},
                     {POINT{532, 186}, Label(ui::kSoundFeedback)}};
       d.notes = {{POINT{537, 262}, Label(ui::kVolume)}};
@@ -79,6 +88,8 @@ PageDesign DesignOf(PageKind kind, int dpi) {
   }
   return d;
 }
+
+namespace {
 
 // The still picture of the double-click test, from the program folder; none when it cannot be read.
 Bitmap LoadPicture(const std::wstring& path) {
@@ -205,9 +216,10 @@ void SettingsPageWindow::PaintSkin() {
     if (!part.label.empty()) surface_->SetLabel(s.id, part.label);
     parts.push_back(std::move(part));
   }
-  const PageDesign design = DesignOf(kind_, dpi_);
+  const PageDesign design = SettingsPageDesign(kind_, dpi_);
   for (const auto& text : design.headings) signature += L'|' + text.second;
   for (const auto& text : design.notes) signature += L'|' + text.second;
+  for (const auto& text : design.endNotes) signature += L'|' + text.second;
   if (signature == paintedLabels_) return;
   paintedLabels_ = std::move(signature);
   // The controls keep pointing at skin_; only the images in it are new.

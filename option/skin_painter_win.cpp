@@ -378,12 +378,39 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   for (const auto& [at, note] : design.notes) {
     Text(dc, note, RECT{Px(at.x, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kTextDim, small, DT_LEFT | DT_TOP);
   }
+  for (const auto& [at, note] : design.endNotes) {
+    Text(dc, note, RECT{0, Px(at.y, dpi), Px(at.x, dpi), Px(at.y + 16, dpi)}, kTextDim, small, DT_RIGHT | DT_TOP);
+  }
   SelectObject(dc, old);
 
   DeleteDC(dc);
   for (HFONT f : {brand, heading, small, headingSmall}) DeleteObject(f);
   PaintStateImages(skin, parts, dpi);
   return skin;
+}
+
+std::vector<RECT> PageTextRects(const PageDesign& design) {
+  const int dpi = design.dpi;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT small = SkinFont(11, dpi);
+  HFONT headingSmall = SkinFont(12, dpi, true);
+  std::vector<RECT> rects;
+  auto measure = [&](const std::wstring& text, HFONT font, int x, int y, bool endsAtX) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    // As wide as the text, as high as the box it is painted in (which clips it).
+    const int left = endsAtX ? Px(x, dpi) - extent.cx : Px(x, dpi);
+    rects.push_back(RECT{left, Px(y, dpi), left + extent.cx, Px(y + 16, dpi)});
+  };
+  for (const auto& [at, text] : design.headings) measure(text, headingSmall, at.x + 8, at.y, false);
+  for (const auto& [at, text] : design.notes) measure(text, small, at.x, at.y, false);
+  for (const auto& [at, text] : design.endNotes) measure(text, small, at.x, at.y, true);
+  DeleteDC(dc);
+  DeleteObject(small);
+  DeleteObject(headingSmall);
+  return rects;
 }
 
 void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi) {

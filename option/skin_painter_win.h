@@ -65,10 +65,16 @@ struct PageDesign {
   std::vector<RECT> panels;    // darker areas that group controls
   std::vector<RECT> fields;    // inset boxes behind edit fields
   std::vector<std::pair<POINT, std::wstring>> notes;  // small dim texts
+  // Small dim texts that end at their point, for the right end of a slider: a longer translation grows leftwards,
+  // into the panel, rather than past its edge.
+  std::vector<std::pair<POINT, std::wstring>> endNotes;
   std::vector<std::pair<POINT, std::wstring>> headings;  // group headings, with an accent mark
 };
 
 [[nodiscard]] PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts);
+// Where the headings and notes of `design` land when painted (pixels at its dpi, in the loaded language's
+// face), to check translations against the panels they belong in.
+[[nodiscard]] std::vector<RECT> PageTextRects(const PageDesign& design);
 // The four state images of `parts` over a skin's background (already painted or loaded).
 void PaintStateImages(PageSkin& skin, const std::vector<SkinPart>& parts, int dpi);
 

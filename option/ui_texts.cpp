@@ -37,6 +37,7 @@ constexpr UiText kTexts[] = {
     {3331, "One page per notch"},
     {3332, "Mouse acceleration"},
     {3333, "Reset"},
+    {3334, "Lines per notch"},
     {3340, "Lighting"},
     {3341, "Polling rate (Hz)"},
     {3342, "Sound feedback"},

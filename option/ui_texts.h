@@ -23,7 +23,7 @@ inline constexpr int kCreate = 3304, kLoad = 3305, kSave = 3306, kEdit = 3307, k
 // Group titles and notes of the Main page.
 inline constexpr int kSensitivity = 3320, kScrollWheel = 3321, kTiltSpeed = 3322, kDpiLevels = 3323,
                      kWindowsPointer = 3324, kDoubleClickSpeed = 3325, kLow = 3326, kHigh = 3327, kFast = 3328,
-                     kSlow = 3329, kTest = 3330;
+                     kSlow = 3329, kTest = 3330, kLinesPerNotch = 3334;
 // The Advanced page.
 inline constexpr int kLighting = 3340, kPollingRate = 3341, kSoundFeedback = 3342, kVolume = 3343,
                      kAdvancedNoteFirst = 3344;  // five lines
