@@ -6,7 +6,6 @@
 #include <string>
 
 #include "common/settings_file.h"
-#include "common/text_encoding.h"
 #include "option/option_core.h"
 #include "option/option_page_win.h"
 #include "option/skin_painter_win.h"
