@@ -321,6 +321,34 @@ HFONT SkinFont(int pixelHeight96, int dpi, bool bold, const wchar_t* face) {
                      face != nullptr ? face : LabelFace());
 }
 
+namespace {
+
+// The headings and notes of a design with the box each is painted in (pixels at its dpi): painting and the
+// translation check take them from here, so they cannot disagree.
+struct DesignText {
+  const std::wstring* text;
+  RECT box;
+  UINT align;  // DT_LEFT or DT_RIGHT
+  bool heading;
+};
+
+std::vector<DesignText> DesignTexts(const PageDesign& design) {
+  const int dpi = design.dpi, w = Px(design.width, dpi);
+  std::vector<DesignText> texts;
+  for (const auto& [at, text] : design.headings) {
+    texts.push_back({&text, RECT{Px(at.x + 8, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, DT_LEFT, true});
+  }
+  for (const auto& [at, text] : design.notes) {
+    texts.push_back({&text, RECT{Px(at.x, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, DT_LEFT, false});
+  }
+  for (const auto& [at, text] : design.endNotes) {
+    texts.push_back({&text, RECT{0, Px(at.y, dpi), Px(at.x, dpi), Px(at.y + 16, dpi)}, DT_RIGHT, false});
+  }
+  return texts;
+}
+
+}  // namespace
+
 PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& parts) {
   const int dpi = design.dpi;
   const int w = Px(design.width, dpi), h = Px(design.height, dpi);
@@ -372,14 +400,9 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
   }
   for (const auto& [at, text] : design.headings) {
     Fill(dc, RECT{Px(at.x, dpi), Px(at.y + 3, dpi), Px(at.x + 3, dpi), Px(at.y + 13, dpi)}, kAccent);
-    Text(dc, text, RECT{Px(at.x + 8, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kText, headingSmall,
-         DT_LEFT | DT_TOP);
   }
-  for (const auto& [at, note] : design.notes) {
-    Text(dc, note, RECT{Px(at.x, dpi), Px(at.y, dpi), w, Px(at.y + 16, dpi)}, kTextDim, small, DT_LEFT | DT_TOP);
-  }
-  for (const auto& [at, note] : design.endNotes) {
-    Text(dc, note, RECT{0, Px(at.y, dpi), Px(at.x, dpi), Px(at.y + 16, dpi)}, kTextDim, small, DT_RIGHT | DT_TOP);
+  for (const DesignText& t : DesignTexts(design)) {
+    Text(dc, *t.text, t.box, t.heading ? kText : kTextDim, t.heading ? headingSmall : small, t.align | DT_TOP);
   }
   SelectObject(dc, old);
 
@@ -390,23 +413,21 @@ PageSkin PaintPageSkin(const PageDesign& design, const std::vector<SkinPart>& pa
 }
 
 std::vector<RECT> PageTextRects(const PageDesign& design) {
-  const int dpi = design.dpi;
   HDC dc = CreateCompatibleDC(nullptr);
-  HFONT small = SkinFont(11, dpi);
-  HFONT headingSmall = SkinFont(12, dpi, true);
+  HFONT small = SkinFont(11, design.dpi);
+  HFONT headingSmall = SkinFont(12, design.dpi, true);
   std::vector<RECT> rects;
-  auto measure = [&](const std::wstring& text, HFONT font, int x, int y, bool endsAtX) {
-    HGDIOBJ old = SelectObject(dc, font);
+  for (const DesignText& t : DesignTexts(design)) {
+    HGDIOBJ old = SelectObject(dc, t.heading ? headingSmall : small);
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32W(dc, t.text->c_str(), static_cast<int>(t.text->size()), &extent);
     SelectObject(dc, old);
     // As wide as the text, as high as the box it is painted in (which clips it).
-    const int left = endsAtX ? Px(x, dpi) - extent.cx : Px(x, dpi);
-    rects.push_back(RECT{left, Px(y, dpi), left + extent.cx, Px(y + 16, dpi)});
-  };
-  for (const auto& [at, text] : design.headings) measure(text, headingSmall, at.x + 8, at.y, false);
-  for (const auto& [at, text] : design.notes) measure(text, small, at.x, at.y, false);
-  for (const auto& [at, text] : design.endNotes) measure(text, small, at.x, at.y, true);
+    RECT r = t.box;
+    if (t.align == DT_RIGHT) r.left = r.right - extent.cx;
+    else r.right = r.left + extent.cx;
+    rects.push_back(r);
+  }
   DeleteDC(dc);
   DeleteObject(small);
   DeleteObject(headingSmall);
