@@ -61,10 +61,14 @@ void MonitorCore::ReleaseEverything() {
 
 void MonitorCore::ReleaseHeldButton() {
   unsigned type = TypeOf(lastEvent_);
-  if ((type != kTypeShortcut && type != kTypeMedia) || Byte1(lastEvent_) != 0) return;
-  lastEvent_ |= 0x100u;
-  releasedByHost_ = true;
-  Dispatch(lastEvent_);
+  if ((type == kTypeShortcut || type == kTypeMedia) && Byte1(lastEvent_) == 0) {
+    lastEvent_ |= 0x100u;
+    releasedByHost_ = true;
+    Dispatch(lastEvent_);
+  }
+  // The last event tells of one button only: others may be held as well (two shortcuts, or a DPI step on
+  // the mouse after the press).
+  actions_.ReleaseHeldKeys();
 }
 
 void MonitorCore::SwitchProfile(int slot) {
@@ -138,12 +142,15 @@ void MonitorCore::Dispatch(std::uint32_t code) {
 }
 
 void MonitorCore::ButtonFunction(std::uint32_t code) {
-  if (!ActiveProfileValid()) return;
   int index = static_cast<int>(Byte0(code)) - 1;
   bool pressed = Byte1(code) == 0;
+  // What a press put down comes up with the button's release whatever the button does now: the settings may
+  // have been read again from the configuration window since, with another function in this slot.
+  if (!pressed) actions_.ShortcutButton(index, false);
+  if (!ActiveProfileValid()) return;
   switch (ActiveProfile().MacroKeyInfo[index].functionCode) {
     case kFnShortcut:
-      actions_.ShortcutButton(index, pressed);
+      if (pressed) actions_.ShortcutButton(index, true);
       break;
     case kFnMacro:
       if (pressed) actions_.StartMacroForButton(index);

@@ -76,10 +76,14 @@ class ButtonActions {
   virtual ~ButtonActions() = default;
   virtual void TiltScroll(int direction) = 0;
   virtual void LaunchProgram(int button) = 0;                 // button number 1..18
+  // A release lets go of exactly what that button's press put down, whatever its slot holds by then.
   virtual void ShortcutButton(int buttonIndex, bool pressed) = 0;
   virtual void StartMacroForButton(int buttonIndex) = 0;
   virtual void MediaButton(int functionCode, bool pressed) = 0;
-  // Releases whatever the functions hold: a held shortcut's keys, the volume key's repeat, a playing macro.
+  // Releases what every held shortcut and media button holds (keys, the volume key's repeat); a playing
+  // macro goes on.
+  virtual void ReleaseHeldKeys() = 0;
+  // Releases whatever the functions hold: the held buttons' keys, the volume key's repeat, a playing macro.
   virtual void ReleaseAll() = 0;
 };
 
@@ -93,7 +97,8 @@ class MonitorCore {
   // not presence changes and are ignored).
   void OnDeviceEvent(std::uint32_t code);
   void OnDevicePresence(std::uintptr_t wParam);
-  // Releases a pressed shortcut or media button before the host switches profile.
+  // Releases every pressed shortcut or media button before the host switches profile or takes new
+  // settings; the mouse's own release of the last pressed one is then dropped once.
   void ReleaseHeldButton();
   // Everything held is let go: the mouse is gone, the session is left or the monitor ends, so no release
   // from the mouse will ever come for it.

@@ -138,7 +138,8 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     if (ActiveValid()) input_->Keys().LaunchProgram(Active().MacroKeyInfo[button - 1]);
   }
   void ShortcutButton(int index, bool pressed) override {
-    if (ActiveValid()) input_->Keys().ShortcutButton(Active().MacroKeyInfo[index], pressed);
+    if (!pressed) input_->Keys().ReleaseShortcut(index);  // what the press put down, whatever the slot is now
+    else if (ActiveValid()) input_->Keys().ShortcutButton(Active(), index, true);
   }
   void StartMacroForButton(int index) override {
     if (ActiveValid()) input_->Player().StartMacroForButton(Active().MacroKeyInfo[index]);
@@ -146,6 +147,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void MediaButton(int code, bool pressed) override {
     input_->Keys().MediaButton(code, pressed, ActiveValid() ? Active().MediaOption : 0);
   }
+  void ReleaseHeldKeys() override { input_->Keys().ReleaseAll(); }
   void ReleaseAll() override { input_->ReleaseAll(); }
 
  private:

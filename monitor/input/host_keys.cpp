@@ -32,42 +32,61 @@ HostKeys::Modifiers HostKeys::ModifierList(std::uint8_t flags) {
   return list;
 }
 
-void HostKeys::ShortcutButton(const ButtonSlot& slot, bool pressed) {
+void HostKeys::ShortcutButton(int button, const ButtonSlot& slot, bool pressed) {
+  if (button < 0 || button >= kButtonCount) return;
+  // A second press without its release (a release lost on the way) first lets go of the first press.
+  ReleaseShortcut(button);
+  if (!pressed) return;
+
   const MacroEvent value = slot.events[0];
-  const Modifiers mods = ModifierList(value.kind);
-  const unsigned vk = MacroVirtualKey(value.key, layout_);
-
-  if (pressed) {
-    shortcut_ = value;
-    shortcutHeld_ = true;
-    for (int i = 0; i < mods.count; ++i) {
-      input_.KeyEvent(mods.keys[i], layout_.VirtualKeyToScanCode(mods.keys[i]), 0);
-      (void)WaitFor(clock_, kModifierGap);
-    }
-    if (vk != 0) input_.KeyEvent(vk, layout_.VirtualKeyToScanCode(vk), 0);
-    firstTick_ = true;
-    timers_.StartTimer(kShortcutTimerId, kShortcutFirstRepeatMs);
-    return;
+  HeldShortcut press{button, ModifierList(value.kind), MacroVirtualKey(value.key, layout_)};
+  for (int i = 0; i < press.modifiers.count; ++i) {
+    input_.KeyEvent(press.modifiers.keys[i], layout_.VirtualKeyToScanCode(press.modifiers.keys[i]), 0);
+    (void)WaitFor(clock_, kModifierGap);
   }
-
-  ReleaseShortcut(value);
+  if (press.key != 0) input_.KeyEvent(press.key, layout_.VirtualKeyToScanCode(press.key), 0);
+  held_.push_back(press);
+  repeatButton_ = button;
+  firstTick_ = true;
+  timers_.StartTimer(kShortcutTimerId, kShortcutFirstRepeatMs);
 }
 
-void HostKeys::ReleaseShortcut(const MacroEvent& value) {
-  const Modifiers mods = ModifierList(value.kind);
-  const unsigned vk = MacroVirtualKey(value.key, layout_);
-  timers_.StopTimer(kShortcutTimerId);
-  shortcutHeld_ = false;
-  if (vk != 0) input_.KeyEvent(vk, layout_.VirtualKeyToScanCode(vk), kKeyUp);
-  for (int i = mods.count - 1; i >= 0; --i) {
+bool HostKeys::StillHeld(unsigned virtualKey) const {
+  for (const HeldShortcut& h : held_) {
+    if (h.key == virtualKey) return true;
+    for (int i = 0; i < h.modifiers.count; ++i) {
+      if (h.modifiers.keys[i] == virtualKey) return true;
+    }
+  }
+  return false;
+}
+
+void HostKeys::ReleaseShortcut(int button) {
+  auto it = held_.begin();
+  while (it != held_.end() && it->button != button) ++it;
+  if (it == held_.end()) return;
+  const HeldShortcut press = *it;
+  held_.erase(it);
+  // The repeat belongs to the button last pressed; letting go of another held button leaves it running,
+  // as a keyboard keeps repeating the last key while an earlier one comes up.
+  if (repeatButton_ == button) {
+    timers_.StopTimer(kShortcutTimerId);
+    repeatButton_ = -1;
+  }
+  if (press.key != 0 && !StillHeld(press.key)) {
+    input_.KeyEvent(press.key, layout_.VirtualKeyToScanCode(press.key), kKeyUp);
+  }
+  for (int i = press.modifiers.count - 1; i >= 0; --i) {
+    const unsigned vk = press.modifiers.keys[i];
+    if (StillHeld(vk)) continue;
     (void)WaitFor(clock_, kModifierGap);
-    input_.KeyEvent(mods.keys[i], layout_.VirtualKeyToScanCode(mods.keys[i]), kKeyUp);
+    input_.KeyEvent(vk, layout_.VirtualKeyToScanCode(vk), kKeyUp);
   }
 }
 
 void HostKeys::ShortcutButton(const ProfileRecord& activeProfile, int button, bool pressed) {
   if (button < 0 || button >= kButtonCount) return;
-  ShortcutButton(activeProfile.MacroKeyInfo[button], pressed);
+  ShortcutButton(button, activeProfile.MacroKeyInfo[button], pressed);
 }
 
 void HostKeys::LaunchProgram(const ProfileRecord& activeProfile, int buttonNumber) {
@@ -81,7 +100,10 @@ void HostKeys::OnShortcutTimer() {
     firstTick_ = false;
     timers_.StartTimer(kShortcutTimerId, kShortcutRepeatMs);
   }
-  const unsigned vk = MacroVirtualKey(shortcut_.key, layout_);
+  unsigned vk = 0;
+  for (const HeldShortcut& h : held_) {
+    if (h.button == repeatButton_) vk = h.key;
+  }
   if (vk == 0 || IsModifierKey(vk)) return;
   const unsigned scan = layout_.VirtualKeyToScanCode(vk);
   input_.KeyEvent(vk, scan, kKeyUp);
@@ -103,7 +125,14 @@ void HostKeys::TapVolumeKey(unsigned virtualKey) {
 void HostKeys::MediaButton(int code, bool pressed, int mediaOption) {
   if (code < kFnOpenPlayer || code > kFnVolumeDown) return;
   if (!pressed) {
-    if (code == kFnVolumeUp || code == kFnVolumeDown) timers_.StopTimer(kVolumeTimerId);
+    // The repeat belongs to the volume button last pressed (the event names the function, not the
+    // button): the release of the other one leaves it running.
+    if (code == kFnVolumeUp || code == kFnVolumeDown) {
+      if (code == volumeCode_) {
+        timers_.StopTimer(kVolumeTimerId);
+        volumeCode_ = 0;
+      }
+    }
     return;
   }
   switch (code) {
@@ -138,9 +167,13 @@ void HostKeys::MediaButton(int code, bool pressed, int mediaOption) {
 
 void HostKeys::ReleaseAll() {
   timers_.StopTimer(kVolumeTimerId);
-  if (shortcutHeld_) ReleaseShortcut(shortcut_);
+  volumeCode_ = 0;
+  while (!held_.empty()) ReleaseShortcut(held_.back().button);
 }
 
-void HostKeys::OnVolumeTimer() { TapVolumeKey(volumeCode_ == kFnVolumeUp ? kVkVolumeUp : kVkVolumeDown); }
+void HostKeys::OnVolumeTimer() {
+  if (volumeCode_ == 0) return;  // a tick already queued when the repeat ended
+  TapVolumeKey(volumeCode_ == kFnVolumeUp ? kVkVolumeUp : kVkVolumeDown);
+}
 
 }  // namespace sarn

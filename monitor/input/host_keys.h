@@ -5,9 +5,15 @@
 // A held volume key: tap ... 300 ms ... tap ... 300 ms ... tap ... release
 // The repeats are ticks of the main window's timers 102 and 101, forwarded to OnShortcutTimer and
 // OnVolumeTimer.
+//
+// What a button pressed is remembered with the button, not looked up again at its release: by then the
+// active profile may have changed, and the same slot may hold other keys or another function. A key that
+// several held buttons pressed (Ctrl of two shortcuts) goes up with the last of them, so letting go of one
+// button never lifts a modifier another button still holds.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/keyboard_layout.h"
 #include "common/profile_record.h"
@@ -32,10 +38,13 @@ class HostKeys {
            MediaPlayers& players)
       : input_(input), layout_(layout), clock_(clock), timers_(timers), desktop_(desktop), players_(players) {}
 
-  // A slot holding a keyboard shortcut was pressed or released.
-  void ShortcutButton(const ButtonSlot& slot, bool pressed);
-  // The same for button index 0..17 of the active profile; other indexes do nothing.
+  // Button index `button` (0..17), holding the keyboard shortcut `slot`, was pressed; or released, which lets
+  // go of exactly what its press put down, whatever `slot` holds by then. Other indexes do nothing.
+  void ShortcutButton(int button, const ButtonSlot& slot, bool pressed);
+  // The same with the slot of that button in the active profile.
   void ShortcutButton(const ProfileRecord& activeProfile, int button, bool pressed);
+  // Lets go of what button index `button` holds, as its release does; nothing when it holds nothing.
+  void ReleaseShortcut(int button);
   void OnShortcutTimer();  // tick of timer 102
 
   // A quick-launch slot was pressed: open its program.
@@ -47,8 +56,9 @@ class HostKeys {
   void MediaButton(int code, bool pressed, int mediaOption);
   void OnVolumeTimer();  // tick of timer 101
 
-  // Lets go of a held shortcut (its key, then its modifiers) and ends a volume key's repeat: for the paths on
-  // which the mouse's own release will never come.
+  // Lets go of every held shortcut (the last pressed first; each its key, then its modifiers) and ends a
+  // volume key's repeat: for the paths on which the mouse's own release will never come, and before the
+  // host changes profile or settings under a held button.
   void ReleaseAll();
 
  private:
@@ -56,9 +66,15 @@ class HostKeys {
     unsigned keys[4];
     int count;
   };
+  // The keys one held shortcut button put down, as it put them down.
+  struct HeldShortcut {
+    int button;
+    Modifiers modifiers;
+    unsigned key;  // 0: none
+  };
   [[nodiscard]] static Modifiers ModifierList(std::uint8_t flags);
   void TapVolumeKey(unsigned virtualKey);
-  void ReleaseShortcut(const MacroEvent& value);
+  [[nodiscard]] bool StillHeld(unsigned virtualKey) const;
 
   KeyInput& input_;
   const KeyboardLayout& layout_;
@@ -66,10 +82,10 @@ class HostKeys {
   WindowTimers& timers_;
   Desktop& desktop_;
   MediaPlayers& players_;
-  MacroEvent shortcut_{};  // the shortcut last pressed; the repeat works on it
+  std::vector<HeldShortcut> held_;  // in the order of the presses
+  int repeatButton_ = -1;           // the shortcut button last pressed, while held: the repeat works on it
   bool firstTick_ = false;
-  bool shortcutHeld_ = false;
-  int volumeCode_ = 0;
+  int volumeCode_ = 0;              // the volume function last pressed, while its repeat runs; else 0
 };
 
 }  // namespace sarn

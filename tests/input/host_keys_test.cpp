@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "common/button_functions.h"
 #include "input/fake_desktop.h"
@@ -33,6 +35,17 @@ class HostKeysTest : public ::testing::Test {
     });
   }
 
+  // The keys the desktop was left holding down, from every key event sent so far.
+  std::vector<unsigned> KeysDown() const {
+    std::map<unsigned, bool> down;
+    for (const FakeDesktop::KeyRecord& k : desk.keys) down[k.vk] = (k.flags & kKeyUp) == 0;
+    std::vector<unsigned> out;
+    for (const auto& [vk, isDown] : down) {
+      if (isDown) out.push_back(vk);
+    }
+    return out;
+  }
+
   FakeClock clock;
   FakeDesktop desk{clock};
   MediaPlayers players{desk, desk, clock, FakeDesktop::kMain};
@@ -42,8 +55,8 @@ class HostKeysTest : public ::testing::Test {
 TEST_F(HostKeysTest, NoModifierFlagPressesTheKeyAloneWhateverElseIsSet) {
   for (std::uint8_t flags : {std::uint8_t{0x01}, std::uint8_t{0x1F}}) {
     clock.Set(0);
-    keys.ShortcutButton(Shortcut(4, flags), true);
-    keys.ShortcutButton(Shortcut(4, flags), false);
+    keys.ShortcutButton(0, Shortcut(4, flags), true);
+    keys.ShortcutButton(0, Shortcut(4, flags), false);
     EXPECT_THAT(desk.TakeLog(),
                 ElementsAre("@0 key 65+", "@0 timer 102 start 1000", "@0 timer 102 stop", "@0 key 65-"))
         << "flags " << int(flags);
@@ -52,9 +65,9 @@ TEST_F(HostKeysTest, NoModifierFlagPressesTheKeyAloneWhateverElseIsSet) {
 
 TEST_F(HostKeysTest, ModifiersGoDownInFixedOrderAndComeUpInReverse) {
   const ButtonSlot slot = Shortcut(58, 0x1E);  // Ctrl+Shift+Alt+Win+F1
-  keys.ShortcutButton(slot, true);
+  keys.ShortcutButton(0, slot, true);
   clock.Set(50);
-  keys.ShortcutButton(slot, false);
+  keys.ShortcutButton(0, slot, false);
   EXPECT_THAT(desk.TakeLog(),
               ElementsAre("@0 key 17+", "@1 key 16+", "@2 key 18+", "@3 key 91+", "@4 key 112+",
                           "@4 timer 102 start 1000", "@50 timer 102 stop", "@50 key 112-", "@51 key 91-",
@@ -63,9 +76,9 @@ TEST_F(HostKeysTest, ModifiersGoDownInFixedOrderAndComeUpInReverse) {
 
 TEST_F(HostKeysTest, HeldShortcutRepeatsAfterASecondThenEveryTenthOfASecond) {
   const ButtonSlot slot = Shortcut(4, 0x01);
-  keys.ShortcutButton(slot, true);
+  keys.ShortcutButton(0, slot, true);
   RunTimersUntil(1250);
-  keys.ShortcutButton(slot, false);
+  keys.ShortcutButton(0, slot, false);
   EXPECT_THAT(desk.TakeLog(),
               ElementsAre("@0 key 65+", "@0 timer 102 start 1000", "@1000 timer 102 stop",
                           "@1000 timer 102 start 100", "@1000 key 65-", "@1001 key 65+", "@1100 key 65-",
@@ -77,9 +90,9 @@ TEST_F(HostKeysTest, HeldShortcutRepeatsAfterASecondThenEveryTenthOfASecond) {
 TEST_F(HostKeysTest, ModifierOrMissingKeyShortcutsAreNeverRepeated) {
   for (std::uint8_t key : {std::uint8_t{225}, std::uint8_t{231}, std::uint8_t{50}}) {
     desk.keys.clear();
-    keys.ShortcutButton(Shortcut(key, 0x01), true);
+    keys.ShortcutButton(0, Shortcut(key, 0x01), true);
     RunTimersUntil(static_cast<int>(clock.Ms()) + 1500);
-    keys.ShortcutButton(Shortcut(key, 0x01), false);
+    keys.ShortcutButton(0, Shortcut(key, 0x01), false);
     const unsigned expectedVk = key == 225 ? 16 : key == 231 ? 92 : 0;
     if (expectedVk == 0) {
       EXPECT_TRUE(desk.keys.empty()) << "usage " << int(key);
@@ -109,7 +122,7 @@ TEST_F(HostKeysTest, HeldVolumeKeyTapsEvery300ms) {
 }
 
 TEST_F(HostKeysTest, ReleaseAllLetsGoOfAHeldShortcutAndTheVolumeRepeatOnce) {
-  keys.ShortcutButton(Shortcut(4, 0x06), true);  // Ctrl+Shift+A held
+  keys.ShortcutButton(0, Shortcut(4, 0x06), true);  // Ctrl+Shift+A held
   keys.MediaButton(kFnVolumeDown, true, 0);
   desk.TakeLog();
   clock.Set(10);
@@ -119,6 +132,63 @@ TEST_F(HostKeysTest, ReleaseAllLetsGoOfAHeldShortcutAndTheVolumeRepeatOnce) {
   RunTimersUntil(5000);
   keys.ReleaseAll();  // nothing is held any more: no key goes up twice
   EXPECT_THAT(desk.TakeLog(), ElementsAre("@5000 timer 101 stop"));
+}
+
+TEST_F(HostKeysTest, EachButtonLetsGoOfItsOwnKeysAndASharedKeyGoesUpWithTheLastHolder) {
+  keys.ShortcutButton(3, Shortcut(4, kModCtrl), true);  // B4: Ctrl+A
+  clock.Set(10);
+  keys.ShortcutButton(5, Shortcut(5, kModCtrl | kModShift), true);  // B6: Ctrl+Shift+B, now the one repeated
+  clock.Set(20);
+  keys.ShortcutButton(3, Shortcut(4, kModCtrl), false);  // B6 still needs Ctrl, and its repeat goes on
+  RunTimersUntil(1050);
+  EXPECT_THAT(desk.TakeLog(),
+              ElementsAre("@0 key 17+", "@1 key 65+", "@1 timer 102 start 1000", "@10 key 17+", "@11 key 16+",
+                          "@12 key 66+", "@12 timer 102 start 1000", "@20 key 65-", "@1012 timer 102 stop",
+                          "@1012 timer 102 start 100", "@1012 key 66-", "@1013 key 66+"));
+  EXPECT_THAT(KeysDown(), ElementsAre(16, 17, 66));
+  keys.ShortcutButton(5, Shortcut(5, kModCtrl | kModShift), false);
+  EXPECT_THAT(desk.TakeLog(),
+              ElementsAre("@1050 timer 102 stop", "@1050 key 66-", "@1051 key 16-", "@1052 key 17-"));
+
+  // Released under another profile, where the slot holds other keys: what the press put down comes up.
+  desk.keys.clear();
+  keys.ShortcutButton(5, Shortcut(4, kModCtrl), true);
+  keys.ShortcutButton(5, Shortcut(29, kModShift), false);  // Shift+Z now
+  EXPECT_THAT(KeysDown(), IsEmpty());
+  for (const FakeDesktop::KeyRecord& k : desk.keys) EXPECT_TRUE(k.vk == 17 || k.vk == 65) << k.vk;
+
+  // A press whose release was lost: the next press lets go first, so one release leaves nothing down.
+  keys.ShortcutButton(0, Shortcut(4, kModAlt), true);
+  keys.ShortcutButton(0, Shortcut(4, kModAlt), true);
+  keys.ShortcutButton(0, Shortcut(4, kModAlt), false);
+  EXPECT_THAT(KeysDown(), IsEmpty());
+}
+
+TEST_F(HostKeysTest, ReleaseAllLetsGoOfEveryHeldButtonLastPressedFirst) {
+  keys.ShortcutButton(1, Shortcut(23, kModCtrl), true);   // push-to-talk Ctrl+T
+  keys.ShortcutButton(4, Shortcut(58, kModShift), true);  // Shift+F1
+  desk.TakeLog();
+  clock.Set(100);
+  keys.ReleaseAll();
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@100 timer 101 stop", "@100 timer 102 stop", "@100 key 112-",
+                                          "@101 key 16-", "@101 key 84-", "@102 key 17-"));
+  // The mouse's own releases, should they still come, find nothing held.
+  keys.ShortcutButton(1, Shortcut(23, kModCtrl), false);
+  keys.ShortcutButton(4, Shortcut(58, kModShift), false);
+  EXPECT_THAT(desk.TakeLog(), IsEmpty());
+}
+
+TEST_F(HostKeysTest, VolumeRepeatEndsWithTheReleaseOfTheFunctionItRepeats) {
+  keys.MediaButton(kFnVolumeUp, true, 0);
+  clock.Set(100);
+  keys.MediaButton(kFnVolumeDown, true, 0);  // the repeat now turns the volume down
+  clock.Set(200);
+  keys.MediaButton(kFnVolumeUp, false, 0);
+  desk.TakeLog();
+  RunTimersUntil(450);
+  keys.MediaButton(kFnVolumeDown, false, 0);
+  keys.MediaButton(kFnVolumeDown, false, 0);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@400 key 174+ ext", "@400 key 174- ext", "@450 timer 101 stop"));
 }
 
 TEST_F(HostKeysTest, MediaButtonsActOnPressOnlyAndIgnoreOtherCodes) {

@@ -177,10 +177,10 @@ TEST(InputWin, HeldShortcutPressesRepeatsAndReleasesInOrder) {
   slot.functionCode = kFnShortcut;
   slot.count = 1;
   slot.events[0] = MacroEvent{59, kModCtrl | kModShift, 0};  // Ctrl+Shift+F2
-  keys.ShortcutButton(slot, true);
+  keys.ShortcutButton(0, slot, true);
   keys.OnShortcutTimer();  // the window's timer ticks, here called directly
   keys.OnShortcutTimer();
-  keys.ShortcutButton(slot, false);
+  keys.ShortcutButton(0, slot, false);
 
   const std::vector<Arrival> got = hooks.WaitFor(10);
   EXPECT_THAT(hooks.Names(got), ElementsAre("key 17+", "key 16+", "key 113+", "key 113-", "key 113+", "key 113-",

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "common/button_functions.h"
+#include "input/fake_desktop.h"
 #include "monitor/game_check.h"
+#include "monitor/input/host_keys.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
 
@@ -75,6 +78,7 @@ struct Recorder final : MonitorDevice, MonitorHost, ButtonActions {
   void ShortcutButton(int i, bool p) override { Add("shortcut " + std::to_string(i) + (p ? " down" : " up")); }
   void StartMacroForButton(int i) override { Add("macro " + std::to_string(i)); }
   void MediaButton(int c, bool p) override { Add("media " + std::to_string(c) + (p ? " down" : " up")); }
+  void ReleaseHeldKeys() override { Add("release keys"); }
   void ReleaseAll() override { Add("release all"); }
 
   std::vector<std::string> Take() { return std::exchange(log, {}); }
@@ -187,8 +191,9 @@ TEST_F(MonitorCoreTest, ButtonEventsReachTheirFunctions) {
   core->OnDeviceEvent(0x10000001);
   core->OnDeviceEvent(0xA0000001);
   core->OnDeviceEvent(0x1A000001);
-  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 down", "shortcut 5 up", "macro 6", "launch 3", "media 38 down", "media 38 up",
-                             "tilt 1", "tilt -1", "command 6001"}));
+  // Every button's release reaches the shortcut keys, which let go of whatever that button's press held.
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 down", "shortcut 5 up", "macro 6", "shortcut 6 up", "launch 3",
+                             "media 38 down", "media 38 up", "tilt 1", "tilt -1", "command 6001"}));
 }
 
 TEST_F(MonitorCoreTest, HeldShortcutIsReleasedBeforeAGameSwitchAndTheMouseReleaseDropped) {
@@ -200,7 +205,7 @@ TEST_F(MonitorCoreTest, HeldShortcutIsReleasedBeforeAGameSwitchAndTheMouseReleas
   rec.Take();
   core->GameCheck("quake.exe");
   EXPECT_EQ(block->CurrentProfile, 2);
-  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 up", "block", "job 3", "windows 2"}));
+  EXPECT_EQ(rec.Take(), (Log{"shortcut 5 up", "release keys", "block", "job 3", "windows 2"}));
   core->OnDeviceEvent(Button(0x5000, 6, true));  // the mouse's own release: dropped once
   EXPECT_TRUE(rec.Take().empty());
   core->OnDeviceEvent(Button(0x5000, 6, true));
@@ -383,14 +388,132 @@ TEST_F(MonitorCoreTest, EveryPathWithoutTheMousesReleaseLetsGoOfWhatIsHeld) {
   EXPECT_EQ(log[0], "media 38 down");
   EXPECT_EQ(log[1], "release all");
   EXPECT_EQ(log[2], "ini CurrentProfile=1");
-  // Session disconnect and Exit: the window asks for it; a later host switch releases nothing twice.
+  // Session disconnect and Exit: the window asks for it; a later host switch dispatches no release twice.
   block->CurrentProfile = 0;
   core->OnDeviceEvent(Button(0x5000, 2, false));
   rec.Take();
   core->ReleaseEverything();
   EXPECT_EQ(rec.Take(), (Log{"release all"}));
   core->SwitchProfile(3);
-  EXPECT_EQ(rec.Take(), (Log{"block", "job 3", "windows 3", "option 1255"}));
+  EXPECT_EQ(rec.Take(), (Log{"release keys", "block", "job 3", "windows 3", "option 1255"}));
+}
+
+// The core wired to the real shortcut and volume keys on a recording desktop, as the program wires them: what
+// reaches the desktop is checked, not only which function was asked.
+class MonitorKeysTest : public ::testing::Test {
+ protected:
+  struct DesktopActions final : ButtonActions {
+    DesktopActions(SharedBlock& b, HostKeys& k, Recorder& r) : block(b), keys(k), rec(r) {}
+    void TiltScroll(int) override {}
+    void LaunchProgram(int) override {}
+    void ShortcutButton(int i, bool pressed) override {
+      if (!pressed) keys.ReleaseShortcut(i);
+      else keys.ShortcutButton(block.profiles[block.CurrentProfile], i, true);
+    }
+    void StartMacroForButton(int i) override { rec.Add("macro " + std::to_string(i)); }
+    void MediaButton(int code, bool pressed) override { keys.MediaButton(code, pressed, 0); }
+    void ReleaseHeldKeys() override { keys.ReleaseAll(); }
+    void ReleaseAll() override { keys.ReleaseAll(); }
+    SharedBlock& block;
+    HostKeys& keys;
+    Recorder& rec;
+  };
+
+  MonitorKeysTest() {
+    ResetSettings(*block, [] { return 1; });
+    rec.clock = &timers;
+    rec.optionOpen = false;
+  }
+  void Shortcut(int profile, int index, std::uint8_t key, std::uint8_t flags) {
+    ButtonSlot& s = block->profiles[profile].MacroKeyInfo[index];
+    s.functionCode = kFnShortcut;
+    s.count = 1;
+    s.events[0] = {key, flags, 0};
+  }
+  static std::uint32_t Button(unsigned n, bool released) { return 0x5000u << 16 | (released ? 0x100u : 0u) | n; }
+  // The keys the desktop was left holding down.
+  std::vector<unsigned> KeysDown() const {
+    std::map<unsigned, bool> down;
+    for (const test::FakeDesktop::KeyRecord& k : desk.keys) down[k.vk] = (k.flags & kKeyUp) == 0;
+    std::vector<unsigned> out;
+    for (const auto& [vk, isDown] : down) {
+      if (isDown) out.push_back(vk);
+    }
+    return out;
+  }
+
+  std::unique_ptr<SharedBlock> block = std::make_unique<SharedBlock>();
+  std::atomic<int> deviceState{kDeviceOpen};
+  VirtualTimers timers;
+  Recorder rec;
+  test::FakeClock clock;
+  test::FakeDesktop desk{clock};
+  MediaPlayers players{desk, desk, clock, test::FakeDesktop::kMain};
+  HostKeys keys{desk, UsKeyboardLayout(), clock, desk, desk, players};
+  DesktopActions actions{*block, keys, rec};
+  MonitorCore core{*block, deviceState, timers, rec, rec, actions};
+};
+
+TEST_F(MonitorKeysTest, EveryHeldButtonComesUpBeforeTheHostSwitchesProfileOrTakesNewSettings) {
+  Shortcut(0, 5, 23, kModCtrl);  // B6: push-to-talk, Ctrl+T
+  Shortcut(0, 6, 4, kModShift);  // B7: Shift+A
+  CopyTextField(block->profiles[2].GameFile0, "game.exe");
+
+  // Push-to-talk held, then a DPI step on the mouse: the last event is no longer the held button.
+  core.OnDeviceEvent(Button(6, false));
+  core.OnDeviceEvent(0xB0000003);
+  core.GameCheck("game.exe");
+  ASSERT_EQ(block->CurrentProfile, 2);
+  EXPECT_THAT(KeysDown(), ::testing::IsEmpty());
+  const std::size_t sent = desk.keys.size();
+  core.OnDeviceEvent(Button(6, true));  // the mouse's own release: nothing more goes up
+  EXPECT_EQ(desk.keys.size(), sent);
+
+  // Two buttons held when the configuration window applies new settings.
+  block->CurrentProfile = 0;
+  core.OnDeviceEvent(Button(6, false));
+  core.OnDeviceEvent(Button(7, false));
+  core.ReleaseHeldButton();
+  EXPECT_THAT(KeysDown(), ::testing::IsEmpty());
+  const std::size_t released = desk.keys.size();
+  core.OnDeviceEvent(Button(7, true));
+  core.OnDeviceEvent(Button(6, true));
+  EXPECT_EQ(desk.keys.size(), released);
+}
+
+TEST_F(MonitorKeysTest, TwoHeldButtonsComeUpAtRemovalAndAtExit) {
+  Shortcut(0, 1, 23, kModCtrl | kModAlt);
+  Shortcut(0, 2, 58, kModShift);
+  core.OnDeviceEvent(Button(2, false));
+  core.OnDeviceEvent(Button(3, false));
+  core.OnDevicePresence(0);
+  EXPECT_THAT(KeysDown(), ::testing::IsEmpty());
+  EXPECT_EQ(desk.keys.size(), 10u);
+
+  deviceState = kDeviceOpen;
+  core.OnDeviceEvent(Button(3, false));
+  core.OnDeviceEvent(Button(2, false));
+  core.ReleaseEverything();  // session disconnect, Exit
+  EXPECT_THAT(KeysDown(), ::testing::IsEmpty());
+}
+
+// The settings read again from the configuration window between a press and its release: the release lets go
+// of what the press put down, whatever the slot holds now, and sends nothing else.
+TEST_F(MonitorKeysTest, ReleaseAfterTheSlotChangedLetsGoOfWhatThePressPutDown) {
+  Shortcut(0, 5, 4, kModCtrl);   // B6: Ctrl+A
+  Shortcut(1, 5, 29, kModAlt);   // B6 in profile 2: Alt+Z
+  block->profiles[2].MacroKeyInfo[5].functionCode = kFnMacro;
+  for (int profile : {1, 2}) {
+    SCOPED_TRACE(profile);
+    block->CurrentProfile = 0;
+    desk.keys.clear();
+    core.OnDeviceEvent(Button(6, false));
+    block->CurrentProfile = profile;
+    core.OnDeviceEvent(Button(6, true));
+    EXPECT_THAT(KeysDown(), ::testing::IsEmpty());
+    for (const test::FakeDesktop::KeyRecord& k : desk.keys) EXPECT_TRUE(k.vk == 17 || k.vk == 65) << k.vk;
+    EXPECT_THAT(rec.Take(), ::testing::IsEmpty());  // no macro started by a release
+  }
 }
 
 TEST(SoundCues, PathsVolumeStepsAndCopyDataTexts) {
