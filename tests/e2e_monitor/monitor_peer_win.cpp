@@ -5,9 +5,14 @@
 //                       appears, 3 (printing the title) when either window is told to close.
 //   taskbar-created     posts the registered "TaskbarCreated" message to the monitor, as a restarted
 //                       Explorer does; exits 0 when it was posted.
+//   keys READY STOP     watches the keyboard through a low-level hook, as any other program on the desktop
+//                       would; writes the file READY once the hook is in and prints every key event as it
+//                       comes ("122+", "17-"). When the file STOP appears it prints "left down:" and the keys
+//                       still down, and exits 0 when there are none, 4 otherwise.
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "common/shared_block.h"
@@ -56,16 +61,52 @@ int Hold(const char* ready, const char* stop) {
   return g_closed;
 }
 
+HHOOK g_keyboard = nullptr;
+std::map<DWORD, bool> g_down;
+
+LRESULT CALLBACK OnKey(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    const bool up = (key->flags & LLKHF_UP) != 0;
+    g_down[key->vkCode] = !up;
+    std::printf("%lu%c\n", static_cast<unsigned long>(key->vkCode), up ? '-' : '+');
+    std::fflush(stdout);
+  }
+  return CallNextHookEx(g_keyboard, code, wParam, lParam);
+}
+
+int WatchKeys(const char* ready, const char* stop) {
+  g_keyboard = SetWindowsHookExA(WH_KEYBOARD_LL, OnKey, GetModuleHandleA(nullptr), 0);
+  if (g_keyboard == nullptr) return 1;
+  // A thread timer: its messages come only when nothing else is queued, so every key already sent to the hook
+  // has been seen when STOP is noticed.
+  SetTimer(nullptr, 0, 50, nullptr);
+  if (FILE* f = std::fopen(ready, "w")) std::fclose(f);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES) break;
+    DispatchMessageA(&msg);
+  }
+  UnhookWindowsHookEx(g_keyboard);
+  std::string left;
+  for (const auto& [vk, down] : g_down) {
+    if (down) left += " " + std::to_string(vk);
+  }
+  std::printf("left down:%s\n", left.empty() ? " none" : left.c_str());
+  return left.empty() ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  if (mode == "keys" && argc == 4) return WatchKeys(argv[2], argv[3]);
   if (mode == "taskbar-created") {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return monitor != nullptr && message != 0 && PostMessageA(monitor, message, 0, 0) ? 0 : 1;
   }
-  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created\n", stderr);
+  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created | keys READY STOP\n", stderr);
   return 2;
 }
