@@ -88,6 +88,16 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
   };
   std::vector<KeyRecord> keys;
   std::vector<std::string> TakeLog() { return std::exchange(log, {}); }
+  // The keys left down by every key event sent so far, by virtual key.
+  std::vector<unsigned> KeysDown() const {
+    std::map<unsigned, bool> down;
+    for (const KeyRecord& k : keys) down[k.vk] = (k.flags & kKeyUp) == 0;
+    std::vector<unsigned> out;
+    for (const auto& [vk, isDown] : down) {
+      if (isDown) out.push_back(vk);
+    }
+    return out;
+  }
 
   // --- KeyInput
   void KeyEvent(unsigned vk, unsigned scan, unsigned flags) override {

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <memory>
-#include <vector>
 
 #include "common/button_functions.h"
 #include "input/fake_desktop.h"
@@ -33,17 +31,6 @@ class HostKeysTest : public ::testing::Test {
       if (id == kShortcutTimerId) keys.OnShortcutTimer();
       if (id == kVolumeTimerId) keys.OnVolumeTimer();
     });
-  }
-
-  // The keys the desktop was left holding down, from every key event sent so far.
-  std::vector<unsigned> KeysDown() const {
-    std::map<unsigned, bool> down;
-    for (const FakeDesktop::KeyRecord& k : desk.keys) down[k.vk] = (k.flags & kKeyUp) == 0;
-    std::vector<unsigned> out;
-    for (const auto& [vk, isDown] : down) {
-      if (isDown) out.push_back(vk);
-    }
-    return out;
   }
 
   FakeClock clock;
@@ -145,7 +132,7 @@ TEST_F(HostKeysTest, EachButtonLetsGoOfItsOwnKeysAndASharedKeyGoesUpWithTheLastH
               ElementsAre("@0 key 17+", "@1 key 65+", "@1 timer 102 start 1000", "@10 key 17+", "@11 key 16+",
                           "@12 key 66+", "@12 timer 102 start 1000", "@20 key 65-", "@1012 timer 102 stop",
                           "@1012 timer 102 start 100", "@1012 key 66-", "@1013 key 66+"));
-  EXPECT_THAT(KeysDown(), ElementsAre(16, 17, 66));
+  EXPECT_THAT(desk.KeysDown(), ElementsAre(16, 17, 66));
   keys.ShortcutButton(5, Shortcut(5, kModCtrl | kModShift), false);
   EXPECT_THAT(desk.TakeLog(),
               ElementsAre("@1050 timer 102 stop", "@1050 key 66-", "@1051 key 16-", "@1052 key 17-"));
@@ -154,14 +141,14 @@ TEST_F(HostKeysTest, EachButtonLetsGoOfItsOwnKeysAndASharedKeyGoesUpWithTheLastH
   desk.keys.clear();
   keys.ShortcutButton(5, Shortcut(4, kModCtrl), true);
   keys.ShortcutButton(5, Shortcut(29, kModShift), false);  // Shift+Z now
-  EXPECT_THAT(KeysDown(), IsEmpty());
+  EXPECT_THAT(desk.KeysDown(), IsEmpty());
   for (const FakeDesktop::KeyRecord& k : desk.keys) EXPECT_TRUE(k.vk == 17 || k.vk == 65) << k.vk;
 
   // A press whose release was lost: the next press lets go first, so one release leaves nothing down.
   keys.ShortcutButton(0, Shortcut(4, kModAlt), true);
   keys.ShortcutButton(0, Shortcut(4, kModAlt), true);
   keys.ShortcutButton(0, Shortcut(4, kModAlt), false);
-  EXPECT_THAT(KeysDown(), IsEmpty());
+  EXPECT_THAT(desk.KeysDown(), IsEmpty());
 }
 
 TEST_F(HostKeysTest, ReleaseAllLetsGoOfEveryHeldButtonLastPressedFirst) {
