@@ -34,6 +34,15 @@ constexpr bool IsButtonNumber(unsigned n) { return n >= 1 && n <= kButtonCount; 
 }  // namespace
 
 void MonitorCore::OnDeviceEvent(std::uint32_t code) {
+  if (TypeOf(code) == kTypePresence) {
+    // The HID library passes the mouse's codes through: a mouse, or any program posting DeviceEvent, could
+    // otherwise fake a removal. Presence is DevicePresence's alone.
+    char text[64];
+    std::snprintf(text, sizeof text, "DeviceEvent %08X ignored: presence comes as DevicePresence\n",
+                  static_cast<unsigned>(code));
+    host_.Debug(text);
+    return;
+  }
   if (releasedByHost_ && code == lastEvent_) {
     // The mouse's own release of a button the host already released.
     releasedByHost_ = false;
@@ -49,7 +58,7 @@ void MonitorCore::OnDevicePresence(std::uintptr_t wParam) {
   if (code == kPresenceUnknown) return;
   releasedByHost_ = false;
   lastEvent_ = code;
-  Dispatch(lastEvent_);
+  Presence(ValueOf(code));
 }
 
 void MonitorCore::ReleaseEverything() {
@@ -77,33 +86,34 @@ void MonitorCore::SwitchProfile(int slot) {
   if (host_.OptionWindowExists()) host_.PostToOption(kMsgProfileSwitched);
 }
 
+void MonitorCore::Presence(unsigned value) {
+  if (value == 1 && deviceState_.load() != kDeviceOpen && !attachPending_) {
+    // The mouse needs a moment after it appears; a timer keeps the window thread answering meanwhile.
+    attachPending_ = true;
+    timers_.StartTimer(kTimerOpenAttached, kAttachOpenDelayMs);
+  } else if (value == 2) {
+    if (attachPending_) {
+      // Gone again before it was opened: there is nothing to open any more.
+      attachPending_ = false;
+      timers_.StopTimer(kTimerOpenAttached);
+    }
+    if (deviceState_.load() != kDeviceRemoved) {
+      ReleaseEverything();
+      deviceState_.store(kDeviceRemoved);
+      device_.CloseFeatureDevice();
+      device_.RequestAbort();
+      host_.SetTrayIcon(false);
+      timers_.StopTimer(kTimerGameCheck);
+      host_.WriteDeviceState(0);
+      host_.CloseOptionWindow();
+    }
+  }
+}
+
 void MonitorCore::Dispatch(std::uint32_t code) {
   unsigned type = TypeOf(code);
   unsigned value = ValueOf(code);
   switch (type) {
-    case kTypePresence:
-      if (value == 1 && deviceState_.load() != kDeviceOpen && !attachPending_) {
-        // The mouse needs a moment after it appears; a timer keeps the window thread answering meanwhile.
-        attachPending_ = true;
-        timers_.StartTimer(kTimerOpenAttached, kAttachOpenDelayMs);
-      } else if (value == 2) {
-        if (attachPending_) {
-          // Gone again before it was opened: there is nothing to open any more.
-          attachPending_ = false;
-          timers_.StopTimer(kTimerOpenAttached);
-        }
-        if (deviceState_.load() != kDeviceRemoved) {
-          ReleaseEverything();
-          deviceState_.store(kDeviceRemoved);
-          device_.CloseFeatureDevice();
-          device_.RequestAbort();
-          host_.SetTrayIcon(false);
-          timers_.StopTimer(kTimerGameCheck);
-          host_.WriteDeviceState(0);
-          host_.CloseOptionWindow();
-        }
-      }
-      break;
     case kTypeTilt:
       if (value == 1) actions_.TiltScroll(-1);
       else if (value == 255) actions_.TiltScroll(+1);
@@ -132,8 +142,12 @@ void MonitorCore::Dispatch(std::uint32_t code) {
         actions_.MediaButton(static_cast<int>(Byte0(code)), Byte1(code) == 0);
       }
       break;
-    default:
+    default: {
+      char text[48];
+      std::snprintf(text, sizeof text, "DeviceEvent %08X: unknown type, ignored\n", static_cast<unsigned>(code));
+      host_.Debug(text);
       break;
+    }
   }
 }
 

@@ -90,7 +90,8 @@ class MonitorCore {
       : block_(block), deviceState_(deviceState), timers_(timers), device_(device), host_(host), actions_(actions) {}
 
   // DeviceEvent (the joined code) and DevicePresence (its wParam: 1 attached, 0 removed; other values are
-  // not presence changes and are ignored).
+  // not presence changes and are ignored). Presence comes only as DevicePresence: a DeviceEvent whose type
+  // is that of the presence codes (0x7F00) is the mouse's or another program's, and is ignored.
   void OnDeviceEvent(std::uint32_t code);
   void OnDevicePresence(std::uintptr_t wParam);
   // Releases a pressed shortcut or media button before the host switches profile.
@@ -113,6 +114,7 @@ class MonitorCore {
 
  private:
   void Dispatch(std::uint32_t code);
+  void Presence(unsigned value);
   void SettingChange(unsigned type, unsigned value);
   void ButtonFunction(std::uint32_t code);
   void Announce(unsigned timer);

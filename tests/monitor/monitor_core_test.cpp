@@ -367,6 +367,22 @@ TEST_F(MonitorCoreTest, PresenceValuesOtherThanAttachedAndRemovedAreIgnored) {
   }
 }
 
+// The HID library passes the mouse's codes through: a DeviceEvent of the presence type is not a presence.
+TEST_F(MonitorCoreTest, PresenceComesOnlyAsDevicePresence) {
+  for (std::uint32_t code : {kPresenceRemoved, kPresenceAttached, 0x7F00FFFFu}) {
+    SCOPED_TRACE(code);
+    core->OnDeviceEvent(code);
+    Advance(6000);
+    EXPECT_TRUE(rec.Take().empty());
+    EXPECT_EQ(deviceState.load(), kDeviceOpen);
+  }
+  deviceState = kDeviceRemoved;
+  core->OnDeviceEvent(kPresenceAttached);
+  Advance(6000);
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+}
+
 TEST_F(MonitorCoreTest, EveryPathWithoutTheMousesReleaseLetsGoOfWhatIsHeld) {
   Shortcut(0, 1, 4);
   // Unplugged while a shortcut is held.
