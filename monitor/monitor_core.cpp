@@ -33,6 +33,25 @@ constexpr bool IsButtonNumber(unsigned n) { return n >= 1 && n <= kButtonCount; 
 
 }  // namespace
 
+void CopyChanges::SettingsChanged(int slot, std::uint8_t what) {
+  if (slot < 0 || slot >= kProfileCount) return;
+  ++count_;
+  for (int kind = 0; kind < kKinds; ++kind) {
+    if ((what & (1u << kind)) != 0) settings_[slot][kind] = count_;
+  }
+}
+
+KeptValues CopyChanges::KeptSince(std::uint32_t mark) const {
+  KeptValues kept;
+  kept.activeProfile = After(profile_, mark);
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    for (int kind = 0; kind < kKinds; ++kind) {
+      if (After(settings_[slot][kind], mark)) kept.settings[slot] |= static_cast<std::uint8_t>(1u << kind);
+    }
+  }
+  return kept;
+}
+
 void MonitorCore::OnDeviceEvent(std::uint32_t code) {
   if (TypeOf(code) == kTypePresence) {
     // The HID library passes the mouse's codes through: a mouse, or any program posting DeviceEvent, could
@@ -81,6 +100,8 @@ void MonitorCore::SwitchProfile(int slot) {
   ReleaseHeldButton();
   block_.CurrentProfile = slot;
   host_.WriteBlock();
+  // The write is queued behind any read: the copy's profile is the one the mouse will have.
+  changes_.ProfileChanged();
   device_.PostDeviceJob(kJobWriteActiveProfile);
   host_.ApplyWindowsSettings(slot);
   if (host_.OptionWindowExists()) host_.PostToOption(kMsgProfileSwitched);
@@ -178,6 +199,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       // The held button's release would be looked up in the new profile, where it may be another function.
       actions_.ReleaseAll();
       block_.CurrentProfile = static_cast<int>(value) - 1;
+      changes_.ProfileChanged();
       host_.WriteCurrentProfile(block_.CurrentProfile);
       char text[32];
       std::snprintf(text, sizeof text, "Profile Id: %u \n", value);
@@ -191,6 +213,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
     ProfileRecord& p = ActiveProfile();
     if (type == kTypeDpi && value >= 1 && value <= 7) {
       p.Cpi_X = p.Cpi_Y = static_cast<int>(value);
+      changes_.SettingsChanged(block_.CurrentProfile, kKeepDpi);
       if (block_.SoundDpi == 1) Announce(kTimerSoundDpi);
       changed = true;
     } else if (type == kTypeSensitivity) {
@@ -200,12 +223,14 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       bool down = x < p.Sensitivity_X;
       if (x >= 1 && x <= 10) { p.Sensitivity_X = x; changed = true; }
       if (y >= 1 && y <= 10) { p.Sensitivity_Y = y; changed = true; }
+      if (changed) changes_.SettingsChanged(block_.CurrentProfile, kKeepSensitivity);
       if (block_.SoundSens == 1) {
         if (up) Announce(kTimerSoundSensUp);
         else if (down) Announce(kTimerSoundSensDown);
       }
     } else if (type == kTypePolling && value >= 1 && value <= 4) {
       p.PollingRate = static_cast<int>(value) - 1;
+      changes_.SettingsChanged(block_.CurrentProfile, kKeepPolling);
       changed = true;
     }
   }
