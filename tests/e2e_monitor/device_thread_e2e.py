@@ -4,8 +4,8 @@
 - The hand-over message of a finished read (WM_APP+1) posted by another program, with lParam 0 and 0x1000:
   the monitor stays alive and carries out a command posted afterwards.
 - A DeviceEvent of the presence type (0x7F000002) does not close the mouse.
-- A DPI button pressed every second during a full read: the reading is still taken over (FWVersion written)
-  and the block ends with the DPI the mouse has.
+- A DPI button pressed every second during a full read: the reading is still taken over (FWVersion written);
+  pressed after the read took the profile's settings, the block ends with the DPI the mouse has.
 - Exit with a full read queued behind a running one on a busy mouse: it waits no longer than an idle Exit.
 """
 import argparse
@@ -59,6 +59,15 @@ class Stage(MonitorFolder):
     def reads_started(self):
         return sum(1 for op, d in self.reports() if op == "GET" and d[0] == 9)
 
+    def settings_of_last_read(self, slot):
+        """Report 6 of that slot from the latest full read, when it has been read."""
+        reports = self.reports()
+        starts = [i for i, (op, d) in enumerate(reports) if op == "GET" and d[0] == 9]
+        if not starts:
+            return None
+        settings = [d for op, d in reports[starts[-1]:] if op == "GET" and d[0] == 6]
+        return settings[slot] if len(settings) > slot else None
+
     def set_ini(self, key, value):
         path = os.path.join(self.dir, "config.ini")
         text = open(path, newline="").read()
@@ -111,12 +120,24 @@ def main():
         check(presses >= 4, "only %d DPI presses during the read" % presses)
         check("reading the mouse again" not in stage.debug_text(), "a DPI press made the mouse be read again")
         wait_for("host mode on after the read", lambda: host_mode()[-1:] == [1] and len(host_mode()) >= 2, 30)
-        stage.answers("the take-over")
+
+        #    A press after the read took profile 1's settings: the copy keeps the DPI the mouse has now,
+        #    not the reading's older one.
+        stage.set_ini("FWVersion", "0")
+        reads = stage.reads_started()
+        stage.post(WM_TIMER, FIRST_READ_TIMER, 0)
+        wait_for("the read to start", lambda: stage.reads_started() > reads)
+        reading_dpi = wait_for("profile 1's settings read", lambda: stage.settings_of_last_read(0), 30)[7]
+        stage.ctl("mouse", "click", "4")
         mouse_dpi = json.loads(stage.ctl("mouse", "state")[3:])["profiles"][0]["Cpi_X"]
+        check(mouse_dpi != reading_dpi, "the press did not change the mouse's DPI")
+        wait_for("the reading taken over", lambda: stage.ini("FWVersion") == "128", 30)
+        stage.answers("the take-over")
         rc, out = stage.run(stage.sarnctl, "monitor", "show")
         check(rc == 0, "sarnctl monitor show")
         block_dpi = json.loads(out)["profiles"][0]["Cpi_X"]
-        check(block_dpi == mouse_dpi, "block DPI %s, mouse DPI %s after %d presses" % (block_dpi, mouse_dpi, presses))
+        check(block_dpi == mouse_dpi,
+              "block DPI %s, mouse DPI %s, the reading's %s" % (block_dpi, mouse_dpi, reading_dpi))
 
         # 4. Exit with a full read running, another queued behind it and the mouse busy: it takes no longer
         #    than an Exit with nothing to do (under Wine without a tray host removing the tray icon alone takes
