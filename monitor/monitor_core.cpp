@@ -33,7 +33,35 @@ constexpr bool IsButtonNumber(unsigned n) { return n >= 1 && n <= kButtonCount; 
 
 }  // namespace
 
+void CopyChanges::SettingsChanged(int slot, std::uint8_t what) {
+  if (slot < 0 || slot >= kProfileCount) return;
+  ++count_;
+  for (int kind = 0; kind < kKinds; ++kind) {
+    if ((what & (1u << kind)) != 0) settings_[slot][kind] = count_;
+  }
+}
+
+KeptValues CopyChanges::KeptSince(std::uint32_t mark) const {
+  KeptValues kept;
+  kept.activeProfile = After(profile_, mark);
+  for (int slot = 0; slot < kProfileCount; ++slot) {
+    for (int kind = 0; kind < kKinds; ++kind) {
+      if (After(settings_[slot][kind], mark)) kept.settings[slot] |= static_cast<std::uint8_t>(1u << kind);
+    }
+  }
+  return kept;
+}
+
 void MonitorCore::OnDeviceEvent(std::uint32_t code) {
+  if (TypeOf(code) == kTypePresence) {
+    // The HID library passes the mouse's codes through: a mouse, or any program posting DeviceEvent, could
+    // otherwise fake a removal. Presence is DevicePresence's alone.
+    char text[64];
+    std::snprintf(text, sizeof text, "DeviceEvent %08X ignored: presence comes as DevicePresence\n",
+                  static_cast<unsigned>(code));
+    host_.Debug(text);
+    return;
+  }
   if (releasedByHost_ && code == lastEvent_) {
     // The mouse's own release of a button the host already released.
     releasedByHost_ = false;
@@ -49,7 +77,7 @@ void MonitorCore::OnDevicePresence(std::uintptr_t wParam) {
   if (code == kPresenceUnknown) return;
   releasedByHost_ = false;
   lastEvent_ = code;
-  Dispatch(lastEvent_);
+  Presence(ValueOf(code));
 }
 
 void MonitorCore::ReleaseEverything() {
@@ -76,38 +104,41 @@ void MonitorCore::SwitchProfile(int slot) {
   ReleaseHeldButton();
   block_.CurrentProfile = slot;
   host_.WriteBlock();
+  // The write is queued behind any read: the copy's profile is the one the mouse will have.
+  changes_.ProfileChanged();
   device_.PostDeviceJob(kJobWriteActiveProfile);
   host_.ApplyWindowsSettings(slot);
   if (host_.OptionWindowExists()) host_.PostToOption(kMsgProfileSwitched);
+}
+
+void MonitorCore::Presence(unsigned value) {
+  if (value == 1 && deviceState_.load() != kDeviceOpen && !attachPending_) {
+    // The mouse needs a moment after it appears; a timer keeps the window thread answering meanwhile.
+    attachPending_ = true;
+    timers_.StartTimer(kTimerOpenAttached, kAttachOpenDelayMs);
+  } else if (value == 2) {
+    if (attachPending_) {
+      // Gone again before it was opened: there is nothing to open any more.
+      attachPending_ = false;
+      timers_.StopTimer(kTimerOpenAttached);
+    }
+    if (deviceState_.load() != kDeviceRemoved) {
+      ReleaseEverything();
+      deviceState_.store(kDeviceRemoved);
+      device_.CloseFeatureDevice();
+      device_.RequestAbort();
+      host_.SetTrayIcon(false);
+      timers_.StopTimer(kTimerGameCheck);
+      host_.WriteDeviceState(0);
+      host_.CloseOptionWindow();
+    }
+  }
 }
 
 void MonitorCore::Dispatch(std::uint32_t code) {
   unsigned type = TypeOf(code);
   unsigned value = ValueOf(code);
   switch (type) {
-    case kTypePresence:
-      if (value == 1 && deviceState_.load() != kDeviceOpen && !attachPending_) {
-        // The mouse needs a moment after it appears; a timer keeps the window thread answering meanwhile.
-        attachPending_ = true;
-        timers_.StartTimer(kTimerOpenAttached, kAttachOpenDelayMs);
-      } else if (value == 2) {
-        if (attachPending_) {
-          // Gone again before it was opened: there is nothing to open any more.
-          attachPending_ = false;
-          timers_.StopTimer(kTimerOpenAttached);
-        }
-        if (deviceState_.load() != kDeviceRemoved) {
-          ReleaseEverything();
-          deviceState_.store(kDeviceRemoved);
-          device_.CloseFeatureDevice();
-          device_.RequestAbort();
-          host_.SetTrayIcon(false);
-          timers_.StopTimer(kTimerGameCheck);
-          host_.WriteDeviceState(0);
-          host_.CloseOptionWindow();
-        }
-      }
-      break;
     case kTypeTilt:
       if (value == 1) actions_.TiltScroll(-1);
       else if (value == 255) actions_.TiltScroll(+1);
@@ -136,8 +167,12 @@ void MonitorCore::Dispatch(std::uint32_t code) {
         actions_.MediaButton(static_cast<int>(Byte0(code)), Byte1(code) == 0);
       }
       break;
-    default:
+    default: {
+      char text[48];
+      std::snprintf(text, sizeof text, "DeviceEvent %08X: unknown type, ignored\n", static_cast<unsigned>(code));
+      host_.Debug(text);
       break;
+    }
   }
 }
 
@@ -171,6 +206,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       // The held button's release would be looked up in the new profile, where it may be another function.
       actions_.ReleaseAll();
       block_.CurrentProfile = static_cast<int>(value) - 1;
+      changes_.ProfileChanged();
       host_.WriteCurrentProfile(block_.CurrentProfile);
       char text[32];
       std::snprintf(text, sizeof text, "Profile Id: %u \n", value);
@@ -184,6 +220,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
     ProfileRecord& p = ActiveProfile();
     if (type == kTypeDpi && value >= 1 && value <= 7) {
       p.Cpi_X = p.Cpi_Y = static_cast<int>(value);
+      changes_.SettingsChanged(block_.CurrentProfile, kKeepDpi);
       if (block_.SoundDpi == 1) Announce(kTimerSoundDpi);
       changed = true;
     } else if (type == kTypeSensitivity) {
@@ -193,12 +230,14 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       bool down = x < p.Sensitivity_X;
       if (x >= 1 && x <= 10) { p.Sensitivity_X = x; changed = true; }
       if (y >= 1 && y <= 10) { p.Sensitivity_Y = y; changed = true; }
+      if (changed) changes_.SettingsChanged(block_.CurrentProfile, kKeepSensitivity);
       if (block_.SoundSens == 1) {
         if (up) Announce(kTimerSoundSensUp);
         else if (down) Announce(kTimerSoundSensDown);
       }
     } else if (type == kTypePolling && value >= 1 && value <= 4) {
       p.PollingRate = static_cast<int>(value) - 1;
+      changes_.SettingsChanged(block_.CurrentProfile, kKeepPolling);
       changed = true;
     }
   }

@@ -43,6 +43,34 @@ inline constexpr unsigned kSoundDelayMs = 500;
 inline constexpr int kJobReadAll = 2;
 inline constexpr int kJobWriteActiveProfile = 3;
 
+// Counts the changes to the working copy, so that a full read, which carries the count from when it was asked
+// for, can be judged when it comes back. After a change the host made to the mouse from the block (an Apply, a
+// copy replaced from the block) parts of the reading may be older than the copy: the mouse is read again.
+// A change the mouse made itself (profile, DPI, sensitivity, polling buttons) and a profile switch the host
+// queued behind the read do not start the read again: the mouse holds them, so the reading is taken over with
+// those values kept from the copy. (A DPI button pressed every few seconds would otherwise keep the reading
+// from ever landing.)
+class CopyChanges {
+ public:
+  [[nodiscard]] std::uint32_t Mark() const { return count_; }
+  void HostChanged() { host_ = ++count_; }
+  void ProfileChanged() { profile_ = ++count_; }
+  void SettingsChanged(int slot, std::uint8_t what);  // kKeep* bits
+  [[nodiscard]] bool HostChangedSince(std::uint32_t mark) const { return After(host_, mark); }
+  [[nodiscard]] KeptValues KeptSince(std::uint32_t mark) const;
+
+ private:
+  // Wrap-safe "made after the mark" (2^31 changes would be needed to mislead it).
+  static bool After(std::uint32_t change, std::uint32_t mark) {
+    return static_cast<std::int32_t>(change - mark) > 0;
+  }
+  static constexpr int kKinds = 3;  // dpi, sensitivity, polling
+  std::uint32_t count_ = 0;
+  std::uint32_t host_ = 0;
+  std::uint32_t profile_ = 0;
+  std::uint32_t settings_[kProfileCount][kKinds] = {};
+};
+
 // What the core asks of the mouse and the device thread.
 class MonitorDevice {
  public:
@@ -94,7 +122,8 @@ class MonitorCore {
       : block_(block), deviceState_(deviceState), timers_(timers), device_(device), host_(host), actions_(actions) {}
 
   // DeviceEvent (the joined code) and DevicePresence (its wParam: 1 attached, 0 removed; other values are
-  // not presence changes and are ignored).
+  // not presence changes and are ignored). Presence comes only as DevicePresence: a DeviceEvent whose type
+  // is that of the presence codes (0x7F00) is the mouse's or another program's, and is ignored.
   void OnDeviceEvent(std::uint32_t code);
   void OnDevicePresence(std::uintptr_t wParam);
   // Releases every pressed shortcut or media button before the host switches profile or takes new
@@ -115,9 +144,12 @@ class MonitorCore {
   [[nodiscard]] bool timerRunning() const { return timerRunning_; }
   [[nodiscard]] int countdown() const { return countdown_; }
   [[nodiscard]] std::uint32_t lastEvent() const { return lastEvent_; }
+  // The changes to the working copy, for judging a reading that comes back; the window adds its own.
+  [[nodiscard]] CopyChanges& copyChanges() { return changes_; }
 
  private:
   void Dispatch(std::uint32_t code);
+  void Presence(unsigned value);
   void SettingChange(unsigned type, unsigned value);
   void ButtonFunction(std::uint32_t code);
   void Announce(unsigned timer);
@@ -132,6 +164,7 @@ class MonitorCore {
   MonitorDevice& device_;
   MonitorHost& host_;
   ButtonActions& actions_;
+  CopyChanges changes_;
 
   std::uint32_t lastEvent_ = 0;
   bool releasedByHost_ = false;

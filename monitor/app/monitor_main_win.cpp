@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/keyboard_layout.h"
@@ -42,7 +43,8 @@ constexpr UINT kMsgDeviceJob = 1649;
 constexpr UINT kTrayId = 102;
 constexpr UINT kMsgWtsSessionChange = 0x02B1;
 constexpr UINT kMsgIEScroll = 1238;
-// The DeviceThread hands a finished read to the window (lParam: the DeviceReading, now the window's).
+// The DeviceThread left a finished read in the window's slot. The message carries nothing: any program of the
+// session can post it, so without a reading waiting it does nothing.
 constexpr UINT kMsgDeviceReading = WM_APP + 1;
 
 void Debug(const char* text) { OutputDebugStringA(text); }
@@ -93,19 +95,16 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void OpenFeatureDevice() override { (void)link_->Open_FeatureDevice(); }
   void CloseFeatureDevice() override { (void)link_->Close_FeatureDevice(); }
   void RequestAbort() override { sarn::RequestAbort(flags_); }
-  // The DeviceThread never reads the working copy: a read carries the copy's generation (to tell, when it
-  // comes back, whether the copy changed meanwhile) and a profile write carries its slot.
+  // The DeviceThread never reads the working copy: a read carries the count of the copy's changes (to tell,
+  // when it comes back, what changed meanwhile) and a profile write carries its slot.
   void PostDeviceJob(int job) override {
-    const std::intptr_t parameter = job == kJobReadAll ? static_cast<std::intptr_t>(copyGeneration_)
+    const std::intptr_t parameter = job == kJobReadAll ? static_cast<std::intptr_t>(core_->copyChanges().Mark())
                                                        : static_cast<std::intptr_t>(block_->CurrentProfile);
     (void)deviceThread_.Post(job, parameter);
   }
 
   // MonitorHost: the core writes the block after every change it made to the copy.
-  void WriteBlock() override {
-    ++copyGeneration_;
-    PublishBlock();
-  }
+  void WriteBlock() override { PublishBlock(); }
   void WriteCurrentProfile(int slot) override { (void)sarn::WriteCurrentProfile(folderPath_, slot); }
   void WriteDeviceState(int state) override { (void)sarn::WriteDeviceState(folderPath_, state); }
   void ApplyWindowsSettings(int slot) override {
@@ -158,7 +157,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   }
   // The copy was replaced from the block (an Apply, or a read the configuration application asked for).
   void ReadBlockIntoCopy() {
-    ++copyGeneration_;
+    core_->copyChanges().HostChanged();
     if (store_) (void)store_->ReadBlock(*block_);
   }
   void ReleaseUntilRefused();
@@ -175,7 +174,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void RegisterSessionNotification();
   void UnregisterSessionNotification();
   void RunDeviceJob(int job, std::intptr_t parameter);  // on the DeviceThread
-  void OnDeviceReading(std::unique_ptr<DeviceReading> reading);
+  void OnDeviceReading();
 
   bool openConfiguration_;
   HWND hwnd_ = nullptr;
@@ -189,8 +188,9 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   DeviceFlags flags_;
   std::unique_ptr<DeviceProtocol> protocol_;
   Win32DeviceThread deviceThread_{kMsgDeviceJob};
-  // Counts the window thread's changes to the working copy; only the window thread touches it.
-  std::uint32_t copyGeneration_ = 0;
+  // Where the DeviceThread leaves a finished reading for the window (the latest one wins).
+  std::mutex readingLock_;
+  std::unique_ptr<DeviceReading> readingWaiting_;
   HMODULE wtsapi_ = nullptr;
   bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
   bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
@@ -273,13 +273,10 @@ void MonitorWindow::OnDestroy() {
   // Nothing held may outlive the monitor: a shortcut's keys, the volume repeat, a playing macro.
   if (core_) core_->ReleaseEverything();
   // A full read still running would end with host mode on again after we switched it off: the device
-  // thread is stopped first, then the mouse is handed back.
-  sarn::RequestAbort(flags_);
+  // thread is stopped first (the job running ends within 100 ms, the jobs queued behind it do nothing), then
+  // the mouse is handed back.
+  RequestStop(flags_);
   deviceThread_.Stop();
-  // A reading the thread handed over and the window never took.
-  for (MSG msg; PeekMessageA(&msg, hwnd_, kMsgDeviceReading, kMsgDeviceReading, PM_REMOVE);) {
-    delete reinterpret_cast<DeviceReading*>(msg.lParam);
-  }
   if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
   KillTimer(hwnd_, kTimerGameCheck);
   KillTimer(hwnd_, kTimerFirstRead);
@@ -434,32 +431,43 @@ void MonitorWindow::RemoveTrayIcon() {
 }
 
 void MonitorWindow::RunDeviceJob(int job, std::intptr_t parameter) {
-  if (flags_.deviceState.load() != kDeviceOpen) return;
-  flags_.transferBusy.store(1);
-  flags_.abortRequested.store(0);
+  if (!StartDeviceJob(flags_)) return;
   if (job == kJobReadAll) {
     auto reading = std::make_unique<DeviceReading>();
     reading->tag = parameter;
     protocol_->ReadAllFromDevice(*reading);
-    const bool aborted = flags_.abortRequested.load() != 0;
-    if (PostMessageA(hwnd_, kMsgDeviceReading, 0, reinterpret_cast<LPARAM>(reading.get()))) (void)reading.release();
+    const bool aborted = flags_.abortRequested.load() != 0 || flags_.stopRequested.load() != 0;
+    {
+      std::lock_guard<std::mutex> lock(readingLock_);
+      readingWaiting_ = std::move(reading);
+    }
+    (void)PostMessageA(hwnd_, kMsgDeviceReading, 0, 0);
     // An aborted read (removal, shut-down) does not take the mouse over again.
     if (!aborted) (void)protocol_->WriteHostMode(true);
   } else if (job == kJobWriteActiveProfile) {
     (void)protocol_->WriteActiveProfile(static_cast<int>(parameter));
   }
-  flags_.transferBusy.store(0);
+  EndDeviceJob(flags_);
 }
 
-void MonitorWindow::OnDeviceReading(std::unique_ptr<DeviceReading> reading) {
-  if (reading->complete && reading->tag != static_cast<std::intptr_t>(copyGeneration_)) {
-    // The copy changed while the mouse was read (an Apply, a change made on the mouse, a profile switch):
-    // parts of the reading may be older than the copy. The mouse has taken those changes, so it is read again.
+void MonitorWindow::OnDeviceReading() {
+  std::unique_ptr<DeviceReading> reading;
+  {
+    std::lock_guard<std::mutex> lock(readingLock_);
+    reading = std::move(readingWaiting_);
+  }
+  if (!reading) return;  // posted by someone else, or a reading already taken
+  const auto mark = static_cast<std::uint32_t>(reading->tag);
+  CopyChanges& changes = core_->copyChanges();
+  if (reading->complete && changes.HostChangedSince(mark)) {
+    // The host wrote to the mouse from the block while it was read (an Apply): parts of the reading may be
+    // older than the copy. The mouse has taken those changes, so it is read again.
     Debug("CMonitorWnd the settings changed during the read: reading the mouse again\n");
     if (flags_.deviceState.load() == kDeviceOpen) PostDeviceJob(kJobReadAll);
     return;
   }
-  (void)protocol_->TakeOverReading(*reading);
+  // Changes made on the mouse meanwhile are in the copy and in the mouse, perhaps not in the reading: kept.
+  (void)protocol_->TakeOverReading(*reading, changes.KeptSince(mark));
 }
 
 LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
@@ -535,7 +543,7 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
       core_->OnDevicePresence(wParam);
       return 0;
     case kMsgDeviceReading:
-      OnDeviceReading(std::unique_ptr<DeviceReading>(reinterpret_cast<DeviceReading*>(lParam)));
+      OnDeviceReading();
       return 0;
     case kDeviceEventMessage:
       core_->OnDeviceEvent(JoinDeviceEvent(wParam, lParam));

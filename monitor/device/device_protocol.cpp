@@ -29,6 +29,17 @@ void RequestAbort(DeviceFlags& flags) {
   if (flags.transferBusy.load() == 1) flags.abortRequested.store(1);
 }
 
+void RequestStop(DeviceFlags& flags) { flags.stopRequested.store(1); }
+
+bool StartDeviceJob(DeviceFlags& flags) {
+  if (flags.stopRequested.load() != 0 || flags.deviceState.load() != kDeviceOpen) return false;
+  flags.transferBusy.store(1);
+  flags.abortRequested.store(0);
+  return true;
+}
+
+void EndDeviceJob(DeviceFlags& flags) { flags.transferBusy.store(0); }
+
 DeviceProtocol::DeviceProtocol(DeviceLink& link, DeviceClock& clock, DeviceFlags& flags, SharedBlock& block,
                                DeviceHostSteps steps)
     : link_(link), clock_(clock), flags_(flags), block_(block), steps_(std::move(steps)) {}
@@ -163,15 +174,27 @@ void DeviceProtocol::ReadAllFromDevice(DeviceReading& reading) {
   reading.complete = true;
 }
 
-int DeviceProtocol::TakeOverReading(const DeviceReading& reading) {
+int DeviceProtocol::TakeOverReading(const DeviceReading& reading, const KeptValues& keep) {
   if (steps_.saveFirmwareVersion) steps_.saveFirmwareVersion(reading.firmwareVersion);
   // A read cut short by a removal or the shut-down leaves the copy as it was: half a read is not the mouse.
   if (!reading.complete) return 0;
-  if (ValidSlot(reading.activeProfile)) block_.CurrentProfile = reading.activeProfile;
+  if (ValidSlot(reading.activeProfile) && !keep.activeProfile) block_.CurrentProfile = reading.activeProfile;
   for (int slot = 0; slot < kProfileCount; ++slot) {
-    if (reading.settingsResult[slot] != 0) {
-      (void)StoreProfileSettingsReport(reading.settings[slot], block_.profiles[slot]);
+    if (reading.settingsResult[slot] == 0) continue;
+    ProfileRecord& p = block_.profiles[slot];
+    const int cpiX = p.Cpi_X, cpiY = p.Cpi_Y, sensX = p.Sensitivity_X, sensY = p.Sensitivity_Y;
+    const int polling = p.PollingRate;
+    if (!StoreProfileSettingsReport(reading.settings[slot], p)) continue;
+    const std::uint8_t kept = keep.settings[slot];
+    if ((kept & kKeepDpi) != 0) {
+      p.Cpi_X = cpiX;
+      p.Cpi_Y = cpiY;
     }
+    if ((kept & kKeepSensitivity) != 0) {
+      p.Sensitivity_X = sensX;
+      p.Sensitivity_Y = sensY;
+    }
+    if ((kept & kKeepPolling) != 0) p.PollingRate = polling;
   }
   int kept = 0;
   for (int slot = 0; slot < kProfileCount; ++slot) {

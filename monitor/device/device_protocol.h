@@ -28,6 +28,7 @@ struct DeviceFlags {
   std::atomic<int> deviceState{0};     // 0 no mouse open, 1 attached and open, 2 removed
   std::atomic<int> transferBusy{0};    // the DeviceThread runs a job
   std::atomic<int> abortRequested{0};  // ends any pause, ready wait and running sequence
+  std::atomic<int> stopRequested{0};   // the monitor ends: like an abort, but never cleared, and no job starts
 };
 
 inline constexpr int kDeviceClosed = 0;
@@ -36,6 +37,13 @@ inline constexpr int kDeviceRemoved = 2;
 
 // Asks a running transfer to stop; nothing happens when none runs.
 void RequestAbort(DeviceFlags& flags);
+// The monitor ends: the transfer running stops within 100 ms, and every job still queued behind it does
+// nothing. Unlike an abort it holds whether or not a transfer runs, and a job's start does not clear it.
+void RequestStop(DeviceFlags& flags);
+// Frame one job of the DeviceThread. StartDeviceJob gives false (run nothing) once the monitor ends or
+// while no mouse is open; otherwise it marks the transfer busy and forgets the previous job's abort.
+[[nodiscard]] bool StartDeviceJob(DeviceFlags& flags);
+void EndDeviceJob(DeviceFlags& flags);
 
 // The monitor's own steps at the end of a full read; any may be left empty.
 struct DeviceHostSteps {
@@ -56,6 +64,16 @@ struct DeviceReading {
   int settingsResult[kProfileCount] = {};  // the link's answer for each read; 0 = nothing came
   FeatureReport buttons[kProfileCount];
   int buttonsResult[kProfileCount] = {};
+};
+
+// Values of the working copy that the take-over of a reading leaves as they are: the mouse changed them (or
+// the host queued them for the mouse) after the reading may have been made, so the copy is newer.
+inline constexpr std::uint8_t kKeepDpi = 1;          // Cpi_X, Cpi_Y
+inline constexpr std::uint8_t kKeepSensitivity = 2;  // Sensitivity_X, Sensitivity_Y
+inline constexpr std::uint8_t kKeepPolling = 4;      // PollingRate
+struct KeptValues {
+  bool activeProfile = false;
+  std::uint8_t settings[kProfileCount] = {};  // kKeep* bits per slot
 };
 
 class DeviceProtocol {
@@ -82,9 +100,10 @@ class DeviceProtocol {
   // The full read in two halves. The first touches only `reading`, the link and the flags (DeviceThread);
   // the second applies a complete reading to the working copy and runs the host steps (window thread): the
   // firmware version is saved in any case, the rest only from a complete reading, and the settings are saved
-  // and published only when the last button read was kept. TakeOverReading gives that last result.
+  // and published only when the last button read was kept. TakeOverReading gives that last result; `keep`
+  // names the copy's values that stay.
   void ReadAllFromDevice(DeviceReading& reading);
-  [[nodiscard]] int TakeOverReading(const DeviceReading& reading);
+  [[nodiscard]] int TakeOverReading(const DeviceReading& reading, const KeptValues& keep = {});
   // Both halves on the calling thread.
   [[nodiscard]] int ReadAllFromDevice();
   [[nodiscard]] int WriteChangedToDevice();
@@ -95,7 +114,9 @@ class DeviceProtocol {
   bool Pause(int ms);
 
  private:
-  [[nodiscard]] bool Aborted() const { return flags_.abortRequested.load() != 0; }
+  [[nodiscard]] bool Aborted() const {
+    return flags_.abortRequested.load() != 0 || flags_.stopRequested.load() != 0;
+  }
   int WriteConfirmed(FeatureReport report, int firstWaitMs);
   int ReadSelected(int slot, std::uint8_t what, std::uint8_t id, int length,
                    bool (*store)(const FeatureReport&, ProfileRecord&));

@@ -192,6 +192,76 @@ TEST(Abort, RequestAbortOnlyWhileATransferRuns) {
   EXPECT_EQ(flags.abortRequested, 1);
 }
 
+// The monitor's end reaches every job: the one running stops within 100 ms, one queued behind it (started
+// only after the stop) does nothing, and a stop asked for while no job ran still holds. A removal's abort, by
+// contrast, belongs to its job alone.
+TEST(DeviceJobs, StopAtExitEndsTheRunningJobAndEveryQueuedOne) {
+  {
+    MouseRig rig;
+    rig.flags.transferBusy = 0;
+    rig.flags.deviceState = kDeviceOpen;
+    ASSERT_TRUE(StartDeviceJob(rig.flags));
+    rig.clock.At(2345, [&rig] { RequestStop(rig.flags); });
+    auto reading = std::make_unique<DeviceReading>();
+    rig.protocol.ReadAllFromDevice(*reading);
+    EndDeviceJob(rig.flags);
+    EXPECT_FALSE(reading->complete);
+    EXPECT_LE(rig.clock.NowMs(), 2445);
+    EXPECT_FALSE(StartDeviceJob(rig.flags)) << "a queued job ran after the stop";
+    // Even run, it would not wait: the host-mode write at the end is sent without its ready wait.
+    const std::int64_t before = rig.clock.NowMs();
+    rig.protocol.ReadAllFromDevice(*reading);
+    EXPECT_EQ(rig.protocol.WriteHostMode(false), 0);
+    EXPECT_LT(rig.clock.NowMs() - before, 100);
+    EXPECT_EQ(rig.link.Lines().back().substr(rig.link.Lines().back().find(' ')), " SET 0A 03 00");
+  }
+  {
+    MouseRig rig;
+    rig.flags.transferBusy = 0;
+    rig.flags.deviceState = kDeviceOpen;
+    RequestStop(rig.flags);  // between two jobs
+    EXPECT_FALSE(StartDeviceJob(rig.flags));
+  }
+  {
+    MouseRig rig;
+    rig.flags.transferBusy = 0;
+    rig.flags.deviceState = kDeviceOpen;
+    ASSERT_TRUE(StartDeviceJob(rig.flags));
+    RequestAbort(rig.flags);
+    EndDeviceJob(rig.flags);
+    ASSERT_TRUE(StartDeviceJob(rig.flags));
+    EXPECT_EQ(rig.protocol.ReadAllFromDevice(), 1) << "a removal's abort outlived its job";
+    rig.flags.deviceState = kDeviceRemoved;
+    EXPECT_FALSE(StartDeviceJob(rig.flags));
+  }
+}
+
+// Values the mouse changed after its reading was made stay as the copy has them; the rest is the reading's.
+TEST(TakeOverReading, KeepsTheValuesNamedAndTakesTheRest) {
+  MouseRig rig;
+  auto reading = std::make_unique<DeviceReading>();
+  rig.protocol.ReadAllFromDevice(*reading);
+  ASSERT_TRUE(reading->complete);
+  rig.block.CurrentProfile = 4;                      // a profile button pressed during the read
+  rig.block.profiles[1].Cpi_X = rig.block.profiles[1].Cpi_Y = 7;  // a DPI button
+  rig.block.profiles[1].Sensitivity_X = 10;          // not named: the reading's comes in
+  rig.block.profiles[3].PollingRate = 3;
+  rig.block.profiles[3].Sensitivity_Y = 9;
+  KeptValues keep;
+  keep.activeProfile = true;
+  keep.settings[1] = kKeepDpi;
+  keep.settings[3] = kKeepPolling | kKeepSensitivity;
+  EXPECT_EQ(rig.protocol.TakeOverReading(*reading, keep), 1);
+  EXPECT_EQ(rig.block.CurrentProfile, 4);
+  EXPECT_EQ(rig.block.profiles[1].Cpi_X, 7);
+  EXPECT_EQ(rig.block.profiles[1].Cpi_Y, 7);
+  EXPECT_EQ(rig.block.profiles[1].Sensitivity_X, rig.mouse[1].Sensitivity_X);
+  EXPECT_EQ(rig.block.profiles[3].PollingRate, 3);
+  EXPECT_EQ(rig.block.profiles[3].Sensitivity_Y, 9);
+  EXPECT_EQ(rig.block.profiles[3].Cpi_X, rig.mouse[3].Cpi_X);
+  EXPECT_EQ(rig.block.profiles[0].Cpi_X, rig.mouse[0].Cpi_X);
+}
+
 TEST(ReadAllFromDevice, RemovalDuringTheReadStopsIt) {
   MouseRig rig;
   rig.clock.At(3210, [&rig] {

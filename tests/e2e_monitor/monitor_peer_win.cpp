@@ -9,12 +9,19 @@
 //                       would; writes the file READY once the hook is in and prints every key event as it
 //                       comes ("122+", "17-"). When the file STOP appears it prints "left down:" and the keys
 //                       still down, and exits 0 when there are none, 4 otherwise.
+//   post MSG W L        posts message MSG with wParam W and lParam L (numbers, 0x for hex) to the monitor, as
+//                       any program of the session can; exits 0 when it was posted.
+//   exit-within MS      asks the monitor to end (its Exit command, as the tray and the installer do) and waits
+//                       for its window to go, as the installer does; prints the milliseconds taken and exits 0
+//                       when the window went within MS.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 
+#include "common/messages.h"
 #include "common/shared_block.h"
 
 namespace {
@@ -107,6 +114,26 @@ int main(int argc, char** argv) {
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return monitor != nullptr && message != 0 && PostMessageA(monitor, message, 0, 0) ? 0 : 1;
   }
-  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created | keys READY STOP\n", stderr);
+  if (mode == "post" && argc == 5) {
+    HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
+    const auto number = [](const char* text) { return std::strtoull(text, nullptr, 0); };
+    return monitor != nullptr && PostMessageA(monitor, static_cast<UINT>(number(argv[2])),
+                                              static_cast<WPARAM>(number(argv[3])),
+                                              static_cast<LPARAM>(number(argv[4])))
+               ? 0
+               : 1;
+  }
+  if (mode == "exit-within" && argc == 3) {
+    HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
+    if (monitor == nullptr) return 1;
+    const DWORD limit = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
+    const DWORD start = GetTickCount();
+    if (!PostMessageA(monitor, WM_COMMAND, sarn::kCmdExit, 0)) return 1;
+    while (IsWindow(monitor) && GetTickCount() - start < limit + 30000) Sleep(10);
+    const DWORD took = GetTickCount() - start;
+    std::printf("%lu\n", static_cast<unsigned long>(took));
+    return took <= limit ? 0 : 3;
+  }
+  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created | keys READY STOP | post MSG W L | exit-within MS\n", stderr);
   return 2;
 }

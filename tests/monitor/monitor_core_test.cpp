@@ -372,6 +372,53 @@ TEST_F(MonitorCoreTest, PresenceValuesOtherThanAttachedAndRemovedAreIgnored) {
   }
 }
 
+// The HID library passes the mouse's codes through: a DeviceEvent of the presence type is not a presence.
+TEST_F(MonitorCoreTest, PresenceComesOnlyAsDevicePresence) {
+  for (std::uint32_t code : {kPresenceRemoved, kPresenceAttached, 0x7F00FFFFu}) {
+    SCOPED_TRACE(code);
+    core->OnDeviceEvent(code);
+    Advance(6000);
+    EXPECT_TRUE(rec.Take().empty());
+    EXPECT_EQ(deviceState.load(), kDeviceOpen);
+  }
+  deviceState = kDeviceRemoved;
+  core->OnDeviceEvent(kPresenceAttached);
+  Advance(6000);
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+}
+
+// What a full read that comes back may do: changes made on the mouse (and a host profile switch queued behind
+// the read) are kept from the copy; only a change the host wrote from the block reads the mouse again.
+TEST_F(MonitorCoreTest, ChangesDuringAReadAreKeptOrReadAgain) {
+  CopyChanges& changes = core->copyChanges();
+  core->OnDeviceEvent(0x30000002);  // before the read: the reading has it
+  const std::uint32_t mark = changes.Mark();
+  EXPECT_FALSE(changes.KeptSince(mark).activeProfile);
+
+  core->OnDeviceEvent(0xB0000004);  // DPI on slot 1
+  core->OnDeviceEvent(0x30000003);
+  core->OnDeviceEvent(0xC0000303);  // sensitivity on slot 2
+  core->OnDeviceEvent(0xD0000009);  // polling value out of range: no change
+  EXPECT_FALSE(changes.HostChangedSince(mark));
+  KeptValues kept = changes.KeptSince(mark);
+  EXPECT_TRUE(kept.activeProfile);
+  EXPECT_EQ(kept.settings[1], kKeepDpi);
+  EXPECT_EQ(kept.settings[2], kKeepSensitivity);
+  EXPECT_EQ(kept.settings[0] | kept.settings[3] | kept.settings[4], 0);
+
+  const std::uint32_t later = changes.Mark();
+  core->SwitchProfile(4);  // the game check
+  EXPECT_FALSE(changes.HostChangedSince(later));
+  kept = changes.KeptSince(later);
+  EXPECT_TRUE(kept.activeProfile);
+  EXPECT_EQ(kept.settings[1], 0);
+
+  changes.HostChanged();  // an Apply
+  EXPECT_TRUE(changes.HostChangedSince(mark));
+  EXPECT_FALSE(changes.HostChangedSince(changes.Mark()));
+}
+
 TEST_F(MonitorCoreTest, EveryPathWithoutTheMousesReleaseLetsGoOfWhatIsHeld) {
   Shortcut(0, 1, 4);
   // Unplugged while a shortcut is held.
