@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "common/worker_thread.h"
+#include "option/key_capture.h"
 
 namespace sarn::win {
 namespace {
@@ -50,7 +51,7 @@ LRESULT CALLBACK KeyHookProc(int code, WPARAM wp, LPARAM lp) {
   if (code < 0) return CallNextHookEx(nullptr, code, wp, lp);
   const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
   const HWND target = g_target.load();
-  if (target == nullptr) {
+  if (DecideCapturedKey(event->flags, event->dwExtraInfo, target != nullptr) == CapturedKeyAction::kPassOn) {
     return CallNextHookEx(nullptr, code, wp, lp);
   }
   const DWORD up = event->flags & LLKHF_UP;

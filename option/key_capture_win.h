@@ -6,6 +6,7 @@
 // thread that installed it, and every key of the whole session waits for the answer. The window thread saves
 // files and opens dialogs; had the hook been its own, a busy moment there would hold up the whole keyboard,
 // and Windows removes, without a word, a hook that keeps it waiting past LowLevelHooksTimeout.
+// Keys our monitor injects (common/injected_input.h) pass by uncaptured.
 //
 // Start, stop and CapturedKeyTime are called from the capturing window's thread.
 #pragma once

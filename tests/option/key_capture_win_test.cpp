@@ -1,13 +1,17 @@
-// The key-capture hook with real input under Wine: keys sent with SendInput from another thread to a
-// capturing window on the test's thread.
+// The key-capture hook with real input under Wine: keys sent with SendInput from another thread, a capturing
+// window on the test's thread, and (where it matters what the capture lets through) a second low-level hook
+// installed before it, which the system calls only for keys the capture passes on.
 #include "option/key_capture_win.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "common/injected_input.h"
 
 namespace sarn::win {
 namespace {
@@ -96,6 +100,61 @@ bool Send(const std::vector<WORD>& keys, ULONG_PTR extraInfo) {
   return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
 }
 
+// A low-level keyboard hook on a thread of its own, noting every key that reaches it.
+class KeysPassedOn {
+ public:
+  KeysPassedOn() {
+    instance_ = this;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+      threadId_ = GetCurrentThreadId();
+      MSG msg;
+      PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+      hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, OnKey, GetModuleHandleW(nullptr), 0);
+      SetEvent(ready);
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      }
+      if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    });
+    WaitForSingleObject(ready, 10000);
+    CloseHandle(ready);
+  }
+  ~KeysPassedOn() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    instance_ = nullptr;
+  }
+  KeysPassedOn(const KeysPassedOn&) = delete;
+  KeysPassedOn& operator=(const KeysPassedOn&) = delete;
+  [[nodiscard]] bool Hooked() const { return hook_ != nullptr; }
+  std::vector<std::string> WaitFor(std::size_t count) {
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    for (;;) {
+      {
+        std::lock_guard lock(mutex_);
+        if (keys_.size() >= count || GetTickCount64() > deadline) return keys_;
+      }
+      Sleep(10);
+    }
+  }
+
+ private:
+  static LRESULT CALLBACK OnKey(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && instance_ != nullptr) {
+      const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+      std::lock_guard lock(instance_->mutex_);
+      instance_->keys_.push_back(KeyName(k->vkCode, (k->flags & LLKHF_UP) != 0));
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+  }
+  static inline KeysPassedOn* instance_ = nullptr;
+  std::mutex mutex_;
+  std::vector<std::string> keys_;
+  std::thread thread_;
+  DWORD threadId_ = 0;
+  HHOOK hook_ = nullptr;
+};
+
 // The keyboard must not wait for the capturing window's thread: while that thread is busy for 2 s, keys
 // typed meanwhile are taken by the hook at once (their messages are posted while the thread still sleeps),
 // and the window reads them afterwards, in the order they were typed.
@@ -123,6 +182,24 @@ TEST(KeyCaptureWin, HookAnswersWhileTheWindowThreadIsBusy) {
     EXPECT_LT(k.posted - sent.load(), 1000u) << k.name << " waited " << k.posted - sent.load() << " ms";
   }
   EXPECT_FALSE(KeyHookInstalled());
+}
+
+// Keys our monitor injects carry our mark and pass by the capture; the same keys without the mark, or with
+// another program's, are captured and swallowed.
+TEST(KeyCaptureWin, OwnMarkedKeysPassOnAndEveryOtherKeyIsCaptured) {
+  KeysPassedOn passed;  // installed first, so the system calls it after the capture's hook
+  ASSERT_TRUE(passed.Hooked());
+  CaptureWindow window;
+  ASSERT_TRUE(StartKeyHook(window.hwnd()));
+  ASSERT_TRUE(Send({'A'}, kInjectedInputMark));
+  ASSERT_TRUE(Send({'B'}, 0));
+  ASSERT_TRUE(Send({'C'}, kInjectedInputMark));
+  ASSERT_TRUE(Send({'D'}, 0x1234));  // another program's own mark
+  const std::vector<CaptureWindow::Key> captured = window.Pump(4);
+  const std::vector<std::string> passedOn = passed.WaitFor(4);
+  StopKeyHook();
+  EXPECT_EQ(CaptureWindow::Names(captured), (std::vector<std::string>{"66+", "66-", "68+", "68-"}));
+  EXPECT_EQ(passedOn, (std::vector<std::string>{"65+", "65-", "67+", "67-"}));
 }
 
 }  // namespace
