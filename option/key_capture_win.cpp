@@ -105,6 +105,7 @@ bool StartKeyHook(HWND target) {
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (ready != nullptr) {
     g_hook = nullptr;
+    g_unhooked = FALSE;
     g_thread = CreateWorkerThread(HookThreadMain, ready, &g_threadId);
     if (g_thread != nullptr) WaitForSingleObject(ready, INFINITE);
     CloseHandle(ready);

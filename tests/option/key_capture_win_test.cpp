@@ -179,7 +179,8 @@ TEST(KeyCaptureWin, HookAnswersWhileTheWindowThreadIsBusy) {
   ASSERT_NE(blockEnd, 0u);
   for (const CaptureWindow::Key& k : keys) {
     EXPECT_LT(static_cast<int>(k.posted - blockEnd), 0) << k.name << " was taken only after the thread was free";
-    EXPECT_LT(k.posted - sent.load(), 1000u) << k.name << " waited " << k.posted - sent.load() << " ms";
+    const int waited = static_cast<int>(k.posted - sent.load());
+    EXPECT_LT(waited, 1000) << k.name << " waited " << waited << " ms";
   }
   EXPECT_FALSE(KeyHookInstalled());
 }
