@@ -1,5 +1,5 @@
-// The monitor's worker threads (DeviceThread, MacroPlayer): how much stack they start with and how far it
-// may grow.
+// The worker threads (the monitor's DeviceThread and MacroPlayer, the configuration window's key-capture
+// hook): how much stack they start with and how far it may grow.
 //
 // A thread starts with 4096 bytes of committed stack and grows page by page up to its reservation. The
 // reservation is the executable's own (SARN_STACK_RESERVATION, written into every image at link time), never

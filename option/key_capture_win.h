@@ -1,6 +1,14 @@
 // Single-key and recording capture: a low-level keyboard hook that swallows every key press and release
-// while it is installed and posts each one to the capturing window. One hook per process; starting it
-// again only changes the window that receives the keys.
+// while a capture runs and posts each one to the capturing window. One hook per process; starting it again
+// only changes the window that receives the keys.
+//
+// The hook lives on a thread of its own that does nothing else: the system calls a low-level hook on the
+// thread that installed it, and every key of the whole session waits for the answer. The window thread saves
+// files and opens dialogs; had the hook been its own, a busy moment there would hold up the whole keyboard,
+// and Windows removes, without a word, a hook that keeps it waiting past LowLevelHooksTimeout.
+// Keys our monitor injects (common/injected_input.h) pass by uncaptured.
+//
+// Start, stop and CapturedKeyTime are called from the capturing window's thread.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +19,10 @@ namespace sarn::win {
 // and 0 for a press.
 inline constexpr UINT kMsgKeyCaptured = 1034;
 
-// Installs the hook (or moves it to `target`); false when the system refused it.
+// Starts the hook thread and its hook (or moves the capture to `target`); false when the system refused
+// the hook or the thread.
 bool StartKeyHook(HWND target);
-// Removes the hook; nothing happens when none is installed.
+// Ends the capture, removes the hook on its thread and waits for that thread; nothing happens when none runs.
 void StopKeyHook();
 [[nodiscard]] bool KeyHookInstalled();
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/injected_input.h"
 #include "common/late_library_win.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -23,12 +24,14 @@ std::string Copy(std::string_view text) { return std::string(text); }
 
 // ---------------------------------------------------------------- input
 
+// Everything we inject carries our mark, so that our own hooks (the configuration window's key capture)
+// can tell it from the user's input.
 void Win32KeyInput::KeyEvent(unsigned virtualKey, unsigned scanCode, unsigned flags) {
-  keybd_event(static_cast<BYTE>(virtualKey), static_cast<BYTE>(scanCode), flags, 0);
+  keybd_event(static_cast<BYTE>(virtualKey), static_cast<BYTE>(scanCode), flags, kInjectedInputMark);
 }
 
 void Win32KeyInput::MouseEvent(unsigned flags, unsigned data) {
-  mouse_event(flags, 0, 0, data, static_cast<ULONG_PTR>(GetMessageExtraInfo()));
+  mouse_event(flags, 0, 0, data, kInjectedInputMark);
 }
 
 // ---------------------------------------------------------------- window tree

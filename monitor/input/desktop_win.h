@@ -9,7 +9,8 @@
 
 namespace sarn {
 
-// keybd_event and mouse_event, as the rest of the system's synthetic input.
+// keybd_event and mouse_event, as the rest of the system's synthetic input, each marked with
+// kInjectedInputMark (common/injected_input.h).
 class Win32KeyInput final : public KeyInput {
  public:
   void KeyEvent(unsigned virtualKey, unsigned scanCode, unsigned flags) override;

@@ -53,9 +53,9 @@ inline constexpr unsigned kSbLineRight = 1;
 class KeyInput {
  public:
   virtual ~KeyInput() = default;
-  // keybd_event(virtualKey, scanCode, flags, 0).
+  // keybd_event(virtualKey, scanCode, flags, our mark).
   virtual void KeyEvent(unsigned virtualKey, unsigned scanCode, unsigned flags) = 0;
-  // mouse_event(flags, 0, 0, data, extra information of the current message).
+  // mouse_event(flags, 0, 0, data, our mark).
   virtual void MouseEvent(unsigned flags, unsigned data) = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/button_functions.h"
+#include "common/injected_input.h"
 #include "monitor/input/desktop_win.h"
 #include "monitor/input/host_keys.h"
 #include "monitor/input/input_services_win.h"
@@ -22,6 +23,7 @@ using ::testing::ElementsAre;
 struct Arrival {
   std::string what;  // "key 65+", "mouse 0x20b 1" (the message and the extended button), ...
   DWORD time;        // the input's own time stamp (ms): hook delivery itself may lag
+  bool marked;       // injected and carrying our mark, as everything the monitor sends must
 };
 
 // Installs the hooks on a thread of its own with a message loop, as the hooks require.
@@ -57,6 +59,13 @@ class HookRecorder {
     for (const Arrival& a : list) names.push_back(a.what);
     return names;
   }
+  std::vector<std::string> Unmarked(const std::vector<Arrival>& list) {
+    std::vector<std::string> names;
+    for (const Arrival& a : list) {
+      if (!a.marked) names.push_back(a.what);
+    }
+    return names;
+  }
 
  private:
   void Loop() {
@@ -70,9 +79,9 @@ class HookRecorder {
     if (keyboard_) UnhookWindowsHookEx(keyboard_);
     if (mouse_) UnhookWindowsHookEx(mouse_);
   }
-  void Add(std::string what, DWORD time) {
+  void Add(std::string what, DWORD time, bool marked) {
     std::lock_guard lock(mutex_);
-    arrivals_.push_back({std::move(what), time});
+    arrivals_.push_back({std::move(what), time, marked});
   }
   static LRESULT CALLBACK OnKey(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && instance_ != nullptr) {
@@ -81,7 +90,7 @@ class HookRecorder {
       std::string what = "key ";
       what += std::to_string(k->vkCode);
       what += up ? "-" : "+";
-      instance_->Add(std::move(what), k->time);
+      instance_->Add(std::move(what), k->time, IsOwnInjectedKey(k->flags, k->dwExtraInfo));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
@@ -91,7 +100,7 @@ class HookRecorder {
       char text[48];
       std::snprintf(text, sizeof text, "mouse %#x %u", static_cast<unsigned>(wParam),
                     static_cast<unsigned>(HIWORD(m->mouseData)));
-      instance_->Add(text, m->time);
+      instance_->Add(text, m->time, (m->flags & LLMHF_INJECTED) != 0 && m->dwExtraInfo == kInjectedInputMark);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
@@ -130,6 +139,7 @@ TEST(InputWin, PlayedMacroArrivesInOrderWithItsDelays) {
   player.Shutdown();
   ASSERT_THAT(hooks.Names(got), ElementsAre("key 16+", "key 65+", "key 65-", "key 16-", "mouse 0x20b 1",
                                             "mouse 0x20c 1"));
+  EXPECT_THAT(hooks.Unmarked(got), ::testing::IsEmpty()) << "our own key capture would record these";
   // Steps are due 40 ms apart from the start. On a loaded machine a late step is sent as soon as the player
   // runs again and the next ones follow on their own due times, so single gaps may shrink; the last step
   // can never come before its due time, nor very long after it.
@@ -185,6 +195,7 @@ TEST(InputWin, HeldShortcutPressesRepeatsAndReleasesInOrder) {
   const std::vector<Arrival> got = hooks.WaitFor(10);
   EXPECT_THAT(hooks.Names(got), ElementsAre("key 17+", "key 16+", "key 113+", "key 113-", "key 113+", "key 113-",
                                             "key 113+", "key 113-", "key 16-", "key 17-"));
+  EXPECT_THAT(hooks.Unmarked(got), ::testing::IsEmpty());
 }
 
 TEST(InputWin, ClockWaitsAreCloseToTheirDeadlines) {
