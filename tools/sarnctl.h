@@ -18,8 +18,8 @@ int RunMouse(const Args& args);     // sarnctl mouse COMMAND...      (virtual mo
 int RunSettings(const Args& args);  // sarnctl settings show|reset [FOLDER], settings set KEY=VALUE... [--folder F]
 int RunProfile(const Args& args);   // sarnctl profile show FILE.zmp, profile N set KEY=VALUE... [--folder F]
 int RunButton(const Args& args);    // sarnctl button N SLOT assign FUNCTION [ARGS] [--folder F]
-int RunExport(const Args& args);    // sarnctl export [FOLDER]
-int RunImport(const Args& args);    // sarnctl import FILE.json [FOLDER]
+int RunExport(const Args& args);    // sarnctl export [--with-secrets] [FOLDER]
+int RunImport(const Args& args);    // sarnctl import FILE.json [FOLDER] [--apply]
 int RunApply(const Args& args);     // sarnctl apply [FOLDER]
 int RunMacros(const Args& args);    // sarnctl macros show [FOLDER]
 int RunTimers(const Args& args);    // sarnctl timers show [FOLDER]
@@ -61,6 +61,17 @@ int ProfileSet(const Args& args);
 int SettingsSet(const Args& args);
 int ProfileHelp();
 int SettingsHelp();
+
+// `apply` on a folder (the caller holds no lock of it): the exit code.
+int ApplyFolder(const std::filesystem::path& folder);
+// True when a monitor runs (its window exists); false off Windows, where none can.
+bool MonitorRunning();
+// Takes "--apply" out of the words; true when it was there.
+bool TakeApplyOption(Args& args);
+// What follows an edit of FOLDER's files (the caller holds no lock; the exit code). With --apply the files go
+// to the monitor as `apply` sends them. Without it a running monitor is told about on stderr: its next read of
+// the mouse replaces the files with what the mouse holds, so an edit left there would go back unseen.
+int AfterEdit(const std::filesystem::path& folder, bool apply);
 
 // Whether the system is of the Windows XP family (which offers no Flip 3D); false off Windows.
 bool WindowsXpFamily();
