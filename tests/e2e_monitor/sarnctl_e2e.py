@@ -205,14 +205,14 @@ def main():
         document["notification"]["mailPassword"] = "Zq7secret"
         with open(path, "w", newline="\n") as f:
             json.dump(document, f)
-        rc, out = stage.ctl("import", "backup.json")
-        check(rc == 0, "import with a password: %s" % out)
+        rc, out, err = stage.ctl_err("import", "backup.json")
+        check(rc == 0, "import with a password: %s" % err)
         rc, plain = stage.ctl("export")
         check(rc == 0 and "Zq7secret" not in plain and "mailPassword" not in plain, "export shows the mail password")
         with open(path, "w", newline="\n") as f:
             f.write(plain + "\n")
-        rc, out = stage.ctl("import", "backup.json")
-        check(rc == 0, "import without a password: %s" % out)
+        rc, out, err = stage.ctl_err("import", "backup.json")
+        check(rc == 0, "import without a password: %s" % err)
         rc, full = stage.ctl("export", "--with-secrets")
         check(json.loads(full)["notification"]["mailPassword"] == "Zq7secret", "an import without the password cleared it")
 
@@ -234,9 +234,9 @@ def main():
         changed_names = sorted(n for n in old_files if now.get(n) != old_files[n])
         check(rc != 0 and changed_names == [], "import with Default2.zmp held: rc %d, %s changed; %s" % (rc, changed_names, err))
         check("Default2.zmp" in err, "import did not say which file: %s" % err)
-        rc, out = stage.ctl("import", "backup.json")
+        rc, out, err = stage.ctl_err("import", "backup.json")
         check(rc == 0 and all(stage.files()[n] != old_files[n] for n in ["config.ini"] + ["config/Default%d.zmp" % i for i in range(5)]),
-              "import once the file is free: %s" % out)
+              "import once the file is free: %s" % err)
 
         # 10. An edit while the monitor runs warns that the monitor will replace it; with --apply it reaches the mouse.
         rc, out, err = stage.ctl_err("profile", "2", "set", "TiltSpeed=5")

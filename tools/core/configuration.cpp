@@ -1,10 +1,12 @@
 #include "tools/core/configuration.h"
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <span>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "common/button_functions.h"
 #include "common/file_lock.h"
@@ -1061,9 +1063,18 @@ void KeepFolderSecrets(Configuration& c, const sarn::NotificationSettings& curre
 }
 
 bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::error_code ec;
-  std::filesystem::rename(from, to, ec);
-  return !ec;
+  // On Windows a file that a reader, a viewer, a scanner or an indexer has open for a moment refuses the
+  // rename; tried again for about a second, as the programs' own saves do, before the import gives up.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+  auto pause = std::chrono::milliseconds(5);
+  for (;;) {
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    if (!ec) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(pause);
+    if (pause < std::chrono::milliseconds(100)) pause *= 2;
+  }
 }
 
 namespace {
