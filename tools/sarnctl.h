@@ -32,8 +32,9 @@ void WriteBlockMembers(sarn::JsonWriter& json, const sarn::SharedBlock& block);
 // The folder of the running sarnctl executable, with a trailing separator; the default FOLDER.
 std::string ExecutableFolder();
 
-// Held around every read-modify-write of a folder's files, so that two sarnctl calls never lose each other's
-// changes. Kept behind this one class so that it can become the lock the programs share.
+// Held around every command that changes a folder's files, so that two sarnctl calls never mix their changes
+// (a button assignment changes a slot file and sarnctl's state in config.ini). The programs do not take it:
+// against them each file is edited under the per-file lock they share (common/file_lock.h).
 class FolderLock {
  public:
   explicit FolderLock(const std::filesystem::path& folder);

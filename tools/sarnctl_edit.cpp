@@ -1,6 +1,7 @@
 // sarnctl profile N set, button N SLOT assign, settings set, export and import: the edits of the stored files.
 // Each reads what it changes, checks everything first and writes nothing when anything is wrong; writes go
-// through the one codec, replace each file atomically and happen under the folder lock.
+// through the one codec and replace each file atomically, each file's read-edit-write under the lock the
+// programs take for theirs (tools/core/folder_edits.h), the whole command under sarnctl's folder lock.
 #include <cstdio>
 #include <memory>
 #include <string>

@@ -98,6 +98,7 @@ TEST(FolderEdits, KeepWhatTheMonitorWritesWhileTheyWait) {
 
 TEST(FolderEdits, RefusedOrUnreadableWritesNothing) {
   TempFolder folder;
+  std::filesystem::remove(folder.path() / "config");  // a fresh program folder
   const auto config = sarn::SettingsFilePath(folder.path());
   Problems problems;
   std::string error;
@@ -108,7 +109,7 @@ TEST(FolderEdits, RefusedOrUnreadableWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(config));
   EXPECT_FALSE(std::filesystem::exists(sarn::SlotFilePath(folder.path(), 0)));
   EXPECT_FALSE(SetProfileInFolder(folder.path(), 0, {"TiltSpeed=0"}, problems, error));
-  EXPECT_FALSE(std::filesystem::exists(sarn::SlotFilePath(folder.path(), 0)));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "config"));
 
   // Something in the way that cannot be read (here a folder of that name) stops the edit and says so.
   std::filesystem::create_directories(config / "x");

@@ -42,14 +42,15 @@ bool EditSettingsFile(const std::filesystem::path& folder, const std::function<b
 bool EditSlotProfile(const std::filesystem::path& folder, int slot,
                      const std::function<bool(sarn::ProfileRecord&)>& edit, std::string& error) {
   const auto path = sarn::SlotFilePath(folder, slot);
-  std::error_code ec;
-  std::filesystem::create_directory(folder / "config", ec);
   return Edit(path, [&](sarn::IniDocument& doc) {
     auto profile = std::make_unique<sarn::ProfileRecord>();
     sarn::InitProfileDefaults(*profile, slot);
     // Under the lock the file cannot appear or go: what exists now is what was read.
     if (Exists(path)) sarn::ReadProfileDocument(*profile, doc);
     if (!edit(*profile)) return false;
+    // A fresh program folder has no config folder yet.
+    std::error_code ec;
+    std::filesystem::create_directory(folder / "config", ec);
     sarn::WriteProfileDocument(*profile, doc);
     return true;
   }, error);
