@@ -581,6 +581,13 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
 }
 
 bool EditIniFile(const std::filesystem::path& path, const std::function<void(IniDocument&)>& edit) {
+  return EditIniFileChecked(path, [&edit](IniDocument& document) {
+           edit(document);
+           return true;
+         }) == IniEdit::kDone;
+}
+
+IniEdit EditIniFileChecked(const std::filesystem::path& path, const std::function<bool(IniDocument&)>& edit) {
   FileLock lock(path);
   std::string bytes;
   std::error_code ec;
@@ -588,14 +595,14 @@ bool EditIniFile(const std::filesystem::path& path, const std::function<void(Ini
   const FileRead read = ReadNewest(path, bytes);
   if (read == FileRead::kUnreadable) {
     WriteDebugLine("not replaced, it exists but cannot be read: " + path.string());
-    return false;
+    return IniEdit::kUnreadable;
   }
   IniDocument document = IniDocument::Parse(bytes);
-  edit(document);
+  if (!edit(document)) return IniEdit::kRefused;
   // A file that already holds exactly this is not written again (no flush, no rename for nothing); content
   // still pending from a refused save always is.
-  if (read == FileRead::kRead && !pending && !document.Modified()) return true;
-  return ReplaceAndSettle(path, document.Serialize());
+  if (read == FileRead::kRead && !pending && !document.Modified()) return IniEdit::kDone;
+  return ReplaceAndSettle(path, document.Serialize()) ? IniEdit::kDone : IniEdit::kWriteFailed;
 }
 
 bool SaveIniFileIfChanged(const std::filesystem::path& path, const IniDocument& document, bool loaded) {

@@ -139,6 +139,13 @@ class IniDocument {
 // of it that this edit does not set): false, nothing written. False also when the write fails.
 [[nodiscard]] bool EditIniFile(const std::filesystem::path& path, const std::function<void(IniDocument&)>& edit);
 
+// EditIniFile for an edit that checks what it reads (a command-line edit that may be refused): `edit` returning
+// false writes nothing, not even a new file. Says which of the outcomes it was, so that the caller can tell
+// the user.
+enum class IniEdit { kDone, kRefused, kUnreadable, kWriteFailed };
+[[nodiscard]] IniEdit EditIniFileChecked(const std::filesystem::path& path,
+                                         const std::function<bool(IniDocument&)>& edit);
+
 namespace detail {
 // The platform's atomic replacement without the lock (callers hold it). On Windows a replacement that stays
 // refused for a bounded time leaves the new content as the pending content.

@@ -18,8 +18,8 @@ int RunMouse(const Args& args);     // sarnctl mouse COMMAND...      (virtual mo
 int RunSettings(const Args& args);  // sarnctl settings show|reset [FOLDER], settings set KEY=VALUE... [--folder F]
 int RunProfile(const Args& args);   // sarnctl profile show FILE.zmp, profile N set KEY=VALUE... [--folder F]
 int RunButton(const Args& args);    // sarnctl button N SLOT assign FUNCTION [ARGS] [--folder F]
-int RunExport(const Args& args);    // sarnctl export [FOLDER]
-int RunImport(const Args& args);    // sarnctl import FILE.json [FOLDER]
+int RunExport(const Args& args);    // sarnctl export [--with-secrets] [FOLDER]
+int RunImport(const Args& args);    // sarnctl import FILE.json [FOLDER] [--apply]
 int RunApply(const Args& args);     // sarnctl apply [FOLDER]
 int RunMacros(const Args& args);    // sarnctl macros show [FOLDER]
 int RunTimers(const Args& args);    // sarnctl timers show [FOLDER]
@@ -32,8 +32,9 @@ void WriteBlockMembers(sarn::JsonWriter& json, const sarn::SharedBlock& block);
 // The folder of the running sarnctl executable, with a trailing separator; the default FOLDER.
 std::string ExecutableFolder();
 
-// Held around every read-modify-write of a folder's files, so that two sarnctl calls never lose each other's
-// changes. Kept behind this one class so that it can become the lock the programs share.
+// Held around every command that changes a folder's files, so that two sarnctl calls never mix their changes
+// (a button assignment changes a slot file and sarnctl's state in config.ini). The programs do not take it:
+// against them each file is edited under the per-file lock they share (common/file_lock.h).
 class FolderLock {
  public:
   explicit FolderLock(const std::filesystem::path& folder);
@@ -61,6 +62,17 @@ int ProfileSet(const Args& args);
 int SettingsSet(const Args& args);
 int ProfileHelp();
 int SettingsHelp();
+
+// `apply` on a folder (the caller holds no lock of it): the exit code.
+int ApplyFolder(const std::filesystem::path& folder);
+// True when a monitor runs (its window exists); false off Windows, where none can.
+bool MonitorRunning();
+// Takes "--apply" out of the words; true when it was there.
+bool TakeApplyOption(Args& args);
+// What follows an edit of FOLDER's files (the caller holds no lock; the exit code). With --apply the files go
+// to the monitor as `apply` sends them. Without it a running monitor is told about on stderr: its next read of
+// the mouse replaces the files with what the mouse holds, so an edit left there would go back unseen.
+int AfterEdit(const std::filesystem::path& folder, bool apply);
 
 // Whether the system is of the Windows XP family (which offers no Flip 3D); false off Windows.
 bool WindowsXpFamily();

@@ -12,6 +12,7 @@
 #include "option/macro/macro_store.h"
 #include "option/option_core.h"
 #include "tools/core/edits.h"
+#include "tools/core/folder_edits.h"
 #include "tools/sarnctl.h"
 
 #if defined(_WIN32)
@@ -70,6 +71,37 @@ void WriteFlags(sarn::JsonWriter& json, const sarn::SharedBlock& b) {
 
 }  // namespace
 
+bool MonitorRunning() {
+#if defined(_WIN32)
+  return FindWindowA(nullptr, sarn::kMonitorWindowTitle) != nullptr;
+#else
+  return false;
+#endif
+}
+
+bool TakeApplyOption(Args& args) {
+  bool found = false;
+  for (auto it = args.begin(); it != args.end();) {
+    if (*it == "--apply") {
+      found = true;
+      it = args.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return found;
+}
+
+int AfterEdit(const std::filesystem::path& folder, bool apply) {
+  if (apply) return ApplyFolder(folder);
+  if (MonitorRunning()) {
+    std::fputs("sarnctl: warning: the running monitor replaces this change with the mouse's settings at its next "
+               "read of the mouse; run sarnctl apply (or add --apply) to send it to the mouse\n",
+               stderr);
+  }
+  return 0;
+}
+
 int RunApply(const Args& args) {
   if (WantsHelp(args)) {
     std::fputs("usage: sarnctl apply [FOLDER]\n\n"
@@ -77,7 +109,8 @@ int RunApply(const Args& args) {
                "Apply does: the shared block with the change flags (what differs from the monitor's block, and\n"
                "the buttons assigned since the last apply), the files, then ApplyAll, waited for; the monitor\n"
                "then writes the changes to the mouse. Prints the flags sent as JSON. Without a monitor the files\n"
-               "stay written, nothing is sent, and the exit code is 1.\n",
+               "stay written, nothing is sent, and the exit code is 1. A file that cannot be read stops it\n"
+               "before anything is written or sent.\n",
                stdout);
     return 0;
   }
@@ -85,9 +118,16 @@ int RunApply(const Args& args) {
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolderWord(args.empty() ? nullptr : &args[0], folder, exitCode)) return exitCode;
+  return ApplyFolder(folder);
+}
 
+int ApplyFolder(const std::filesystem::path& folder) {
   FolderLock lock(folder);
   if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+  // Every file read here is written back: one that cannot be read would be replaced by defaults.
+  std::string error;
+  CommandState state;
+  if (!CheckFolderReadable(folder, error) || !ReadFolderCommandState(folder, state, error)) return Fail(error);
   // Without registry access: the monitor sets the Windows mouse settings itself on ApplyAll.
   sarn::FileStorage storage(folder, nullptr);
   auto working = std::make_unique<sarn::SharedBlock>();
@@ -98,10 +138,6 @@ int RunApply(const Args& args) {
   storage.LoadNotificationSettings(notifications);
   sarn::MacroStore macros;
   (void)storage.LoadMacroStore(macros);
-  sarn::IniDocument config;
-  (void)sarn::LoadIniFile(sarn::SettingsFilePath(folder), config);
-  CommandState state;
-  ReadCommandState(config, state);
 
   auto lastApplied = std::make_unique<sarn::SharedBlock>(*working);
   std::unique_ptr<sarn::SharedBlockStore> block;
@@ -143,10 +179,10 @@ int RunApply(const Args& args) {
     for (std::int32_t flag : profile) pending = pending || flag != 0;
   }
   if (pending) {
-    (void)sarn::LoadIniFile(sarn::SettingsFilePath(folder), config);
     std::memset(state.buttonChanged, 0, sizeof state.buttonChanged);
-    WriteCommandState(state, config);
-    (void)sarn::SaveIniFile(sarn::SettingsFilePath(folder), config);
+    if (!WriteFolderCommandState(folder, state, error)) {
+      return Fail(error + " (the change reached the monitor; the button flags stay noted)");
+    }
   }
 
   sarn::JsonWriter json(false);

@@ -1,6 +1,7 @@
 // sarnctl profile N set, button N SLOT assign, settings set, export and import: the edits of the stored files.
 // Each reads what it changes, checks everything first and writes nothing when anything is wrong; writes go
-// through the one codec, replace each file atomically and happen under the folder lock.
+// through the one codec and replace each file atomically, each file's read-edit-write under the lock the
+// programs take for theirs (tools/core/folder_edits.h), the whole command under sarnctl's folder lock.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "option/macro/macro_store.h"
 #include "tools/core/configuration.h"
 #include "tools/core/edits.h"
+#include "tools/core/folder_edits.h"
 #include "tools/sarnctl.h"
 
 namespace sarnctl {
@@ -53,26 +55,6 @@ bool ParseSlot(const std::string& word, int& slot) {
   return true;
 }
 
-// Slot profile `slot` as the programs read it (factory defaults without a file); false with `error`.
-bool ReadSlotProfile(const std::filesystem::path& folder, int slot, sarn::ProfileRecord& profile, std::string& error) {
-  const auto path = sarn::SlotFilePath(folder, slot);
-  sarn::InitProfileDefaults(profile, slot);
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec) && sarn::ReadProfileFile(profile, path) != 1) {
-    error = "cannot read " + path.string();
-    return false;
-  }
-  return true;
-}
-
-bool WriteSlotProfile(const std::filesystem::path& folder, int slot, const sarn::ProfileRecord& profile, std::string& error) {
-  std::error_code ec;
-  std::filesystem::create_directory(folder / "config", ec);
-  if (sarn::WriteProfileFile(profile, sarn::SlotFilePath(folder, slot)) == 1) return true;
-  error = "cannot write " + sarn::SlotFilePath(folder, slot).string();
-  return false;
-}
-
 bool ReadText(const std::string& name, std::string& text) {
   if (name == "-") {
     std::vector<char> buffer(65536);
@@ -88,7 +70,7 @@ bool ReadText(const std::string& name, std::string& text) {
 int ProfileHelp() {
   std::fputs(
       "usage: sarnctl profile show FILE.zmp\n"
-      "       sarnctl profile N set KEY=VALUE... [--folder FOLDER]\n\n"
+      "       sarnctl profile N set KEY=VALUE... [--folder FOLDER] [--apply]\n\n"
       "Changes fields of slot profile N (1..5) in config\\DefaultN-1.zmp; checks every value first and writes\n"
       "nothing when one is wrong. Keys (as in the profile file):\n"
       "  ProFileName (at most 20 characters), GameFile0, GameFile1, GameFile2 (program paths)\n"
@@ -98,7 +80,8 @@ int ProfileHelp() {
       "  dpi0..dpi5 0|1 (400, 800, 1600, 3200 DPI, ...)   Cpi_X, Cpi_Y 1|2|4|7 (400, 800, 1600, 3200 DPI)\n"
       "  XYCpiFlag 0|1   PollingRate 0..3 (125, 250, 500, 1000 Hz)   LightSwitch 0|1   LightType 0|1\n"
       "  ColorFlag 0|1 (single colour, multicolour)   ColorOptions 0..6   ColorChangeMode 0..2   BTOption\n"
-      "The current DPI level (Cpi_X) cannot be switched off. Run sarnctl apply to send the change to the mouse.\n",
+      "The current DPI level (Cpi_X) cannot be switched off. Run sarnctl apply, or add --apply, to send the\n"
+      "change to the mouse (a running monitor otherwise replaces it at its next read of the mouse).\n",
       stdout);
   return 0;
 }
@@ -106,66 +89,62 @@ int ProfileHelp() {
 int SettingsHelp() {
   std::fputs(
       "usage: sarnctl settings show [FOLDER]\n"
-      "       sarnctl settings reset [FOLDER]\n"
-      "       sarnctl settings set KEY=VALUE... [--folder FOLDER]\n\n"
+      "       sarnctl settings reset [FOLDER] [--apply]\n"
+      "       sarnctl settings set KEY=VALUE... [--folder FOLDER] [--apply]\n\n"
       "set changes the application settings in config.ini:\n"
       "  CurrentProfile 1..5 (the active slot)   WindowsProfile 1..5, or 0 for none   QuickHelpLan 0..16\n"
       "  SoundProfile, SoundDpi, SoundSens 0|1 (sound on profile, DPI, sensitivity change)   SoundVolume 0..4\n"
-      "Run sarnctl apply to hand the change to the monitor.\n",
+      "Run sarnctl apply, or add --apply, to hand the change to the monitor (a running monitor otherwise\n"
+      "replaces it at its next read of the mouse).\n",
       stdout);
   return 0;
 }
 
 int ProfileSet(const Args& input) {
   Args args = input;
+  const bool apply = TakeApplyOption(args);
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
   int slot = 0;
-  if (args.size() < 3 || !ParseSlot(args[0], slot)) return Usage("profile N set KEY=VALUE... [--folder FOLDER]  (N is 1..5)");
-
-  FolderLock lock(folder);
-  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  auto profile = std::make_unique<sarn::ProfileRecord>();
-  std::string error;
-  if (!ReadSlotProfile(folder, slot, *profile, error)) return Fail(error);
-  Problems problems;
-  SetProfileFields(*profile, Args(args.begin() + 2, args.end()), problems);
-  if (!problems.empty()) return Report(problems);
-  return WriteSlotProfile(folder, slot, *profile, error) ? 0 : Fail(error);
+  if (args.size() < 3 || !ParseSlot(args[0], slot)) {
+    return Usage("profile N set KEY=VALUE... [--folder FOLDER] [--apply]  (N is 1..5)");
+  }
+  {
+    FolderLock lock(folder);
+    if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+    Problems problems;
+    std::string error;
+    if (!SetProfileInFolder(folder, slot, Args(args.begin() + 2, args.end()), problems, error)) {
+      return problems.empty() ? Fail(error) : Report(problems);
+    }
+  }
+  return AfterEdit(folder, apply);
 }
 
 int SettingsSet(const Args& input) {
   Args args = input;
+  const bool apply = TakeApplyOption(args);
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
-  if (args.size() < 2) return Usage("settings set KEY=VALUE... [--folder FOLDER]");
-
-  FolderLock lock(folder);
-  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  const auto path = sarn::SettingsFilePath(folder);
-  sarn::IniDocument doc;
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec) && !sarn::LoadIniFile(path, doc)) return Fail("cannot read " + path.string());
-  auto block = std::make_unique<sarn::SharedBlock>();
-  for (const auto& k : sarn::kSettingInts) block.get()->*k.field = doc.GetInt("Setting", k.key, -1);
-  auto before = std::make_unique<sarn::SharedBlock>(*block);
-  Problems problems;
-  SetSettingFields(*block, Args(args.begin() + 1, args.end()), problems);
-  if (!problems.empty()) return Report(problems);
-  // Only what the command names is written: the other keys keep their text.
-  for (const auto& k : sarn::kSettingInts) {
-    if (block.get()->*k.field != before.get()->*k.field) doc.SetInt("Setting", k.key, block.get()->*k.field);
+  if (args.size() < 2) return Usage("settings set KEY=VALUE... [--folder FOLDER] [--apply]");
+  {
+    FolderLock lock(folder);
+    if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+    Problems problems;
+    std::string error;
+    if (!SetSettingsInFolder(folder, Args(args.begin() + 1, args.end()), problems, error)) {
+      return problems.empty() ? Fail(error) : Report(problems);
+    }
   }
-  if (!sarn::SaveIniFile(path, doc)) return Fail("cannot write " + path.string());
-  return 0;
+  return AfterEdit(folder, apply);
 }
 
 int RunButton(const Args& input) {
   if (WantsHelp(input)) {
     std::fputs(
-        "usage: sarnctl button N SLOT assign FUNCTION [ARGS] [--folder FOLDER]\n\n"
+        "usage: sarnctl button N SLOT assign FUNCTION [ARGS] [--folder FOLDER] [--apply]\n\n"
         "Gives button SLOT (B1..B18; B10..B18 are the shift layer) of slot profile N (1..5) a function, with the\n"
         "configuration window's rules: B1 and B2 are never reassigned, an unavailable slot (0) takes nothing,\n"
         "Duvex[+] and the Tornel functions go on B5 and B7 only, and the shift layer follows Duvex[+].\n"
@@ -174,61 +153,72 @@ int RunButton(const Args& input) {
     for (const FunctionName& f : FunctionNames()) std::printf("  %-20s %d\n", f.name, f.code);
     std::fputs(
         "Arguments: shortcut KEYS (Ctrl+Shift+A, Alt+F4, Win+0x04), program PATH, timer NAME, macro SET MACRO,\n"
-        "open-player [wmp|itunes|vlc|winamp]. Run sarnctl apply to send the change to the mouse.\n",
+        "open-player [wmp|itunes|vlc|winamp]. Run sarnctl apply, or add --apply, to send the change to the mouse.\n",
         stdout);
     return 0;
   }
   Args args = input;
+  const bool apply = TakeApplyOption(args);
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
   int slot = 0;
   const int button = args.size() >= 2 ? ParseButton(args[1]) : -1;
   if (args.size() < 4 || !ParseSlot(args[0], slot) || button < 0 || args[2] != "assign") {
-    return Usage("button N SLOT assign FUNCTION [ARGS] [--folder FOLDER]  (N 1..5, SLOT B1..B18)");
+    return Usage("button N SLOT assign FUNCTION [ARGS] [--folder FOLDER] [--apply]  (N 1..5, SLOT B1..B18)");
   }
-
-  FolderLock lock(folder);
-  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  auto profile = std::make_unique<sarn::ProfileRecord>();
-  std::string error;
-  if (!ReadSlotProfile(folder, slot, *profile, error)) return Fail(error);
-  std::error_code ec;
-  const auto configPath = sarn::SettingsFilePath(folder);
-  sarn::IniDocument config;
-  if (std::filesystem::exists(configPath, ec) && !sarn::LoadIniFile(configPath, config)) return Fail("cannot read " + configPath.string());
-  CommandState state;
-  ReadCommandState(config, state);
-  sarn::MacroStore macros;
-  sarn::TimerList timers;
-  (void)sarn::LoadMacroStore(macros, folder);
-  (void)sarn::LoadTimers(timers, folder);
-  AssignContext context;
-  context.macros = &macros;
-  context.timers = &timers;
-  context.layout = &sarn::SystemKeyboardLayout();
-  context.windowsXpFamily = WindowsXpFamily();
-  const bool ok = AssignButton(*profile, button, Args(args.begin() + 3, args.end()), context, state.saved,
-                               state.buttonChanged[slot], error);
-  sarn::FreeMacroStore(macros);
-  if (!ok) return Fail(error);
-
-  if (!WriteSlotProfile(folder, slot, *profile, error)) return Fail(error);
-  WriteCommandState(state, config);
-  if (!sarn::SaveIniFile(configPath, config)) return Fail("cannot write " + configPath.string());
-  return 0;
+  {
+    // The folder lock keeps other sarnctl calls off sarnctl's own state while the slot file changes.
+    FolderLock lock(folder);
+    if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+    std::string error;
+    CommandState state;
+    if (!ReadFolderCommandState(folder, state, error)) return Fail(error);
+    sarn::MacroStore macros;
+    sarn::TimerList timers;
+    (void)sarn::LoadMacroStore(macros, folder);
+    (void)sarn::LoadTimers(timers, folder);
+    AssignContext context;
+    context.macros = &macros;
+    context.timers = &timers;
+    context.layout = &sarn::SystemKeyboardLayout();
+    context.windowsXpFamily = WindowsXpFamily();
+    std::string refusal;
+    const bool ok = EditSlotProfile(folder, slot, [&](sarn::ProfileRecord& profile) {
+      return AssignButton(profile, button, Args(args.begin() + 3, args.end()), context, state.saved,
+                          state.buttonChanged[slot], refusal);
+    }, error);
+    sarn::FreeMacroStore(macros);
+    if (!ok) return Fail(refusal.empty() ? error : refusal);
+    if (!WriteFolderCommandState(folder, state, error)) {
+      return Fail(error + " (the button is assigned, but apply will not know to send it unless it differs)");
+    }
+  }
+  return AfterEdit(folder, apply);
 }
 
-int RunExport(const Args& args) {
-  if (WantsHelp(args)) {
-    std::fputs("usage: sarnctl export [FOLDER] > FILE.json\n\n"
+int RunExport(const Args& input) {
+  if (WantsHelp(input)) {
+    std::fputs("usage: sarnctl export [--with-secrets] [FOLDER] > FILE.json\n\n"
                "The whole configuration of FOLDER (settings, notification settings, the five profiles with every\n"
                "button, the macro store and the timers) as one JSON document (docs/configuration-json.md).\n"
-               "sarnctl import of that document writes every file back byte for byte.\n",
+               "The mail password is left out unless --with-secrets is given: exports go to support. sarnctl\n"
+               "import of the document writes every file back byte for byte, keeping the folder's own password\n"
+               "when the document has none.\n",
                stdout);
     return 0;
   }
-  if (args.size() > 1) return Usage("export [FOLDER]");
+  Args args = input;
+  bool withSecrets = false;
+  for (auto it = args.begin(); it != args.end();) {
+    if (*it == "--with-secrets") {
+      withSecrets = true;
+      it = args.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (args.size() > 1) return Usage("export [--with-secrets] [FOLDER]");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolderWord(args.empty() ? nullptr : &args[0], folder, exitCode)) return exitCode;
@@ -237,24 +227,28 @@ int RunExport(const Args& args) {
   Configuration config;
   std::string error;
   if (!ReadConfiguration(folder, config, error)) return Fail(error);
-  const std::string text = ConfigurationToJson(config);
+  const std::string text = ConfigurationToJson(config, withSecrets ? Secrets::kIncluded : Secrets::kLeftOut);
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
     return Fail("cannot write the document");
   }
   return 0;
 }
 
-int RunImport(const Args& args) {
-  if (WantsHelp(args)) {
-    std::fputs("usage: sarnctl import FILE.json [FOLDER]   (FILE.json may be - for standard input)\n\n"
+int RunImport(const Args& input) {
+  if (WantsHelp(input)) {
+    std::fputs("usage: sarnctl import FILE.json [FOLDER] [--apply]   (FILE.json may be - for standard input)\n\n"
                "Checks the whole document first (types, ranges, field sizes, the codes each button may hold,\n"
                "macro set names that would share a file section) and prints every problem with its JSON path;\n"
-               "only a document without problems is written, each file replaced atomically.\n"
-               "Run sarnctl apply afterwards to send it to the mouse.\n",
+               "only a document without problems is written, all files or none: each new file is written beside\n"
+               "the old one first, and when one cannot replace its old file, those already replaced are put back.\n"
+               "A document without the mail password keeps the folder's. --apply then sends it to the mouse\n"
+               "as sarnctl apply does.\n",
                stdout);
     return 0;
   }
-  if (args.empty() || args.size() > 2) return Usage("import FILE.json [FOLDER]");
+  Args args = input;
+  const bool apply = TakeApplyOption(args);
+  if (args.empty() || args.size() > 2) return Usage("import FILE.json [FOLDER] [--apply]");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolderWord(args.size() > 1 ? &args[1] : nullptr, folder, exitCode)) return exitCode;
@@ -273,11 +267,26 @@ int RunImport(const Args& args) {
     Report(problems);
     return Fail("nothing was written (" + std::to_string(problems.size()) + " problem" + (problems.size() == 1 ? ")" : "s)"));
   }
-  FolderLock lock(folder);
-  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
-  std::string error;
-  if (!WriteConfigurationFiles(folder, BuildConfigurationFiles(config, folder), error)) return Fail(error);
-  return 0;
+  {
+    FolderLock lock(folder);
+    if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+    std::string error;
+    if (!config.mailPasswordGiven) {
+      // The document has no password: the folder's stays, so config.ini must be readable to know it.
+      const auto configPath = sarn::SettingsFilePath(folder);
+      sarn::IniDocument configIni;
+      std::error_code ec;
+      if (!sarn::LoadIniFile(configPath, configIni) && std::filesystem::exists(configPath, ec)) {
+        return Fail("cannot read " + configPath.string() + " (held open by another program?): nothing was written");
+      }
+      sarn::NotificationSettings current{};
+      sarn::ResetNotificationSettings(current);
+      (void)sarn::LoadNotificationSettings(current, folder);
+      KeepFolderSecrets(config, current);
+    }
+    if (!WriteConfigurationFiles(folder, BuildConfigurationFiles(config, folder), error)) return Fail(error);
+  }
+  return AfterEdit(folder, apply);
 }
 
 }  // namespace sarnctl

@@ -15,6 +15,7 @@
 #include "common/timer_list.h"
 #include "option/macro/macro_store.h"
 #include "tools/core/configuration.h"
+#include "tools/core/folder_edits.h"
 #include "tools/sarnctl.h"
 
 namespace sarnctl {
@@ -139,12 +140,28 @@ int SettingsShow(const Args& args) {
   return 0;
 }
 
-int SettingsReset(const Args& args) {
+int ResetFolder(const std::filesystem::path& folder);
+
+int SettingsReset(const Args& input) {
+  Args args = input;
+  const bool apply = TakeApplyOption(args);
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolder(args, "settings reset [FOLDER]", folder, exitCode)) return exitCode;
-  FolderLock lock(folder);
-  if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+  {
+    FolderLock lock(folder);
+    if (!lock.held()) return Fail("cannot lock the files of " + folder.string());
+    const int reset = ResetFolder(folder);
+    if (reset != 0) return reset;
+  }
+  return AfterEdit(folder, apply);
+}
+
+int ResetFolder(const std::filesystem::path& folder) {
+  // What a reset leaves alone (the device type) is read from config.ini: one that cannot be read would give
+  // a wrong device type, and the reset would stop half way.
+  std::string error;
+  if (!CheckFolderReadable(folder, error)) return Fail(error);
   auto block = std::make_unique<sarn::SharedBlock>();
   sarn::ClearSharedBlock(*block);
   // Read first so that what a reset leaves alone (the device type) survives it.

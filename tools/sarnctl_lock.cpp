@@ -1,4 +1,5 @@
-// The lock sarnctl holds around every read-modify-write of a program folder's files.
+// The lock sarnctl holds around every command that changes a program folder's files (sarnctl calls only; see
+// FolderLock).
 #include <string>
 
 #include "tools/sarnctl.h"

@@ -15,15 +15,16 @@ struct Group {
 constexpr Group kGroups[] = {
     {"mouse", sarnctl::RunMouse, "mouse COMMAND...        send one command to the virtual mouse (press N, click N, tilt left, state, ...)"},
     {"settings", sarnctl::RunSettings, "settings show [FOLDER]  settings and the five profiles as JSON\n"
-                                       "  settings reset [FOLDER] write factory settings into the folder\n"
-                                       "  settings set KEY=VALUE... [--folder FOLDER]   change application settings"},
+                                       "  settings reset [FOLDER] [--apply]  write factory settings into the folder\n"
+                                       "  settings set KEY=VALUE... [--folder FOLDER] [--apply]   change application settings"},
     {"profile", sarnctl::RunProfile, "profile show FILE.zmp   one profile file as JSON\n"
-                                     "  profile N set KEY=VALUE... [--folder FOLDER]  change fields of slot profile N (1..5)"},
-    {"button", sarnctl::RunButton, "button N SLOT assign FUNCTION [ARGS] [--folder FOLDER]  give a button a function"},
+                                     "  profile N set KEY=VALUE... [--folder FOLDER] [--apply]  change fields of slot profile N (1..5)"},
+    {"button", sarnctl::RunButton, "button N SLOT assign FUNCTION [ARGS] [--folder FOLDER] [--apply]  give a button a function"},
     {"macros", sarnctl::RunMacros, "macros show [FOLDER]    the macro store as JSON"},
     {"timers", sarnctl::RunTimers, "timers show [FOLDER]    the timer list as JSON"},
-    {"export", sarnctl::RunExport, "export [FOLDER]         the whole configuration as one JSON document"},
-    {"import", sarnctl::RunImport, "import FILE.json [FOLDER]  check a document and write it into the folder"},
+    {"export", sarnctl::RunExport, "export [--with-secrets] [FOLDER]  the whole configuration as one JSON document (no mail password\n"
+                                   "                          unless --with-secrets)"},
+    {"import", sarnctl::RunImport, "import FILE.json [FOLDER] [--apply]  check a document and write it into the folder, all files or none"},
     {"apply", sarnctl::RunApply, "apply [FOLDER]          hand the files to the running monitor (it writes the mouse)"},
     {"monitor", sarnctl::RunMonitor, "monitor show            the running monitor's shared block as JSON\n"
                                      "  monitor configure       ask the monitor to open the configuration window\n"
@@ -34,7 +35,9 @@ constexpr Group kGroups[] = {
 void PrintHelp(std::FILE* out) {
   std::fputs("usage: sarnctl GROUP COMMAND [ARGS]\n\n", out);
   for (const auto& g : kGroups) std::fprintf(out, "  %s\n", g.usage);
-  std::fputs("\nFOLDER defaults to the folder of sarnctl itself (the program folder). "
+  std::fputs("\nFOLDER defaults to the folder of sarnctl itself (the program folder). --apply hands an edit to the running\n"
+             "monitor as apply does; without it, an edit made while a monitor runs is replaced at its next read of\n"
+             "the mouse (sarnctl warns). "
              "sarnctl GROUP --help tells more.\n", out);
 }
 

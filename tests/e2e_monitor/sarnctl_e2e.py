@@ -5,8 +5,10 @@ Stages a fresh program folder, starts the monitor and, once it has read the mous
 report log and its own state reply: `profile 2 set Cpi_X=4` then `apply` sends report 6 for slot 2 (and
 nothing else) and the mouse keeps 1600 DPI; an apply with nothing changed sends nothing; `button 1 B4 assign
 profile-up` then `apply` sends report 7 for slot 1; pressing that button is followed by `monitor events` as a
-profile switch; an import of an export changes nothing on the mouse; without a monitor, apply says so.
-Every wait polls with a deadline.
+profile switch; an import of an export changes nothing on the mouse; edits beside a monitor that receives
+profile switches lose none of them; apply and import with a file held open by another program write nothing;
+exports leave the mail password out; an edit while the monitor runs warns, or with --apply reaches the mouse;
+without a monitor, apply says so. Every wait polls with a deadline.
 """
 import argparse
 import json
@@ -26,6 +28,33 @@ class Stage(MonitorFolder):
 
     def ctl(self, *words):
         return self.run(self.sarnctl, *words)
+
+    def ctl_err(self, *words):
+        """Exit code, stdout and stderr of one sarnctl call."""
+        p = subprocess.run([WINE_RUN, self.sarnctl, *words], cwd=self.dir, env=self.env, capture_output=True,
+                           text=True, timeout=120)
+        return p.returncode, p.stdout.strip(), p.stderr.strip()
+
+    def files(self):
+        """config.ini and every file of config/, as bytes."""
+        names = ["config.ini"] + [os.path.join("config", n) for n in os.listdir(os.path.join(self.dir, "config"))]
+        return {n: open(os.path.join(self.dir, n), "rb").read() for n in names if os.path.isfile(os.path.join(self.dir, n))}
+
+    def hold(self, holder, relative):
+        """Starts a program that holds the file open without sharing; returns a function that ends it."""
+        tag = relative.replace("/", "_").replace(".", "_")
+        ready, stop = os.path.join(self.dir, tag + ".ready"), os.path.join(self.dir, tag + ".stop")
+        for f in (ready, stop):
+            if os.path.exists(f):
+                os.remove(f)
+        process = self.start(holder, relative.replace("/", "\\"), tag + ".ready", tag + ".stop")
+        wait_for("the file holder", lambda: os.path.exists(ready) or process.poll() is not None, 60)
+        check(process.poll() is None, "the file holder could not open " + relative)
+
+        def release():
+            open(stop, "w").close()
+            process.wait(timeout=60)
+        return release
 
     def mouse_state(self):
         rc, out = self.ctl("mouse", "state")
@@ -64,7 +93,7 @@ class Lines:
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("monitor", "hidport", "sarnctl", "work"):
+    for name in ("monitor", "hidport", "sarnctl", "holder", "work"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     stage = Stage(args)
@@ -132,7 +161,91 @@ def main():
         rc, out = stage.ctl("profile", "2", "set", "Cpi_X=3")
         check(rc != 0 and open(slot_file, "rb").read() == kept, "a bad DPI level was taken")
 
-        # 6. Without a monitor, apply says so.
+        # 6. Edits beside a monitor that receives profile switches from the mouse: no switch is lost.
+        switches = [2, 4, 1, 5, 3, 2]
+        done = []
+
+        def switch():
+            for n in switches:
+                stage.ctl("mouse", "event", "0x%08X" % (0x30000000 | n))
+            done.append(True)
+        switcher = threading.Thread(target=switch)
+        switcher.start()
+        volume = 0
+        while not done:
+            volume = (volume + 1) % 5
+            rc, out = stage.ctl("settings", "set", "SoundVolume=%d" % volume)
+            check(rc == 0, "settings set: %s" % out)
+        switcher.join()
+        wait_for("the last profile switch in the block", lambda: json.loads(stage.ctl("monitor", "show")[1])["CurrentProfile"] == switches[-1] - 1, 30)
+        wait_for("the last profile switch in config.ini", lambda: stage.ini("CurrentProfile") == str(switches[-1] - 1), 10)
+        check(stage.ini("SoundVolume") == str(volume), "SoundVolume %s, not %d" % (stage.ini("SoundVolume"), volume))
+
+        # 7. apply with config.ini held open by another program: nothing written, nothing sent, and why.
+        rc, out = stage.ctl("button", "1", "B6", "assign", "disabled")
+        check(rc == 0, "button assign: %s" % out)
+        before_files = stage.files()
+        before = len(stage.reports())
+        release = stage.hold(args.holder, "config.ini")
+        try:
+            rc, out, err = stage.ctl_err("apply")
+        finally:
+            release()
+        check(rc == 1 and "cannot read" in err and "config.ini" in err, "apply with config.ini held: %d %s" % (rc, err))
+        check(stage.files() == before_files, "apply with config.ini held changed the files")
+        check(not os.path.exists(os.path.join(stage.dir, "config.ini.pending")), "apply left config.ini.pending")
+        check(sent_since(stage, before) == [], "apply with config.ini held sent %s" % names(sent_since(stage, before)))
+        rc, out = stage.ctl("apply")
+        check(rc == 0, "apply once the file is free: %s" % out)
+
+        # 8. Exports leave the mail password out; an import of one keeps the folder's password.
+        rc, full = stage.ctl("export", "--with-secrets")
+        check(rc == 0, "export --with-secrets")
+        document = json.loads(full)
+        document["notification"]["mailPassword"] = "Zq7secret"
+        with open(path, "w", newline="\n") as f:
+            json.dump(document, f)
+        rc, out, err = stage.ctl_err("import", "backup.json")
+        check(rc == 0, "import with a password: %s" % err)
+        rc, plain = stage.ctl("export")
+        check(rc == 0 and "Zq7secret" not in plain and "mailPassword" not in plain, "export shows the mail password")
+        with open(path, "w", newline="\n") as f:
+            f.write(plain + "\n")
+        rc, out, err = stage.ctl_err("import", "backup.json")
+        check(rc == 0, "import without a password: %s" % err)
+        rc, full = stage.ctl("export", "--with-secrets")
+        check(json.loads(full)["notification"]["mailPassword"] == "Zq7secret", "an import without the password cleared it")
+
+        # 9. import with one slot file held open: all files old (or, where the system lets the rename through,
+        #    all new), never a mix.
+        changed = json.loads(plain)
+        changed["settings"]["SoundVolume"] = (volume + 2) % 5
+        for profile in changed["profiles"]:
+            profile["TiltSpeed"] = 7
+        with open(path, "w", newline="\n") as f:
+            json.dump(changed, f)
+        old_files = stage.files()
+        release = stage.hold(args.holder, "config/Default2.zmp")
+        try:
+            rc, out, err = stage.ctl_err("import", "backup.json")
+        finally:
+            release()
+        now = stage.files()
+        changed_names = sorted(n for n in old_files if now.get(n) != old_files[n])
+        check(rc != 0 and changed_names == [], "import with Default2.zmp held: rc %d, %s changed; %s" % (rc, changed_names, err))
+        check("Default2.zmp" in err, "import did not say which file: %s" % err)
+        rc, out, err = stage.ctl_err("import", "backup.json")
+        check(rc == 0 and all(stage.files()[n] != old_files[n] for n in ["config.ini"] + ["config/Default%d.zmp" % i for i in range(5)]),
+              "import once the file is free: %s" % err)
+
+        # 10. An edit while the monitor runs warns that the monitor will replace it; with --apply it reaches the mouse.
+        rc, out, err = stage.ctl_err("profile", "2", "set", "TiltSpeed=5")
+        check(rc == 0 and "sarnctl apply" in err and "--apply" in err, "no warning for an edit beside the monitor: %s" % err)
+        rc, out, err = stage.ctl_err("profile", "2", "set", "Cpi_X=2", "--apply")
+        check(rc == 0 and "warning" not in err, "profile set --apply: %d %s %s" % (rc, out, err))
+        check(stage.mouse_state()["profiles"][1]["Cpi_X"] == 2, "--apply did not reach the mouse")
+
+        # 11. Without a monitor, apply says so.
         rc, _ = stage.ctl("monitor", "exit")
         check(rc == 0, "monitor exit")
         wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)

@@ -37,7 +37,7 @@ std::string Export(const std::filesystem::path& folder) {
   Configuration config;
   std::string error;
   EXPECT_TRUE(ReadConfiguration(folder, config, error)) << error;
-  return ConfigurationToJson(config);
+  return ConfigurationToJson(config, Secrets::kIncluded);
 }
 
 Problems Import(const std::string& text, const std::filesystem::path& folder) {

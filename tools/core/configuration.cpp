@@ -1,12 +1,15 @@
 #include "tools/core/configuration.h"
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <span>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "common/button_functions.h"
+#include "common/file_lock.h"
 #include "common/json_writer.h"
 #include "common/name_match.h"
 #include "common/private_profile.h"
@@ -352,7 +355,7 @@ void WriteProfile(JsonWriter& json, const sarn::ProfileRecord& p) {
 
 }  // namespace
 
-std::string ConfigurationToJson(const Configuration& c) {
+std::string ConfigurationToJson(const Configuration& c, Secrets secrets) {
   JsonWriter json(true);
   json.BeginObject();
   json.Member("format", kDocumentFormat);
@@ -373,9 +376,16 @@ std::string ConfigurationToJson(const Configuration& c) {
   json.Member("mailServer", Text(n.mailServer));
   json.Member("mailPort", n.mailPort);
   json.Member("mailUser", Text(n.mailUser));
-  json.Member("mailPassword", Text(n.mailPassword));
+  if (secrets == Secrets::kIncluded) json.Member("mailPassword", Text(n.mailPassword));
   json.Member("checkInterval", n.checkInterval);
-  WriteHidden(json, n);
+  if (secrets == Secrets::kIncluded) {
+    WriteHidden(json, n);
+  } else {
+    // The bytes behind the password's terminator are what is left of an older, longer password.
+    sarn::NotificationSettings shown = n;
+    std::memset(shown.mailPassword, 0, sizeof shown.mailPassword);
+    WriteHidden(json, shown);
+  }
   json.EndObject();
 
   json.Key("profiles").BeginArray();
@@ -913,7 +923,9 @@ void ConfigurationFromJson(const JsonValue& document, Configuration& c, Problems
     if (r.Text("mailServer", sizeof n.mailServer - 1, text)) StoreText(n.mailServer, text);
     (void)r.Int("mailPort", 0, 65535, n.mailPort);
     if (r.Text("mailUser", sizeof n.mailUser - 1, text)) StoreText(n.mailUser, text);
-    if (r.Text("mailPassword", sizeof n.mailPassword - 1, text)) StoreText(n.mailPassword, text);
+    // Optional: an export without secrets leaves it out, and the import then keeps the folder's.
+    c.mailPasswordGiven = r.Take("mailPassword", false) != nullptr;
+    if (c.mailPasswordGiven && r.Text("mailPassword", sizeof n.mailPassword - 1, text)) StoreText(n.mailPassword, text);
     (void)r.Int("checkInterval", kI32Min, kI32Max, n.checkInterval);
     ReadHidden(r, n);
   }
@@ -1045,16 +1057,115 @@ std::vector<FileContent> BuildConfigurationFiles(const Configuration& c, const s
   return files;
 }
 
+void KeepFolderSecrets(Configuration& c, const sarn::NotificationSettings& current) {
+  if (c.mailPasswordGiven) return;
+  std::memcpy(c.notification.mailPassword, current.mailPassword, sizeof current.mailPassword);
+}
+
+bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  // On Windows a file that a reader, a viewer, a scanner or an indexer has open for a moment refuses the
+  // rename; tried again for about a second, as the programs' own saves do, before the import gives up.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+  auto pause = std::chrono::milliseconds(5);
+  for (;;) {
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    if (!ec) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(pause);
+    if (pause < std::chrono::milliseconds(100)) pause *= 2;
+  }
+}
+
+namespace {
+
+// One file of an import on its way in: the new content and the old one, each already on disk beside it.
+struct Staged {
+  std::filesystem::path target, fresh, old;
+  bool existed = false;
+  bool replaced = false;
+};
+
+void RemoveQuietly(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+std::string Names(const std::vector<Staged>& staged, bool replaced) {
+  std::string names;
+  for (const Staged& s : staged) {
+    if (s.replaced != replaced) continue;
+    names += (names.empty() ? "" : ", ") + s.target.string();
+  }
+  return names.empty() ? "none" : names;
+}
+
+}  // namespace
+
 bool WriteConfigurationFiles(const std::filesystem::path& folder, const std::vector<FileContent>& files,
-                             std::string& error) {
+                             std::string& error, const ReplaceFileFn& replace) {
   std::error_code ec;
   std::filesystem::create_directory(folder / "config", ec);
+  // Each file's lock is held from the read of its old content to the end, so that no edit of the programs
+  // falls between and is lost. The programs take one lock at a time, so holding several cannot deadlock.
+  std::vector<std::unique_ptr<sarn::FileLock>> locks;
+  std::vector<Staged> staged;
+  const auto cleanUp = [&staged] {
+    for (const Staged& s : staged) {
+      RemoveQuietly(s.fresh);
+      RemoveQuietly(s.old);
+    }
+  };
   for (const FileContent& f : files) {
-    if (!sarn::WriteFileAtomic(folder / f.relative, f.bytes)) {
-      error = "cannot write " + (folder / f.relative).string();
+    Staged s;
+    s.target = folder / f.relative;
+    s.fresh = s.target;
+    s.fresh += ".import-new";
+    s.old = s.target;
+    s.old += ".import-old";
+    locks.push_back(std::make_unique<sarn::FileLock>(s.target));
+    s.existed = Exists(s.target);
+    std::string oldBytes;
+    staged.push_back(s);
+    if (s.existed && !sarn::ReadWholeFile(s.target, oldBytes)) {
+      cleanUp();
+      error = "cannot read " + s.target.string() + " (held open by another program?): nothing was written";
+      return false;
+    }
+    if (!sarn::detail::ReplaceFileBytes(s.fresh, f.bytes) ||
+        (s.existed && !sarn::detail::ReplaceFileBytes(s.old, oldBytes))) {
+      cleanUp();
+      error = "cannot write beside " + s.target.string() + ": nothing was written";
       return false;
     }
   }
+
+  for (Staged& s : staged) {
+    if (replace(s.fresh, s.target)) {
+      s.replaced = true;
+      continue;
+    }
+    const std::string refused = s.target.string();
+    // Put back what was replaced, newest first.
+    bool restored = true;
+    for (auto it = staged.rbegin(); it != staged.rend(); ++it) {
+      if (!it->replaced) continue;
+      const bool back = it->existed ? replace(it->old, it->target) : (std::filesystem::remove(it->target, ec), !ec);
+      it->replaced = !back;
+      restored = restored && back;
+    }
+    cleanUp();
+    if (restored) {
+      error = "cannot replace " + refused + " (held open by another program?): nothing was written";
+    } else {
+      error = "cannot replace " + refused + ", and the files replaced before it could not all be put back: new: " +
+              Names(staged, true) + "; old: " + Names(staged, false);
+    }
+    return false;
+  }
+  cleanUp();
+  // Content a refused save of the programs left waiting would otherwise be read in place of the new files.
+  for (const Staged& s : staged) RemoveQuietly(sarn::PendingPath(s.target));
   return true;
 }
 

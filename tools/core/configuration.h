@@ -8,6 +8,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,13 +55,19 @@ struct Configuration {
   bool macroFilePresent = false;
   bool timerFilePresent = false;
   bool layoutKnown = false;  // false for a document without "files": every file is written
+  // False for a document without the mail password (an export made without secrets): the import keeps the
+  // folder's own password instead (KeepFolderSecrets).
+  bool mailPasswordGiven = true;
 };
 
 // The folder's files as the programs read them (missing files give what the programs use in their place).
 // False with `error` when a file exists but cannot be read.
 [[nodiscard]] bool ReadConfiguration(const std::filesystem::path& folder, Configuration& config, std::string& error);
 
-[[nodiscard]] std::string ConfigurationToJson(const Configuration& config);
+// Exports go to support and into bug reports: the mail password (with any bytes of an older password left
+// behind its terminator) is written only when asked for.
+enum class Secrets { kLeftOut, kIncluded };
+[[nodiscard]] std::string ConfigurationToJson(const Configuration& config, Secrets secrets = Secrets::kLeftOut);
 // Member "events": the first `count` steps (at most 500) as [key, kind, delay] rows.
 void WriteEvents(sarn::JsonWriter& json, const sarn::MacroEvent* events, std::size_t count);
 // The document's "macros" and "timers" values (also what `macros show` and `timers show` print).
@@ -70,6 +77,9 @@ void WriteTimers(sarn::JsonWriter& json, const sarn::TimerList& timers);
 // Every problem of a document, each as "JSON path: what is wrong". Empty when the document can be imported.
 using Problems = std::vector<std::string>;
 void ConfigurationFromJson(const sarn::JsonValue& document, Configuration& config, Problems& problems);
+// For a document without the mail password: the whole password field of `current` (the folder's record as it
+// stands) goes into the configuration, so that an import never clears a password it was not given.
+void KeepFolderSecrets(Configuration& config, const sarn::NotificationSettings& current);
 
 // The checks that the edit commands share with the import; each adds problems under `path`.
 void CheckProfile(const sarn::ProfileRecord& profile, const std::string& path, Problems& problems);
@@ -85,8 +95,15 @@ struct FileContent {
 // read no differently missing are left out, unless the folder has them).
 [[nodiscard]] std::vector<FileContent> BuildConfigurationFiles(const Configuration& config,
                                                                const std::filesystem::path& folder);
-// Writes each file atomically; false with `error` at the first failure.
+// How a staged file takes the place of its target: a rename over it. Tests put in one that fails.
+using ReplaceFileFn = std::function<bool(const std::filesystem::path& from, const std::filesystem::path& to)>;
+[[nodiscard]] bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+// All or nothing, under each file's lock (the one the programs take for their edits): every new content and
+// every old one is first written beside its file, in the same folder; then each file is replaced in turn, and
+// when one cannot be, those already replaced get their old content back (a file that was missing is removed).
+// False with `error` when nothing changed; when even a put-back fails, `error` says exactly which files hold
+// the new content and which the old.
 [[nodiscard]] bool WriteConfigurationFiles(const std::filesystem::path& folder, const std::vector<FileContent>& files,
-                                           std::string& error);
+                                           std::string& error, const ReplaceFileFn& replace = RenameOver);
 
 }  // namespace sarnctl
