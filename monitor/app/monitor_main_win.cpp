@@ -42,6 +42,8 @@ constexpr UINT kMsgDeviceJob = 1649;
 constexpr UINT kTrayId = 102;
 constexpr UINT kMsgWtsSessionChange = 0x02B1;
 constexpr UINT kMsgIEScroll = 1238;
+// Retries a tray icon the taskbar did not take (Explorer not ready at logon).
+constexpr UINT kTimerTrayRetry = 504;
 // The DeviceThread hands a finished read to the window (lParam: the DeviceReading, now the window's).
 constexpr UINT kMsgDeviceReading = WM_APP + 1;
 
@@ -191,9 +193,8 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   std::uint32_t copyGeneration_ = 0;
   HMODULE wtsapi_ = nullptr;
   bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
-  bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
-  TrayIcon trayIcon_;
+  TrayIconKeeper tray_{kTimerTrayRetry};
   ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
 
   std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
@@ -203,6 +204,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 
 LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   hwnd_ = hwnd;
+  tray_.Attach(hwnd, kTrayId, kMsgTrayCallback, kTrayTip);
   folder_ = ProgramFolder();
   folderPath_ = AnsiPath(folder_);
   RegisterSessionNotification();
@@ -408,28 +410,9 @@ void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {
   }
 }
 
-void MonitorWindow::AddTrayIcon() {
-  NOTIFYICONDATAA data{};
-  data.cbSize = sizeof data;
-  data.hWnd = hwnd_;
-  data.uID = kTrayId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kMsgTrayCallback;
-  data.hIcon = trayIcon_.Get();
-  lstrcpynA(data.szTip, kTrayTip, sizeof data.szTip);
-  trayWanted_ = true;
-  const BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
-  Debug(added ? "CMonitorWnd tray icon added\n" : "CMonitorWnd tray icon not added\n");
-}
+void MonitorWindow::AddTrayIcon() { tray_.Show(); }
 
-void MonitorWindow::RemoveTrayIcon() {
-  NOTIFYICONDATAA data{};
-  data.cbSize = sizeof data;
-  data.hWnd = hwnd_;
-  data.uID = kTrayId;
-  Shell_NotifyIconA(NIM_DELETE, &data);
-  trayWanted_ = false;
-}
+void MonitorWindow::RemoveTrayIcon() { tray_.Hide(); }
 
 void MonitorWindow::RunDeviceJob(int job, std::intptr_t parameter) {
   if (flags_.deviceState.load() != kDeviceOpen) return;
@@ -464,7 +447,7 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
   handled = true;
   if (taskbarCreated_ != 0 && message == taskbarCreated_) {
     // Explorer restarted with an empty tray: without the icon there would be no way to configure or exit.
-    if (trayWanted_) AddTrayIcon();
+    tray_.OnTaskbarCreated();
     return 0;
   }
   switch (message) {
@@ -486,6 +469,9 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           break;
         case kVolumeTimerId:
           input_->Keys().OnVolumeTimer();
+          break;
+        case kTimerTrayRetry:
+          tray_.OnRetryTimer();
           break;
         default:
           (void)core_->OnTimer(static_cast<unsigned>(wParam));
