@@ -82,9 +82,13 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
  public:
   explicit MonitorWindow(bool openConfiguration) : openConfiguration_(openConfiguration) {}
 
-  [[nodiscard]] bool Ready() const { return core_ != nullptr; }
+  // False before creation and once the monitor has shut down (after the session ended, the window may
+  // still get messages until Windows ends the process; nothing of ours is left to act on them).
+  [[nodiscard]] bool Ready() const { return core_ != nullptr && !shutDown_; }
   LRESULT OnCreate(HWND hwnd);
-  void OnDestroy();
+  void OnDestroy() { ShutDown(false); }
+  // WM_ENDSESSION(TRUE): Windows ends the process after this returns, without WM_DESTROY.
+  void OnSessionEnd() { ShutDown(true); }
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
   // WindowTimers
@@ -162,6 +166,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     if (store_) (void)store_->ReadBlock(*block_);
   }
   void ReleaseUntilRefused();
+  void ShutDown(bool sessionEnding);
 
   int OpenDevice();
   void CloseDevice();
@@ -193,6 +198,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   std::uint32_t copyGeneration_ = 0;
   HMODULE wtsapi_ = nullptr;
   bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
+  bool shutDown_ = false;     // the shut-down ran (at the session's end or on WM_DESTROY); it runs once
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
   TrayIconKeeper tray_{kTimerTrayRetry};
   ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
@@ -268,10 +274,14 @@ void MonitorWindow::ReleaseUntilRefused() {
   registry_.reset();
 }
 
-void MonitorWindow::OnDestroy() {
-  if (!created_) return;
+void MonitorWindow::ShutDown(bool sessionEnding) {
+  if (!created_ || shutDown_) return;
+  shutDown_ = true;
   // Nothing held may outlive the monitor: a shortcut's keys, the volume repeat, a playing macro.
   if (core_) core_->ReleaseEverything();
+  // At the session's end Windows gives a few seconds: every pause and ready wait of the mouse is cut short
+  // (they end within one 100 ms step), so what remains is one report exchange at a time.
+  if (sessionEnding) flags_.abortRequested.store(1);
   // A full read still running would end with host mode on again after we switched it off: the device
   // thread is stopped first, then the mouse is handed back.
   sarn::RequestAbort(flags_);
@@ -280,6 +290,9 @@ void MonitorWindow::OnDestroy() {
   for (MSG msg; PeekMessageA(&msg, hwnd_, kMsgDeviceReading, kMsgDeviceReading, PM_REMOVE);) {
     delete reinterpret_cast<DeviceReading*>(msg.lParam);
   }
+  // Host mode off is sent without waiting for the mouse's confirmation when the session ends: the polls
+  // could take seconds with a busy mouse, and nothing could be done about a refusal anyway.
+  if (sessionEnding) flags_.abortRequested.store(1);
   if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
   KillTimer(hwnd_, kTimerGameCheck);
   KillTimer(hwnd_, kTimerFirstRead);
@@ -291,9 +304,11 @@ void MonitorWindow::OnDestroy() {
   if (input_) input_->Shutdown();
   UnregisterSessionNotification();
   store_.reset();
-  RemoveTrayIcon();
   protocol_.reset();
   link_.reset();
+  // Last: the one call that waits for another process (Explorer, which may itself be ending with the
+  // session); everything that matters is done before it.
+  RemoveTrayIcon();
 }
 
 void MonitorWindow::UnregisterSessionNotification() {
@@ -552,6 +567,13 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (message == WM_DESTROY) {
     g_window->OnDestroy();
     PostQuitMessage(0);
+    return 0;
+  }
+  // Log-off and shut-down: the answer to the query is at once yes (nothing of ours needs the user), and at
+  // the end the monitor shuts down as on WM_DESTROY, which Windows will not send before it ends the process.
+  if (message == WM_QUERYENDSESSION) return TRUE;
+  if (message == WM_ENDSESSION) {
+    if (wParam != FALSE && g_window != nullptr) g_window->OnSessionEnd();
     return 0;
   }
   if (g_window != nullptr && g_window->Ready()) {

@@ -5,7 +5,8 @@ Stages a fresh program folder (a factory-fresh mouse), starts the monitor and ch
 mouse's report log, config.ini, the shared block (sarnctl monitor show) and the monitor's debug output:
 the full read at start, a profile change made on the mouse, ApplyAll sending exactly what the flags name,
 the hand-over of a second start with "1", unplug and plug, and Exit; then a start refused by a shared mutex that
-outlived its monitor, an Apply that lands in the middle of a full read, and the tray icon after a taskbar restart.
+outlived its monitor, an Apply that lands in the middle of a full read, the tray icon after a taskbar restart, and
+the end of the session.
 Every wait polls for its condition with a deadline; nothing sleeps and hopes.
 """
 import argparse
@@ -179,9 +180,20 @@ def main():
         check(rc == 0, "TaskbarCreated posted")
         wait_for("the tray icon again", lambda: stage.debug_text().count("CMonitorWnd tray icon ") > added)
 
-        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
-        check(rc == 0, "sarnctl monitor exit (third)")
+        # 10. Log-off: the query is answered yes at once and the end hands the mouse back (host mode off)
+        #     before the answer, since Windows ends the process without WM_DESTROY. The WM_DESTROY that comes
+        #     later here (Wine does not end the process) does not shut down a second time.
+        host_mode_before = len(host_mode())
+        rc, out = stage.run(stage.peer, "end-session")
+        check(rc == 0, "end of session: %s" % out)
+        check(host_mode()[host_mode_before:] == [0], "host mode at the end of the session: %s"
+              % host_mode()[host_mode_before:])
+        print("end of session: %s" % out)
+        rc, _ = stage.run(stage.peer, "close")
+        check(rc == 0, "WM_CLOSE posted")
         wait_for("the third monitor to end", lambda: third.poll() is not None, 60)
+        check(host_mode()[host_mode_before:] == [0], "host mode after WM_DESTROY: %s" % host_mode()[host_mode_before:])
+
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")

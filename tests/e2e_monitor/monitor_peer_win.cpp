@@ -3,6 +3,10 @@
 //                       monitor would) and shows windows titled as the configuration application and the
 //                       display program; writes the file READY once they exist. Exits 0 when the file STOP
 //                       appears, 3 (printing the title) when either window is told to close.
+//   end-session         sends WM_QUERYENDSESSION and WM_ENDSESSION(TRUE) to the monitor as a log-off does, each
+//                       with Windows' 5 s limit; prints the time the end took. Exits 0 when the query was
+//                       answered TRUE and both came back in time.
+//   close               posts WM_CLOSE to the monitor's window.
 //   taskbar-created     posts the registered "TaskbarCreated" message to the monitor, as a restarted
 //                       Explorer does; exits 0 when it was posted.
 #include <windows.h>
@@ -33,6 +37,25 @@ LRESULT CALLBACK PeerWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+int EndSession() {
+  HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
+  if (monitor == nullptr) return 1;
+  DWORD_PTR answer = 0;
+  const ULONGLONG start = GetTickCount64();
+  if (!SendMessageTimeoutA(monitor, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer) ||
+      answer != TRUE) {
+    std::puts("query not answered TRUE in time");
+    return 1;
+  }
+  const ULONGLONG queried = GetTickCount64();
+  if (!SendMessageTimeoutA(monitor, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer)) {
+    std::puts("end not answered in time");
+    return 1;
+  }
+  std::printf("query %llu ms, end %llu ms\n", queried - start, GetTickCount64() - queried);
+  return 0;
+}
+
 int Hold(const char* ready, const char* stop) {
   g_stop = stop;
   HANDLE mutex = CreateMutexA(nullptr, FALSE, sarn::kSharedMutexName);
@@ -61,11 +84,16 @@ int Hold(const char* ready, const char* stop) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  if (mode == "end-session") return EndSession();
+  if (mode == "close") {
+    HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
+    return monitor != nullptr && PostMessageA(monitor, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
   if (mode == "taskbar-created") {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return monitor != nullptr && message != 0 && PostMessageA(monitor, message, 0, 0) ? 0 : 1;
   }
-  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created\n", stderr);
+  std::fputs("usage: monitor_peer hold READY STOP | end-session | close | taskbar-created\n", stderr);
   return 2;
 }
