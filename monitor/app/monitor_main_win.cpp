@@ -78,6 +78,40 @@ std::string ProcessExecutable(std::uint32_t processId) {
   return name;
 }
 
+// Whether a monitor runs: it owns the instance mutex for its whole life. Ownership, not existence, decides:
+// a configuration window, an installer or a crashed monitor's leftover handle may keep the mutex in
+// existence, and the mutex of a monitor that died while owning it is abandoned, which the next wait acquires.
+enum class InstanceClaim { kOurs, kRunning, kDenied };
+
+InstanceClaim ClaimInstance(HANDLE& mutex) {
+  mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+  if (mutex == nullptr) {
+    // Made by a monitor running as administrator, which a monitor of the ordinary user may not open.
+    if (GetLastError() == ERROR_ACCESS_DENIED) return InstanceClaim::kDenied;
+    return InstanceClaim::kOurs;  // no mutex to go by (a name taken by another kind of object): start as before
+  }
+  const DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return InstanceClaim::kOurs;
+  CloseHandle(mutex);
+  mutex = nullptr;
+  return InstanceClaim::kRunning;
+}
+
+// True when a thread other than the caller owns the instance mutex: another monitor runs. The caller's own
+// ownership (the monitor's main thread) is acquired once more and given back.
+bool OtherMonitorRuns() {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kInstanceMutexName);
+  if (mutex == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return wait == WAIT_TIMEOUT;
+}
+
+void ShowStartError(const char* text) {
+  MessageBoxA(nullptr, text, kTrayTip, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+}
+
 class MonitorWindow final : public WindowTimers, public MonitorDevice, public MonitorHost, public ButtonActions {
  public:
   explicit MonitorWindow(bool openConfiguration) : openConfiguration_(openConfiguration) {}
@@ -166,6 +200,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     if (store_) (void)store_->ReadBlock(*block_);
   }
   void ReleaseUntilRefused();
+  bool OpenSharedBlock();
   void ShutDown(bool sessionEnding);
 
   int OpenDevice();
@@ -199,6 +234,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   HMODULE wtsapi_ = nullptr;
   bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
   bool shutDown_ = false;     // the shut-down ran (at the session's end or on WM_DESTROY); it runs once
+  bool tookOverBlock_ = false;  // the block existed without a monitor and is ours now
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
   TrayIconKeeper tray_{kTimerTrayRetry};
   ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
@@ -225,13 +261,15 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
 
   // A second monitor cannot own the block: refusing the window ends this program, which leaves the running
   // monitor, its mouse and the windows around it alone.
-  store_ = Win32SharedBlock::CreateForMonitor();
-  if (!store_) {
+  if (!OpenSharedBlock()) {
     ReleaseUntilRefused();
     return -1;
   }
   created_ = true;
   PublishBlock();
+  // A configuration window that outlived the monitor before us still shows that monitor's block: it reloads
+  // the block on this message, as after a profile switch.
+  if (tookOverBlock_) PostToOption(kMsgProfileSwitched);
 
   // The take-over of a read runs on the window thread (OnDeviceReading), so every step below does too.
   DeviceHostSteps steps;
@@ -265,6 +303,28 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
     ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
   }
   return 0;
+}
+
+// The block is ours when we create it, or when it outlived its monitor: a configuration window keeps it (and
+// its mutex) as long as it runs, and a monitor that crashed left it behind. Only a running monitor, the owner
+// of the instance mutex, keeps us out.
+bool MonitorWindow::OpenSharedBlock() {
+  store_ = Win32SharedBlock::CreateForMonitor();
+  if (store_) return true;
+  if (OtherMonitorRuns()) return false;
+  store_ = Win32SharedBlock::TakeOverForMonitor();
+  if (!store_ || !store_->mapped()) {
+    store_.reset();
+    Debug("CMonitorWnd the shared block of an earlier monitor cannot be taken over\n");
+    ShowStartError(
+        "The monitor cannot start: the configuration window of an earlier monitor still holds the settings it "
+        "shares with the monitor, and they cannot be taken over.\n\nClose the configuration window, then start "
+        "the monitor again.");
+    return false;
+  }
+  Debug("CMonitorWnd took over the shared block of an earlier monitor\n");
+  tookOverBlock_ = true;
+  return true;
 }
 
 void MonitorWindow::ReleaseUntilRefused() {
@@ -560,6 +620,19 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
 
 MonitorWindow* g_window = nullptr;
 
+// A start with "1" (the Start menu's configuration entry) while a monitor runs: the running one opens the
+// window. A monitor running as administrator cannot be posted to by a program of the ordinary user (Windows
+// drops the message); the user asked for a window and would see nothing, so they are told why.
+void HandOverConfiguration(InstanceClaim claim) {
+  HWND running = FindWindowA(nullptr, kMonitorWindowTitle);
+  const bool posted = running != nullptr && PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0) != FALSE;
+  if (!posted && claim == InstanceClaim::kDenied) {
+    ShowStartError(
+        "The monitor runs as administrator, so it cannot be asked to open the configuration window from here.\n\n"
+        "Open the configuration window from the monitor's tray icon.");
+  }
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CREATE) {
     return g_window->OnCreate(hwnd);
@@ -591,14 +664,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   using namespace sarn;
   const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
 
-  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-  if (instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(instanceMutex);
-    if (openConfiguration) {
-      if (HWND running = FindWindowA(nullptr, kMonitorWindowTitle)) {
-        PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0);
-      }
+  HANDLE instanceMutex = nullptr;
+  const InstanceClaim claim = ClaimInstance(instanceMutex);
+  if (claim != InstanceClaim::kOurs) {
+    if (claim == InstanceClaim::kDenied) {
+      Debug("CMonitorWnd a monitor running as administrator owns the mouse: this one ends\n");
     }
+    if (openConfiguration) HandOverConfiguration(claim);
     return 0;
   }
 
@@ -621,6 +693,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   }
   g_window = nullptr;
   window.reset();
-  if (instanceMutex != nullptr) CloseHandle(instanceMutex);
+  if (instanceMutex != nullptr) {
+    ReleaseMutex(instanceMutex);
+    CloseHandle(instanceMutex);
+  }
   return 0;
 }
