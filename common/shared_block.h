@@ -40,6 +40,9 @@ class Win32SharedBlock final : public SharedBlockStore {
 
   // Monitor side: creates the shared mutex; nullptr when it already exists (another monitor owns the block).
   [[nodiscard]] static std::unique_ptr<Win32SharedBlock> CreateForMonitor();
+  // Monitor side, when no other monitor runs but the block outlived its monitor (a configuration window keeps
+  // it): opens the existing mutex and mapping (or creates what is gone). nullptr when the mutex cannot be had.
+  [[nodiscard]] static std::unique_ptr<Win32SharedBlock> TakeOverForMonitor();
   // Configuration side: nullptr when no monitor's block exists; when the block exists but cannot be mapped,
   // `mapFailed` is set (the caller tells the user).
   [[nodiscard]] static std::unique_ptr<Win32SharedBlock> OpenForOption(bool& mapFailed);
@@ -50,6 +53,7 @@ class Win32SharedBlock final : public SharedBlockStore {
 
  private:
   Win32SharedBlock() = default;
+  [[nodiscard]] static std::unique_ptr<Win32SharedBlock> MonitorBlock(bool takeOver);
   void* mutex_ = nullptr;
   void* mapping_ = nullptr;
   void* view_ = nullptr;

@@ -6,17 +6,22 @@
 
 namespace sarn {
 
-std::unique_ptr<Win32SharedBlock> Win32SharedBlock::CreateForMonitor() {
+std::unique_ptr<Win32SharedBlock> Win32SharedBlock::CreateForMonitor() { return MonitorBlock(false); }
+
+std::unique_ptr<Win32SharedBlock> Win32SharedBlock::TakeOverForMonitor() { return MonitorBlock(true); }
+
+std::unique_ptr<Win32SharedBlock> Win32SharedBlock::MonitorBlock(bool takeOver) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kSharedMutexName);
   if (mutex == nullptr) return nullptr;
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (GetLastError() == ERROR_ALREADY_EXISTS && !takeOver) {
     CloseHandle(mutex);
     return nullptr;
   }
   std::unique_ptr<Win32SharedBlock> block(new Win32SharedBlock());
   block->mutex_ = mutex;
 
-  // A present but empty (null) access list: any process of the session may open the block.
+  // A present but empty (null) access list: any process of the session may open the block. A mapping that
+  // already exists (taken over) is opened as it is; its size must still hold a whole block, or it is not mapped.
   SECURITY_DESCRIPTOR descriptor;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, TRUE};
   if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&

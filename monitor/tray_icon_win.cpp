@@ -68,4 +68,67 @@ HICON TrayIcon::Get() {
   return icon_;
 }
 
+void TrayIconKeeper::Attach(HWND window, UINT iconId, UINT callbackMessage, const char* tip) {
+  window_ = window;
+  iconId_ = iconId;
+  callbackMessage_ = callbackMessage;
+  tip_ = tip;
+}
+
+NOTIFYICONDATAA TrayIconKeeper::Data() const {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window_;
+  data.uID = iconId_;
+  return data;
+}
+
+void TrayIconKeeper::Show() {
+  wanted_ = true;
+  // An add while the icon is there would fail and start retrying for nothing; a repeated Show (the session
+  // connected again) only makes sure it is there.
+  if (!shown_) Add();
+}
+
+void TrayIconKeeper::Hide() {
+  wanted_ = false;
+  nextRetryMs_ = 0;
+  KillTimer(window_, timerId_);
+  NOTIFYICONDATAA data = Data();
+  notify_(NIM_DELETE, &data);
+  shown_ = false;
+}
+
+void TrayIconKeeper::OnTaskbarCreated() {
+  // The new taskbar's tray is empty whatever we had there before.
+  shown_ = false;
+  if (wanted_) Add();
+}
+
+void TrayIconKeeper::OnRetryTimer() {
+  KillTimer(window_, timerId_);
+  if (wanted_ && !shown_) Add();
+}
+
+void TrayIconKeeper::Add() {
+  NOTIFYICONDATAA data = Data();
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = callbackMessage_;
+  data.hIcon = icon_.Get();
+  lstrcpynA(data.szTip, tip_, sizeof data.szTip);
+  shown_ = notify_(NIM_ADD, &data) != FALSE;
+  // A busy Explorer can answer an add late and report failure while the icon did arrive: an add would then
+  // fail for ever, but a modify of the icon that is there succeeds.
+  if (!shown_) shown_ = notify_(NIM_MODIFY, &data) != FALSE;
+  OutputDebugStringA(shown_ ? "CMonitorWnd tray icon added\n" : "CMonitorWnd tray icon not added\n");
+  if (shown_) {
+    nextRetryMs_ = 0;
+    KillTimer(window_, timerId_);
+    return;
+  }
+  // Explorer may take a minute after logon; the delay doubles so a slow start costs a few calls, not hundreds.
+  nextRetryMs_ = nextRetryMs_ == 0 ? firstRetryMs_ : (nextRetryMs_ >= longestRetryMs_ / 2 ? longestRetryMs_ : nextRetryMs_ * 2);
+  SetTimer(window_, timerId_, nextRetryMs_, nullptr);
+}
+
 }  // namespace sarn

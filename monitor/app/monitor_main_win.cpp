@@ -43,6 +43,8 @@ constexpr UINT kMsgDeviceJob = 1649;
 constexpr UINT kTrayId = 102;
 constexpr UINT kMsgWtsSessionChange = 0x02B1;
 constexpr UINT kMsgIEScroll = 1238;
+// Retries a tray icon the taskbar did not take (Explorer not ready at logon).
+constexpr UINT kTimerTrayRetry = 504;
 // The DeviceThread left a finished read in the window's slot. The message carries nothing: any program of the
 // session can post it, so without a reading waiting it does nothing.
 constexpr UINT kMsgDeviceReading = WM_APP + 1;
@@ -78,13 +80,51 @@ std::string ProcessExecutable(std::uint32_t processId) {
   return name;
 }
 
+// Whether a monitor runs: it owns the instance mutex for its whole life. Ownership, not existence, decides:
+// a configuration window, an installer or a crashed monitor's leftover handle may keep the mutex in
+// existence, and the mutex of a monitor that died while owning it is abandoned, which the next wait acquires.
+enum class InstanceClaim { kOurs, kRunning, kDenied };
+
+InstanceClaim ClaimInstance(HANDLE& mutex) {
+  mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+  if (mutex == nullptr) {
+    // Made by a monitor running as administrator, which a monitor of the ordinary user may not open.
+    if (GetLastError() == ERROR_ACCESS_DENIED) return InstanceClaim::kDenied;
+    return InstanceClaim::kOurs;  // no mutex to go by (a name taken by another kind of object): start as before
+  }
+  const DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return InstanceClaim::kOurs;
+  CloseHandle(mutex);
+  mutex = nullptr;
+  return InstanceClaim::kRunning;
+}
+
+// True when a thread other than the caller owns the instance mutex: another monitor runs. The caller's own
+// ownership (the monitor's main thread) is acquired once more and given back.
+bool OtherMonitorRuns() {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kInstanceMutexName);
+  if (mutex == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return wait == WAIT_TIMEOUT;
+}
+
+void ShowStartError(const char* text) {
+  MessageBoxA(nullptr, text, kTrayTip, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+}
+
 class MonitorWindow final : public WindowTimers, public MonitorDevice, public MonitorHost, public ButtonActions {
  public:
   explicit MonitorWindow(bool openConfiguration) : openConfiguration_(openConfiguration) {}
 
-  [[nodiscard]] bool Ready() const { return core_ != nullptr; }
+  // False before creation and once the monitor has shut down (after the session ended, the window may
+  // still get messages until Windows ends the process; nothing of ours is left to act on them).
+  [[nodiscard]] bool Ready() const { return core_ != nullptr && !shutDown_; }
   LRESULT OnCreate(HWND hwnd);
-  void OnDestroy();
+  void OnDestroy() { ShutDown(false); }
+  // WM_ENDSESSION(TRUE): Windows ends the process after this returns, without WM_DESTROY.
+  void OnSessionEnd() { ShutDown(true); }
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
   // WindowTimers
@@ -161,6 +201,8 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     if (store_) (void)store_->ReadBlock(*block_);
   }
   void ReleaseUntilRefused();
+  bool OpenSharedBlock();
+  void ShutDown(bool sessionEnding);
 
   int OpenDevice();
   void CloseDevice();
@@ -193,9 +235,10 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   std::unique_ptr<DeviceReading> readingWaiting_;
   HMODULE wtsapi_ = nullptr;
   bool created_ = false;      // false: creation was refused, there is nothing of ours to shut down
-  bool trayWanted_ = false;   // the icon belongs in the tray (a restarted taskbar gets it again)
+  bool shutDown_ = false;     // the shut-down ran (at the session's end or on WM_DESTROY); it runs once
+  bool tookOverBlock_ = false;  // the block existed without a monitor and is ours now
   UINT taskbarCreated_ = 0;   // the registered "TaskbarCreated" message
-  TrayIcon trayIcon_;
+  TrayIconKeeper tray_{kTimerTrayRetry};
   ForegroundProgram foreground_{ProcessExecutable};  // the game check's view of the foreground program
 
   std::unique_ptr<Win32InputServices> input_;  // macro player, shortcuts, media, tilt
@@ -205,6 +248,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 
 LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   hwnd_ = hwnd;
+  tray_.Attach(hwnd, kTrayId, kMsgTrayCallback, kTrayTip);
   folder_ = ProgramFolder();
   folderPath_ = AnsiPath(folder_);
   RegisterSessionNotification();
@@ -219,13 +263,15 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
 
   // A second monitor cannot own the block: refusing the window ends this program, which leaves the running
   // monitor, its mouse and the windows around it alone.
-  store_ = Win32SharedBlock::CreateForMonitor();
-  if (!store_) {
+  if (!OpenSharedBlock()) {
     ReleaseUntilRefused();
     return -1;
   }
   created_ = true;
   PublishBlock();
+  // A configuration window that outlived the monitor before us still shows that monitor's block: it reloads
+  // the block on this message, as after a profile switch.
+  if (tookOverBlock_) PostToOption(kMsgProfileSwitched);
 
   // The take-over of a read runs on the window thread (OnDeviceReading), so every step below does too.
   DeviceHostSteps steps;
@@ -261,6 +307,28 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   return 0;
 }
 
+// The block is ours when we create it, or when it outlived its monitor: a configuration window keeps it (and
+// its mutex) as long as it runs, and a monitor that crashed left it behind. Only a running monitor, the owner
+// of the instance mutex, keeps us out.
+bool MonitorWindow::OpenSharedBlock() {
+  store_ = Win32SharedBlock::CreateForMonitor();
+  if (store_) return true;
+  if (OtherMonitorRuns()) return false;
+  store_ = Win32SharedBlock::TakeOverForMonitor();
+  if (!store_ || !store_->mapped()) {
+    store_.reset();
+    Debug("CMonitorWnd the shared block of an earlier monitor cannot be taken over\n");
+    ShowStartError(
+        "The monitor cannot start: the configuration window of an earlier monitor still holds the settings it "
+        "shares with the monitor, and they cannot be taken over.\n\nClose the configuration window, then start "
+        "the monitor again.");
+    return false;
+  }
+  Debug("CMonitorWnd took over the shared block of an earlier monitor\n");
+  tookOverBlock_ = true;
+  return true;
+}
+
 void MonitorWindow::ReleaseUntilRefused() {
   // Only what this instance took itself: no device call, no message to any other window.
   UnregisterSessionNotification();
@@ -268,15 +336,22 @@ void MonitorWindow::ReleaseUntilRefused() {
   registry_.reset();
 }
 
-void MonitorWindow::OnDestroy() {
-  if (!created_) return;
+void MonitorWindow::ShutDown(bool sessionEnding) {
+  if (!created_ || shutDown_) return;
+  shutDown_ = true;
   // Nothing held may outlive the monitor: a shortcut's keys, the volume repeat, a playing macro.
   if (core_) core_->ReleaseEverything();
+  // At the session's end Windows gives a few seconds: every pause and ready wait of the mouse is cut short
+  // (they end within one 100 ms step), so what remains is one report exchange at a time.
+  if (sessionEnding) flags_.abortRequested.store(1);
   // A full read still running would end with host mode on again after we switched it off: the device
   // thread is stopped first (the job running ends within 100 ms, the jobs queued behind it do nothing), then
   // the mouse is handed back.
   RequestStop(flags_);
   deviceThread_.Stop();
+  // Host mode off is sent without waiting for the mouse's confirmation when the session ends: the polls
+  // could take seconds with a busy mouse, and nothing could be done about a refusal anyway.
+  if (sessionEnding) flags_.abortRequested.store(1);
   if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
   KillTimer(hwnd_, kTimerGameCheck);
   KillTimer(hwnd_, kTimerFirstRead);
@@ -288,9 +363,11 @@ void MonitorWindow::OnDestroy() {
   if (input_) input_->Shutdown();
   UnregisterSessionNotification();
   store_.reset();
-  RemoveTrayIcon();
   protocol_.reset();
   link_.reset();
+  // Last: the one call that waits for another process (Explorer, which may itself be ending with the
+  // session); everything that matters is done before it.
+  RemoveTrayIcon();
 }
 
 void MonitorWindow::UnregisterSessionNotification() {
@@ -407,28 +484,9 @@ void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {
   }
 }
 
-void MonitorWindow::AddTrayIcon() {
-  NOTIFYICONDATAA data{};
-  data.cbSize = sizeof data;
-  data.hWnd = hwnd_;
-  data.uID = kTrayId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kMsgTrayCallback;
-  data.hIcon = trayIcon_.Get();
-  lstrcpynA(data.szTip, kTrayTip, sizeof data.szTip);
-  trayWanted_ = true;
-  const BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
-  Debug(added ? "CMonitorWnd tray icon added\n" : "CMonitorWnd tray icon not added\n");
-}
+void MonitorWindow::AddTrayIcon() { tray_.Show(); }
 
-void MonitorWindow::RemoveTrayIcon() {
-  NOTIFYICONDATAA data{};
-  data.cbSize = sizeof data;
-  data.hWnd = hwnd_;
-  data.uID = kTrayId;
-  Shell_NotifyIconA(NIM_DELETE, &data);
-  trayWanted_ = false;
-}
+void MonitorWindow::RemoveTrayIcon() { tray_.Hide(); }
 
 void MonitorWindow::RunDeviceJob(int job, std::intptr_t parameter) {
   if (!StartDeviceJob(flags_)) return;
@@ -474,7 +532,7 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
   handled = true;
   if (taskbarCreated_ != 0 && message == taskbarCreated_) {
     // Explorer restarted with an empty tray: without the icon there would be no way to configure or exit.
-    if (trayWanted_) AddTrayIcon();
+    tray_.OnTaskbarCreated();
     return 0;
   }
   switch (message) {
@@ -496,6 +554,9 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
           break;
         case kVolumeTimerId:
           input_->Keys().OnVolumeTimer();
+          break;
+        case kTimerTrayRetry:
+          tray_.OnRetryTimer();
           break;
         default:
           (void)core_->OnTimer(static_cast<unsigned>(wParam));
@@ -569,6 +630,19 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
 
 MonitorWindow* g_window = nullptr;
 
+// A start with "1" (the Start menu's configuration entry) while a monitor runs: the running one opens the
+// window. A monitor running as administrator cannot be posted to by a program of the ordinary user (Windows
+// drops the message); the user asked for a window and would see nothing, so they are told why.
+void HandOverConfiguration(InstanceClaim claim) {
+  HWND running = FindWindowA(nullptr, kMonitorWindowTitle);
+  const bool posted = running != nullptr && PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0) != FALSE;
+  if (!posted && claim == InstanceClaim::kDenied) {
+    ShowStartError(
+        "The monitor runs as administrator, so it cannot be asked to open the configuration window from here.\n\n"
+        "Open the configuration window from the monitor's tray icon.");
+  }
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CREATE) {
     return g_window->OnCreate(hwnd);
@@ -576,6 +650,13 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (message == WM_DESTROY) {
     g_window->OnDestroy();
     PostQuitMessage(0);
+    return 0;
+  }
+  // Log-off and shut-down: the answer to the query is at once yes (nothing of ours needs the user), and at
+  // the end the monitor shuts down as on WM_DESTROY, which Windows will not send before it ends the process.
+  if (message == WM_QUERYENDSESSION) return TRUE;
+  if (message == WM_ENDSESSION) {
+    if (wParam != FALSE && g_window != nullptr) g_window->OnSessionEnd();
     return 0;
   }
   if (g_window != nullptr && g_window->Ready()) {
@@ -593,14 +674,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   using namespace sarn;
   const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
 
-  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-  if (instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(instanceMutex);
-    if (openConfiguration) {
-      if (HWND running = FindWindowA(nullptr, kMonitorWindowTitle)) {
-        PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0);
-      }
+  HANDLE instanceMutex = nullptr;
+  const InstanceClaim claim = ClaimInstance(instanceMutex);
+  if (claim != InstanceClaim::kOurs) {
+    if (claim == InstanceClaim::kDenied) {
+      Debug("CMonitorWnd a monitor running as administrator owns the mouse: this one ends\n");
     }
+    if (openConfiguration) HandOverConfiguration(claim);
     return 0;
   }
 
@@ -623,6 +703,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   }
   g_window = nullptr;
   window.reset();
-  if (instanceMutex != nullptr) CloseHandle(instanceMutex);
+  if (instanceMutex != nullptr) {
+    ReleaseMutex(instanceMutex);
+    CloseHandle(instanceMutex);
+  }
   return 0;
 }

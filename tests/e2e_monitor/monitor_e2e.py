@@ -4,8 +4,9 @@
 Stages a fresh program folder (a factory-fresh mouse), starts the monitor and checks, through the virtual
 mouse's report log, config.ini, the shared block (sarnctl monitor show) and the monitor's debug output:
 the full read at start, a profile change made on the mouse, ApplyAll sending exactly what the flags name,
-the hand-over of a second start with "1", unplug and plug, and Exit; then a start refused by a shared mutex that
-outlived its monitor, an Apply that lands in the middle of a full read, and the tray icon after a taskbar restart.
+the hand-over of a second start with "1", unplug and plug, and Exit; then a start refused by a running monitor, an
+Apply that lands in the middle of a full read, the tray icon after a taskbar restart, the end of the session, and
+a monitor started after a crash while a configuration window kept the shared block.
 Every wait polls for its condition with a deadline; nothing sleeps and hopes.
 """
 import argparse
@@ -65,7 +66,7 @@ def main():
     args = parser.parse_args()
     stage = Stage(args)
     monitor = stage.start_monitor()
-    second = peer = third = None
+    second = peer = third = keeper = fourth = fifth = None
     try:
         # 1. Start-up: version, active profile, five selects and reads of 6, five of 7, then host mode on.
         wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 90)
@@ -133,8 +134,8 @@ def main():
         rc, _ = stage.run(stage.sarnctl, "monitor", "show")
         check(rc != 0, "the block outlived the monitor")
 
-        # 7. A start refused by a shared mutex that still exists ends without touching the windows around it
-        #    or the mouse.
+        # 7. A start refused by a running monitor (the owner of the instance mutex, here the peer) ends without
+        #    touching the windows around it or the mouse.
         peer_out = os.path.join(stage.dir, "peer.txt")
         peer = stage.start(stage.peer, "hold", "peer-ready", "peer-stop", output=open(peer_out, "w"))
         wait_for("the peer's windows", lambda: os.path.exists(os.path.join(stage.dir, "peer-ready")), 60)
@@ -179,9 +180,47 @@ def main():
         check(rc == 0, "TaskbarCreated posted")
         wait_for("the tray icon again", lambda: stage.debug_text().count("CMonitorWnd tray icon ") > added)
 
-        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
-        check(rc == 0, "sarnctl monitor exit (third)")
+        # 10. Log-off: the query is answered yes at once and the end hands the mouse back (host mode off)
+        #     before the answer, since Windows ends the process without WM_DESTROY. The WM_DESTROY that comes
+        #     later here (Wine does not end the process) does not shut down a second time.
+        host_mode_before = len(host_mode())
+        rc, out = stage.run(stage.peer, "end-session")
+        check(rc == 0, "end of session: %s" % out)
+        check(host_mode()[host_mode_before:] == [0], "host mode at the end of the session: %s"
+              % host_mode()[host_mode_before:])
+        print("end of session: %s" % out)
+        rc, _ = stage.run(stage.peer, "close")
+        check(rc == 0, "WM_CLOSE posted")
         wait_for("the third monitor to end", lambda: third.poll() is not None, 60)
+        check(host_mode()[host_mode_before:] == [0], "host mode after WM_DESTROY: %s" % host_mode()[host_mode_before:])
+
+        # 11. A monitor killed while a configuration window keeps the shared block (and a handle to the instance
+        #     mutex, which the killed monitor leaves abandoned): the next monitor takes the block over and runs
+        #     (its window, its tray icon, a full read of the mouse).
+        stage.debug = os.path.join(stage.dir, "fourth-debug.txt")
+        host_mode_before = len(host_mode())
+        fourth = stage.start_monitor()
+        wait_for("the fourth monitor's read", lambda: host_mode()[host_mode_before:] == [1], 90)
+        keeper = stage.start(stage.peer, "keep-block", "keeper-ready", "keeper-stop")
+        wait_for("the block kept", lambda: os.path.exists(os.path.join(stage.dir, "keeper-ready")), 60)
+        rc, _ = stage.run(stage.peer, "kill-monitor")
+        check(rc == 0, "the monitor killed")
+        wait_for("the fourth monitor to end", lambda: fourth.poll() is not None, 30)
+        check(keeper.poll() is None, "the block keeper ended")
+        stage.debug = os.path.join(stage.dir, "fifth-debug.txt")
+        host_mode_before = len(host_mode())
+        fifth = stage.start_monitor()
+        wait_for("the fifth monitor's read", lambda: host_mode()[host_mode_before:] == [1], 90)
+        check(fifth.poll() is None, "the monitor after the crash ended")
+        check("took over the shared block" in stage.debug_text(), "no take-over in the debug output")
+        check("CMonitorWnd tray icon added" in stage.debug_text(), "no tray icon after the crash")
+        block = wait_for("the block after the take-over", stage.block)
+        check(block["profiles"][0]["buttons"][4]["functionCode"] == 17, "the block after the take-over")
+        open(os.path.join(stage.dir, "keeper-stop"), "w").close()
+        check(keeper.wait(timeout=60) == 0, "the block keeper")
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        check(rc == 0, "sarnctl monitor exit (fifth)")
+        wait_for("the fifth monitor to end", lambda: fifth.poll() is not None, 60)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
@@ -190,7 +229,7 @@ def main():
         print(stage.debug_text()[-3000:])
         return 1
     finally:
-        for p in (monitor, second, peer, third):
+        for p in (monitor, second, peer, third, keeper, fourth, fifth):
             if p is not None and p.poll() is None:
                 p.kill()
     print("monitor end to end: passed")

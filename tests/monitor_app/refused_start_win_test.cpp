@@ -41,10 +41,41 @@ void PumpFor(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
-// A second monitor that finds the shared block taken refuses its window. Windows then destroys that window,
+// The running monitor's main thread owns the instance mutex; here a thread of the test stands in for it.
+class RunningMonitorThread {
+ public:
+  RunningMonitorThread() {
+    thread_ = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+    WaitForSingleObject(owned_, INFINITE);
+  }
+  ~RunningMonitorThread() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(owned_);
+    CloseHandle(stop_);
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    auto* me = static_cast<RunningMonitorThread*>(self);
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+    SetEvent(me->owned_);
+    WaitForSingleObject(me->stop_, INFINITE);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return 0;
+  }
+  HANDLE owned_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread_ = nullptr;
+};
+
+// A second monitor that finds the shared block taken by a running monitor refuses its window. Windows then destroys that window,
 // which runs its WM_DESTROY; Wine leaves it out, so the test delivers it the way Windows does. Either way the
 // refused program must leave the running monitor's windows and block alone.
 TEST(MonitorWindowRefusedStart, TouchesNothingOfTheRunningMonitor) {
+  RunningMonitorThread runningInstance;
   auto running = Win32SharedBlock::CreateForMonitor();
   ASSERT_NE(running, nullptr) << "another monitor holds the shared block";
   auto published = std::make_unique<SharedBlock>();
