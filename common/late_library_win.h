@@ -6,40 +6,42 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "common/library_search.h"
+
 namespace sarn {
 
 // A function of a system library, loaded on first use from the system folder only (never a same-named
 // library beside the program) and kept for the program's life; nullptr when either is missing.
 template <typename Function>
-Function LateFunction(const char* library, const char* name) {
-  HMODULE module = GetModuleHandleA(library);
-  if (module == nullptr) module = LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+Function LateFunction(const wchar_t* library, const char* name) {
+  HMODULE module = GetModuleHandleW(library);
+  if (module == nullptr) module = static_cast<HMODULE>(LoadSystemLibrary(library));
   if (module == nullptr) return nullptr;
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 // timeBeginPeriod(1) / timeEndPeriod(1): for the old systems without high-resolution waitable timers.
 inline bool RaiseTimerPeriod() {
-  auto begin = LateFunction<UINT(WINAPI*)(UINT)>("winmm.dll", "timeBeginPeriod");
+  auto begin = LateFunction<UINT(WINAPI*)(UINT)>(L"winmm.dll", "timeBeginPeriod");
   return begin != nullptr && begin(1) == 0;
 }
 inline void LowerTimerPeriod() {
-  if (auto end = LateFunction<UINT(WINAPI*)(UINT)>("winmm.dll", "timeEndPeriod")) end(1);
+  if (auto end = LateFunction<UINT(WINAPI*)(UINT)>(L"winmm.dll", "timeEndPeriod")) end(1);
 }
 
 // PlaySoundA; false when the sound library is missing.
 inline bool PlaySoundLate(const char* sound, DWORD flags) {
-  auto play = LateFunction<BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD)>("winmm.dll", "PlaySoundA");
+  auto play = LateFunction<BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD)>(L"winmm.dll", "PlaySoundA");
   return play != nullptr && play(sound, nullptr, flags) != FALSE;
 }
 
 // CoInitializeEx / CoUninitialize for a single-threaded apartment on the calling thread.
 inline HRESULT InitializeComLate() {
-  auto init = LateFunction<HRESULT(WINAPI*)(LPVOID, DWORD)>("ole32.dll", "CoInitializeEx");
+  auto init = LateFunction<HRESULT(WINAPI*)(LPVOID, DWORD)>(L"ole32.dll", "CoInitializeEx");
   return init != nullptr ? init(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_NOTIMPL;
 }
 inline void UninitializeComLate() {
-  if (auto uninit = LateFunction<void(WINAPI*)()>("ole32.dll", "CoUninitialize")) uninit();
+  if (auto uninit = LateFunction<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize")) uninit();
 }
 
 // Shell execution wants COM on the thread; the first launch from a thread starts it there, once. The

@@ -3,6 +3,8 @@
 #include <climits>
 #include <string>
 
+#include "common/value_range.h"
+
 namespace sarn {
 
 namespace {
@@ -91,12 +93,10 @@ int WriteMouseRegistry(const ProfileRecord& record, RegistryPort& registry) {
   {
     auto mouse = registry.OpenOrCreate(kMouseKeyPath);
     if (!mouse) return -1;
-    (void)WriteInt(*mouse, "DoubleClickSpeed", record.DbleClickSpeed);
-    (void)WriteInt(*mouse, "MouseSensitivity", record.MouseSpeed);
-    int row = 0;
-    if (record.AccelerationFlag != 0 && record.Acceleration > 0) {
-      row = record.Acceleration < kAccelerationRows ? record.Acceleration : kAccelerationRows - 1;
-    }
+    // The record's numbers come from files and the shared block; Windows reads these values at every logon.
+    (void)WriteInt(*mouse, "DoubleClickSpeed", Clamped(record.DbleClickSpeed, kDoubleClickSpeedRange));
+    (void)WriteInt(*mouse, "MouseSensitivity", Clamped(record.MouseSpeed, kMouseSpeedRange));
+    const int row = record.AccelerationFlag != 0 ? Clamped(record.Acceleration, kAccelerationRange) : 0;
     const AccelerationRow& r = kTable[static_cast<std::size_t>(row)];
     (void)WriteInt(*mouse, "MouseSpeed", r.mouseSpeed);
     (void)WriteInt(*mouse, "MouseThreshold1", r.threshold1);
@@ -104,8 +104,9 @@ int WriteMouseRegistry(const ProfileRecord& record, RegistryPort& registry) {
   }
   auto desktop = registry.OpenOrCreate(kDesktopKeyPath);
   if (!desktop) return -1;
-  (void)WriteInt(*desktop, "WheelScrollLines", record.ScrollWheelFlag == 1 ? -1 : record.ScrollWheelSpeed);
-  (void)WriteInt(*desktop, "WheelScrollChars", record.TiltSpeed);
+  (void)WriteInt(*desktop, "WheelScrollLines",
+                 record.ScrollWheelFlag == 1 ? -1 : Clamped(record.ScrollWheelSpeed, kScrollWheelSpeedRange));
+  (void)WriteInt(*desktop, "WheelScrollChars", Clamped(record.TiltSpeed, kTiltSpeedRange));
   return 1;
 }
 

@@ -218,7 +218,13 @@ class MainWindow final : public OptionShell, public PageHost {
 };
 
 // The end-to-end driver asks for the window's controls with this message (wParam: its window) and gets them
-// back as JSON in a WM_COPYDATA.
+// back as JSON in a WM_COPYDATA. The shipped program answers it, because the end-to-end tests run the shipped
+// program; so any program can send it, and the answer is bounded: it goes only to a program that is waiting
+// for it (the message was sent, not posted), only to a live window of another process, and the send gives
+// up after kDescribeReplyMs or at once when that window is hung. A stranger naming a window that does not
+// pump costs the window that long, never its life.
+constexpr UINT kDescribeReplyMs = 250;
+
 UINT DescribeMessage() {
   static const UINT message = RegisterWindowMessageW(L"SarnOption_Describe");
   return message;
@@ -523,6 +529,10 @@ bool MainWindow::TranslateKey(const MSG& msg) {
 }
 
 void MainWindow::Describe(HWND replyTo) const {
+  if ((InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != ISMEX_SEND) return;
+  if (replyTo == nullptr || !IsWindow(replyTo)) return;
+  DWORD process = 0;
+  if (GetWindowThreadProcessId(replyTo, &process) == 0 || process == GetCurrentProcessId()) return;
   std::string json = "{\"shown\":" + std::to_string(shownPage_) + ",\"main\":" + surface_->Describe() + ",\"pages\":[";
   for (int p = 0; p < kPageCount; ++p) {
     if (p > 0) json += ",";
@@ -530,7 +540,10 @@ void MainWindow::Describe(HWND replyTo) const {
   }
   json += "]}";
   COPYDATASTRUCT data = {1, static_cast<DWORD>(json.size()), json.data()};
-  SendMessageW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_), reinterpret_cast<LPARAM>(&data));
+  DWORD_PTR ignored = 0;
+  // SMTO_BLOCK: nothing else runs in this window while it waits, so no second request nests inside this one.
+  (void)SendMessageTimeoutW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_), reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG | SMTO_BLOCK, kDescribeReplyMs, &ignored);
 }
 
 void MainWindow::Paint(HDC dc, const RECT& dirty) {

@@ -4,13 +4,15 @@
 #include <mmsystem.h>
 #include <shlobj.h>
 
+#include "common/library_search.h"
+
 namespace sarn::win {
 namespace {
 
 template <typename Fn>
 Fn Entry(const wchar_t* library, const char* name) {
   HMODULE module = GetModuleHandleW(library);
-  if (module == nullptr) module = LoadLibraryW(library);  // kept for the life of the process
+  if (module == nullptr) module = static_cast<HMODULE>(LoadSystemLibrary(library));  // kept for the process's life
   if (module == nullptr) return nullptr;
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }

@@ -9,7 +9,10 @@ sarn_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 # Wine never touches ~/.wine: every run uses the prefix under build/, quiet, without add-on installers.
 sarn_wine_env() {
   # SARN_WINEDEBUG lets a test read a program's debug output (e.g. +debugstr).
-  export WINEPREFIX="$SARN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${SARN_WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
+  # SARN_WINEDLLOVERRIDES adds overrides (e.g. "wtsapi32=n,b": a test that plants a library wants Wine to take
+  # a same-named file it finds before its own).
+  export WINEPREFIX="$SARN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${SARN_WINEDEBUG:--all}" \
+         WINEDLLOVERRIDES="mscoree,mshtml=${SARN_WINEDLLOVERRIDES:+;$SARN_WINEDLLOVERRIDES}"
 }
 
 sarn_stop_wine() {

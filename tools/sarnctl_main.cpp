@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/library_search.h"
 #include "tools/sarnctl.h"
 
 namespace {
@@ -44,6 +45,7 @@ void PrintHelp(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sarn::RestrictLibrarySearch();  // before anything loads a library
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     PrintHelp(argc < 2 ? stderr : stdout);

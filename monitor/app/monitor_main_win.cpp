@@ -253,7 +253,7 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   folderPath_ = AnsiPath(folder_);
   RegisterSessionNotification();
   registry_ = MakeWindowsRegistry();
-  link_ = LoadDeviceLibrary(folder_);
+  link_ = LoadDeviceLibrary(folderPath_);
 
   ClearSharedBlock(*block_);
   SettingsContext context{folderPath_, registry_.get()};
@@ -383,7 +383,7 @@ void MonitorWindow::UnregisterSessionNotification() {
 }
 
 void MonitorWindow::RegisterSessionNotification() {
-  wtsapi_ = LoadLibraryA("wtsapi32.dll");
+  wtsapi_ = static_cast<HMODULE>(LoadSystemLibrary(L"wtsapi32.dll"));
   if (!wtsapi_) return;
   using Register = BOOL(WINAPI*)(HWND, DWORD);
   auto registerFn = reinterpret_cast<Register>(
@@ -672,6 +672,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   using namespace sarn;
+  RestrictLibrarySearch();  // before anything loads a library
   const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
 
   HANDLE instanceMutex = nullptr;

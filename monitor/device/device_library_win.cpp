@@ -21,9 +21,11 @@ Entry Find(HMODULE module, const char* name) {
 
 }  // namespace
 
-std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::string& programFolder) {
-  const std::string path = programFolder + kDeviceLibraryName;
-  HMODULE module = LoadLibraryA(path.c_str());
+std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::filesystem::path& programFolder) {
+  // By its full path; the flag makes the library's own imports (hid.dll, setupapi.dll) come from the system
+  // folder too. LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR would put the program folder first for them.
+  const std::filesystem::path path = programFolder / kDeviceLibraryName;
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   DeviceLibraryEntries entries;
   if (module) {
     entries.openDevMonitor = Find<OpenDevMonitorEntry>(module, kEntryNames[0]);

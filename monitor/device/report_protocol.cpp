@@ -1,10 +1,16 @@
 #include "monitor/device/report_protocol.h"
 
+#include "common/value_range.h"
+
 namespace sarn {
 namespace {
 
 // Profile fields are 32-bit in the record; a report carries their low byte.
 std::uint8_t Low(std::int32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+// A field as the mouse may be given it: the record comes from files and the shared block, and the low byte
+// of an out-of-range value is any setting at all (a colour of -1 would even read as multicolour).
+std::uint8_t Field(std::int32_t value, ValueRange range) { return static_cast<std::uint8_t>(Clamped(value, range)); }
 
 }  // namespace
 
@@ -60,27 +66,27 @@ FeatureReport MakeProfileSettingsReport(const ProfileRecord& p, int slot) {
   r[0] = kProfileSettingsReportId;
   r[1] = kProfileSettingsReportLength;
   r[2] = Low(slot);
-  r[3] = Low(p.XYSynchronous);
-  r[4] = Low(p.Sensitivity_X);
-  r[5] = Low(p.Sensitivity_Y);
+  r[3] = Field(p.XYSynchronous, kFlagRange);
+  r[4] = Field(p.Sensitivity_X, kSensitivityRange);
+  r[5] = Field(p.Sensitivity_Y, kSensitivityRange);
   // Only the first four levels travel to the mouse; the upper bits stay zero.
   std::uint8_t mask = 0;
   for (int i = 0; i < 4; ++i) {
     if (p.dpi[i] == 1) mask = static_cast<std::uint8_t>(mask | (1u << i));
   }
   r[6] = mask;
-  r[7] = Low(p.Cpi_X);
-  r[8] = Low(p.PollingRate);
-  r[9] = Low(p.LightSwitch);
-  r[10] = Low(p.LightType);
+  r[7] = Field(p.Cpi_X, kCpiRange);
+  r[8] = Field(p.PollingRate, kPollingRateRange);
+  r[9] = Field(p.LightSwitch, kFlagRange);
+  r[10] = Field(p.LightType, kFlagRange);
   if (p.ColorFlag == 0) {
-    r[11] = Low(p.ColorOptions + 1);
+    r[11] = static_cast<std::uint8_t>(Field(p.ColorOptions, kColorOptionsRange) + 1);
     r[12] = 3;
   } else {
     r[11] = 0;
-    r[12] = Low(p.ColorChangeMode);
+    r[12] = Field(p.ColorChangeMode, kColorChangeModeRange);
   }
-  r[13] = Low(p.Orientation);
+  r[13] = Field(p.Orientation, kFlagRange);
   StoreReportChecksum(r);
   return r;
 }

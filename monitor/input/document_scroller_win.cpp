@@ -27,7 +27,7 @@ struct ComScope {
 }  // namespace
 
 DocumentScroller::Result Win32DocumentScroller::ScrollBy(WindowHandle htmlView, int dx) {
-  HMODULE library = LoadLibraryA("OLEACC.DLL");
+  HMODULE library = static_cast<HMODULE>(LoadSystemLibrary(L"oleacc.dll"));
   if (library == nullptr) return Result::kUnavailable;
   auto objectFromLresult =
       reinterpret_cast<LPFNOBJECTFROMLRESULT>(reinterpret_cast<void*>(GetProcAddress(library, "ObjectFromLresult")));

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "common/value_range.h"
+
 namespace sarn {
 namespace {
 
@@ -143,7 +145,9 @@ void TiltScroller::Click() {
   input_.MouseEvent(kMouseAbsolute | (swapped ? kMouseRightUp : kMouseLeftUp), 0);
 }
 
-void TiltScroller::TiltScroll(int n, int tiltSpeed) {
+void TiltScroller::TiltScroll(int n, int tiltSpeedAsStored) {
+  // The repeat count comes from a file or the shared block; every repeat is an injected click or a message.
+  const int tiltSpeed = Clamped(tiltSpeedAsStored, kTiltSpeedRange);
   const ScreenPoint cursor = desktop_.CursorPos();
   const WindowHandle w = windows_.WindowFromPoint(cursor);
   const ScrollTargetFinder finder(windows_, cursor);
@@ -196,7 +200,9 @@ void TiltScroller::TiltScroll(int n, int tiltSpeed) {
   }
 }
 
-int TiltScroller::IEScroll(int steps, bool left) {
+int TiltScroller::IEScroll(int stepsAsSent, bool left) {
+  // Any program can send the message: its count never becomes an unbounded loop of sends.
+  const int steps = Clamped(stepsAsSent, kIEScrollStepsRange);
   const WindowHandle w = windows_.WindowFromPoint(desktop_.CursorPos());
   if (w == kNoWindow || windows_.ClassName(w) != "Internet Explorer_Server") return 1;
   const long long dx = std::clamp(10LL * steps * (left ? -1 : 1), static_cast<long long>(INT_MIN),

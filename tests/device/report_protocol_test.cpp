@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -69,6 +70,45 @@ TEST(ReportEncoding, ProfileSettingsFields) {
     EXPECT_EQ(r[11], row.byte11);
     EXPECT_EQ(r[12], row.byte12);
     EXPECT_TRUE(ReportChecksumValid(r));
+  }
+}
+
+// A record from a hand-edited file or another program's block: the mouse gets the nearest setting it knows,
+// never a low byte that means something else (a colour of -1 would read as multicolour, 257 as 1).
+TEST(ReportEncoding, ProfileSettingsOfAnOutOfRangeRecordStayInRange) {
+  struct Row {
+    const char* what;
+    int value;
+    std::uint8_t sync, sensitivity, cpi, rate, onOff, colour, mode;
+  };
+  const Row rows[] = {
+      {"INT_MIN", INT_MIN, 0, 1, 1, 0, 0, 1, 0},
+      {"-1", -1, 0, 1, 1, 0, 0, 1, 0},
+      {"257", 257, 1, 10, 7, 3, 1, 7, 2},
+      {"INT_MAX", INT_MAX, 1, 10, 7, 3, 1, 7, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ProfileRecord p = Defaults(0);
+    p.XYSynchronous = p.Sensitivity_X = p.Sensitivity_Y = p.Cpi_X = p.PollingRate = row.value;
+    p.LightSwitch = p.LightType = p.Orientation = p.ColorOptions = p.ColorChangeMode = row.value;
+    p.ColorFlag = 0;
+    FeatureReport r = MakeProfileSettingsReport(p, 0);
+    EXPECT_EQ(r[3], row.sync);
+    EXPECT_EQ(r[4], row.sensitivity);
+    EXPECT_EQ(r[5], row.sensitivity);
+    EXPECT_EQ(r[7], row.cpi);
+    EXPECT_EQ(r[8], row.rate);
+    EXPECT_EQ(r[9], row.onOff);
+    EXPECT_EQ(r[10], row.onOff);
+    EXPECT_EQ(r[11], row.colour);  // a fixed colour stays a fixed colour
+    EXPECT_EQ(r[12], 3);
+    EXPECT_EQ(r[13], row.onOff);
+    EXPECT_TRUE(ReportChecksumValid(r));
+    p.ColorFlag = 1;
+    r = MakeProfileSettingsReport(p, 0);
+    EXPECT_EQ(r[11], 0);
+    EXPECT_EQ(r[12], row.mode);
   }
 }
 

@@ -23,6 +23,10 @@
 //   option_driver inner-dialog-ok     presses OK of the dialog that the skinned dialog itself opened
 //   option_driver doubleclick-time    prints the system's double-click time
 //   option_driver close               posts WM_CLOSE to the window
+//   option_driver stalled-describe ID  asks the window to describe itself to a window of this process whose
+//                                     thread then stops pumping, and while the window sends its answer there,
+//                                     posts it command ID (a tab): prints the milliseconds until the command
+//                                     was carried out (its visible page changed), or "stalled" after 5 s
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -350,6 +354,65 @@ int SkinDialog(int button) {
 
 }  // namespace
 
+std::vector<HWND> VisibleChildren(HWND window) {
+  std::vector<HWND> shown;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM lp) {
+        if (IsWindowVisible(child)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  return shown;
+}
+
+struct DescribeRequest {
+  HWND window;
+  HWND replyTo;
+};
+
+DWORD WINAPI SendDescribe(void* parameter) {
+  const auto* request = static_cast<const DescribeRequest*>(parameter);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(request->window, RegisterWindowMessageW(L"SarnOption_Describe"),
+                      reinterpret_cast<WPARAM>(request->replyTo), 0, SMTO_NORMAL, 10000, &result);
+  return 0;
+}
+
+// The answer's window belongs to this (main) thread, which never pumps again: its queue shows the answer's
+// send waiting (GetQueueStatus reads the queue without taking anything from it), and the window is then
+// inside that send when the command is posted. A window that waits for such an answer without a limit
+// never carries the command out.
+int StalledDescribe(int command) {
+  const Found f = FindOption();
+  if (f.first == nullptr) return 3;
+  HWND stalled = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  (void)GetQueueStatus(QS_SENDMESSAGE);
+  DescribeRequest request{f.first, stalled};
+  HANDLE asker = CreateThread(nullptr, 0, SendDescribe, &request, 0, nullptr);
+  if (asker == nullptr) return 3;
+  const ULONGLONG asked = GetTickCount64();
+  while ((GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE) == 0) {
+    if (GetTickCount64() - asked > 5000) {
+      std::printf("no answer was sent\n");
+      return 4;
+    }
+    Sleep(1);
+  }
+  const std::vector<HWND> before = VisibleChildren(f.first);
+  PostMessageW(f.first, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+  const ULONGLONG posted = GetTickCount64();
+  while (VisibleChildren(f.first) == before) {
+    if (GetTickCount64() - posted > 5000) {
+      std::printf("stalled\n");
+      return 0;  // ending the process ends the window's send as well
+    }
+    Sleep(5);
+  }
+  std::printf("%llu\n", GetTickCount64() - posted);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   auto is = [&](const char* name, int args) { return argc >= 2 + args && std::strcmp(argv[1], name) == 0; };
   if (is("state", 0)) return State();
@@ -428,6 +491,7 @@ int main(int argc, char** argv) {
     std::printf("%u\n", GetDoubleClickTime());
     return 0;
   }
+  if (is("stalled-describe", 1)) return StalledDescribe(std::atoi(argv[2]));
   if (is("close", 0)) {
     const Found f = FindOption();
     if (f.first == nullptr) return 2;
@@ -436,6 +500,6 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
                        "record-keys SECONDS [timed] [COUNT] | key VK [ctrl] [shift] | key-sequence STEP... | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
-                       "doubleclick-time | close\n");
+                       "doubleclick-time | close | stalled-describe ID\n");
   return 2;
 }

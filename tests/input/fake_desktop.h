@@ -3,9 +3,11 @@
 // expected schedule. Windows form a small tree under a desktop window.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,6 +100,8 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
     }
     return out;
   }
+  // A test of a bound sets this, so that a missing bound fails at once instead of running out of memory.
+  std::size_t logLimit = SIZE_MAX;
 
   // --- KeyInput
   void KeyEvent(unsigned vk, unsigned scan, unsigned flags) override {
@@ -229,6 +233,7 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
     line += std::to_string(clock_.Ms());
     line += ' ';
     line += text;
+    if (log.size() >= logLimit) throw std::length_error("more calls than the test allows: " + line);
     log.push_back(std::move(line));
   }
   const FakeWindow& Get(WindowHandle w) const {

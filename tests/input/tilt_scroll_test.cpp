@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "input/fake_desktop.h"
 #include "monitor/input/tilt_scroll.h"
 
@@ -166,6 +168,31 @@ TEST_F(TiltScrollTest, IEScrollScrollsTheDocumentAndFallsBackToLineScrolls) {
   desk.documentResult = DocumentScroller::Result::kUnavailable;
   (void)scroller.IEScroll(2, false);
   EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 scrollBy " + Id(html) + " 20"));
+}
+
+// The repeat count comes from a profile file or the shared block and the step count of message 1238 from any
+// program: neither may turn into millions of injected clicks or sent messages.
+TEST_F(TiltScrollTest, RepeatAndStepCountsFromOutsideAreBounded) {
+  desk.logLimit = 1000;
+  const WindowHandle w = desk.Add(kTop, "Notepad", "", kStyleHScroll, kPage);
+  EXPECT_EQ(Tilt(w, 1, 1000000).size(), 10u);
+  EXPECT_EQ(Tilt(w, -1, INT_MAX).size(), 10u);
+  EXPECT_EQ(Tilt(w, 1, 0).size(), 1u);  // below the range is its lowest value, as Windows would be set
+  EXPECT_EQ(Tilt(w, 1, INT_MIN).size(), 1u);
+
+  const WindowHandle sheet = desk.Add(kTop, "EXCEL7", "Book1", 0, kPage);
+  desk.Add(sheet, "ScrollBar", "", 0, kHBar);
+  EXPECT_EQ(Tilt(sheet, 1, 1000000).size(), 2u + 2u * 10u);  // cursor there and back, ten clicks
+
+  const WindowHandle html = desk.Add(kTop, "Internet Explorer_Server", "", 0, kPage);
+  desk.PointAt(kMiddle, html);
+  desk.documentResult = DocumentScroller::Result::kFailed;
+  EXPECT_EQ(scroller.IEScroll(0x7FFFFFFF, true), 1);
+  std::vector<std::string> log = desk.TakeLog();
+  ASSERT_EQ(log.size(), 1u + 100u);
+  EXPECT_EQ(log.front(), "@0 scrollBy " + Id(html) + " -1000");
+  (void)scroller.IEScroll(INT_MIN, false);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 scrollBy " + Id(html) + " 0"));
 }
 
 }  // namespace

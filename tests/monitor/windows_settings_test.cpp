@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,32 @@ TEST_F(WindowsSettingsTest, MissingOrJunkValuesReadAsZeroAndNoRegistryStillAppli
   ApplyWindowsSettings(profile, &registry, system);
   ApplyWindowsSettings(profile, nullptr, system);
   EXPECT_EQ(system.calls.size(), 10u);  // every step runs regardless of the registry
+}
+
+// Numbers from a file, the shared block or the registry reach the system calls within the ranges the system
+// and the pages know.
+TEST_F(WindowsSettingsTest, OutOfRangeValuesReachTheSystemClamped) {
+  profile.AccelerationFlag = 1;
+  profile.DbleClickSpeed = INT_MIN;
+  profile.MouseSpeed = 1000;
+  profile.ScrollWheelSpeed = -5;
+  profile.TiltSpeed = 1000000;
+  registry.SetText(kMouseKeyPath, "MouseThreshold1", "-7");
+  registry.SetText(kMouseKeyPath, "MouseThreshold2", "99999");
+  registry.SetText(kMouseKeyPath, "MouseSpeed", "9");
+  ApplyWindowsSettings(profile, &registry, system);
+  EXPECT_EQ(system.calls,
+            (std::vector<std::string>{"dblclk 200", "mouse 0,255,2", "speed 20", "lines 1", "chars 10"}));
+  EXPECT_EQ(profile.TiltSpeed, 1000000);  // the record keeps what it holds
+
+  system.calls.clear();
+  profile.DbleClickSpeed = INT_MAX;
+  profile.MouseSpeed = 0;
+  profile.ScrollWheelSpeed = INT_MAX;
+  profile.TiltSpeed = INT_MIN;
+  ApplyWindowsSettings(profile, &registry, system);
+  EXPECT_EQ(system.calls,
+            (std::vector<std::string>{"dblclk 900", "mouse 0,255,2", "speed 1", "lines 10", "chars 1"}));
 }
 
 }  // namespace

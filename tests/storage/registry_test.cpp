@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "common/registry.h"
@@ -133,6 +134,33 @@ TEST(WriteMouseRegistry, WritesDecimalTextAndTheAccelerationRow) {
     EXPECT_EQ(reg.Get(kMouseKeyPath, "MouseSpeed"), c.speed);
     EXPECT_EQ(reg.Get(kMouseKeyPath, "MouseThreshold1"), c.t1);
     EXPECT_EQ(reg.Get(kMouseKeyPath, "MouseThreshold2"), c.t2);
+  }
+}
+
+// Windows reads these values at every logon: a junk number from a file never becomes the session's setting.
+TEST(WriteMouseRegistry, OutOfRangeValuesAreWrittenClamped) {
+  struct Case {
+    int value;
+    const char* doubleClick;
+    const char* pointer;
+    const char* lines;
+    const char* chars;
+  } cases[] = {
+      {INT_MIN, "200", "1", "1", "1"},
+      {0, "200", "1", "1", "1"},
+      {1000000, "900", "20", "10", "10"},
+      {INT_MAX, "900", "20", "10", "10"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    MemoryRegistry reg;
+    ProfileRecord r = Profile();
+    r.DbleClickSpeed = r.MouseSpeed = r.ScrollWheelSpeed = r.TiltSpeed = c.value;
+    EXPECT_EQ(WriteMouseRegistry(r, reg), 1);
+    EXPECT_EQ(reg.Get(kMouseKeyPath, "DoubleClickSpeed"), c.doubleClick);
+    EXPECT_EQ(reg.Get(kMouseKeyPath, "MouseSensitivity"), c.pointer);
+    EXPECT_EQ(reg.Get(kDesktopKeyPath, "WheelScrollLines"), c.lines);
+    EXPECT_EQ(reg.Get(kDesktopKeyPath, "WheelScrollChars"), c.chars);
   }
 }
 
