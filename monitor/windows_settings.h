@@ -27,8 +27,9 @@ class SystemMouseSettings {
 void ApplyWindowsSettings(ProfileRecord& profile, RegistryPort* registry, SystemMouseSettings& system);
 
 #if defined(_WIN32)
-// SystemParametersInfo with the notifications: own-window WM_SETTINGCHANGE for the pointer, a broadcast
-// for the wheel (window may be null).
+// SystemParametersInfo, then WM_SETTINGCHANGE to every window without waiting for any (a hung program must
+// not hold the monitor), own-window WM_SETTINGCHANGE for the pointer and a posted one more for the wheel
+// (window may be null).
 class Win32SystemMouseSettings final : public SystemMouseSettings {
  public:
   explicit Win32SystemMouseSettings(void* ownWindow) : window_(ownWindow) {}

@@ -101,12 +101,17 @@ std::wstring FromStored(const char* field, std::size_t size) {
 
 class Win32MonitorLink final : public MonitorLink {
  public:
-  bool SendApplyAll(int reason) override {
+  ApplyAnswer SendApplyAll(int reason) override {
     HWND monitor = FindWindowA(nullptr, kMonitorWindowTitle);
-    if (monitor == nullptr) return false;
-    // Sent, not posted: the monitor writes the mouse before it answers, and we wait for that.
-    SendMessageA(monitor, kMsgApplyAll, static_cast<WPARAM>(reason), 0);
-    return true;
+    if (monitor == nullptr) return ApplyAnswer::kNoMonitor;
+    // Sent, not posted: the monitor writes the mouse before it answers, and we wait for that, but never
+    // longer than the slowest write the mouse allows; a monitor the system already knows as hung is not
+    // waited for at all.
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(monitor, kMsgApplyAll, static_cast<WPARAM>(reason), 0, SMTO_ABORTIFHUNG,
+                               static_cast<UINT>(kApplyAllAnswerLimit.count()), &result) != 0
+               ? ApplyAnswer::kAnswered
+               : ApplyAnswer::kNoAnswer;
   }
   void PostApplyToDisplays() override {
     for (const char* title : kDisplayWindowTitles) {
@@ -149,6 +154,7 @@ class MainWindow final : public OptionShell, public PageHost {
   bool EditProfileTexts(ProfileTexts& texts) override { return ProfileSettingsDialog(hwnd_, dpi_, texts); }
   std::filesystem::path ChooseProfileToLoad() override { return ChooseProfileFile(hwnd_, false); }
   std::filesystem::path ChooseProfileToSave() override { return ChooseProfileFile(hwnd_, true); }
+  void ReportApplyNotAnswered() override;
 
   // PageHost
   SharedBlock* Working() override { return core_ != nullptr ? &core_->working() : nullptr; }
@@ -446,6 +452,13 @@ void MainWindow::SetBusy(bool busy) {
   surface_->SetEnabled(kIdApply, !busy);
 }
 
+void MainWindow::ReportApplyNotAnswered() {
+  OutputDebugStringA("CSarnOption Apply: the monitor did not answer ApplyAll; the changes stay to be applied\n");
+  helpShown_ = L"The monitor did not answer: your changes are saved and go to the mouse with the next Apply.";
+  const RECT help = Scaled(kHelpArea);
+  InvalidateRect(hwnd_, &help, FALSE);
+}
+
 void MainWindow::EnableApplyButtons() {
   surface_->SetEnabled(kIdOk, true);
   surface_->SetEnabled(kIdApply, true);
@@ -481,7 +494,9 @@ void MainWindow::OnCommand(int id) {
     case kIdApply: core_->Apply(0); break;
     case kIdOk:
       core_->Apply(0);
-      CloseWindow();
+      // Closed only once the monitor has the changes: otherwise the window stays, with the report, for
+      // another Apply.
+      if (!core_->applyPending()) CloseWindow();
       break;
     case kIdExit:
     case kIdCancel: CloseWindow(); break;

@@ -234,25 +234,30 @@ int OptionCore::SaveProfile() {
   return storage_.SaveSlotToProfileFile(*working_, chosen) == 1 ? 1 : 0;
 }
 
-void ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block, OptionStorage& storage,
-                      MonitorLink& monitor, const NotificationSettings& notifications, const MacroStore& macros,
-                      int reason) {
+ApplyAnswer ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block,
+                             OptionStorage& storage, MonitorLink& monitor, const NotificationSettings& notifications,
+                             const MacroStore& macros, int reason) {
   ComputeChangeFlags(working, lastApplied);
   // Without a monitor there is no mutex: the copy is skipped and the files are written all the same.
   if (block != nullptr) (void)block->WriteBlock(working);
   storage.SaveNotificationSettings(notifications);
   storage.SaveSettings(working);
   storage.SaveMacroStore(macros);
-  (void)monitor.SendApplyAll(reason);
+  const ApplyAnswer answer = monitor.SendApplyAll(reason);
   monitor.PostApplyToDisplays();
+  if (answer == ApplyAnswer::kNoAnswer) return answer;
   ClearChangeFlags(working);
   lastApplied = working;
+  return answer;
 }
 
 void OptionCore::Apply(int reason) {
   shell_.SetBusy(true);
-  ApplyWorkingCopy(*working_, *lastApplied_, block_, storage_, monitor_, notifications_, macros_, reason);
+  const ApplyAnswer answer =
+      ApplyWorkingCopy(*working_, *lastApplied_, block_, storage_, monitor_, notifications_, macros_, reason);
   shell_.SetBusy(false);
+  applyPending_ = answer == ApplyAnswer::kNoAnswer;
+  if (applyPending_) shell_.ReportApplyNotAnswered();
 }
 
 void OptionCore::RestoreDefaults() {

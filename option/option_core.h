@@ -3,6 +3,7 @@
 // start-up sequence. It acts on the world only through the ports below, so every order is tested natively.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -73,15 +74,31 @@ class OptionShell {
   // The platform's file dialogs; empty when the user cancels.
   virtual std::filesystem::path ChooseProfileToLoad() = 0;
   virtual std::filesystem::path ChooseProfileToSave() = 0;
+  // Apply reached a monitor that did not answer in time: the changes are in the files and the block but not
+  // on the mouse yet, and go again with the next Apply.
+  virtual void ReportApplyNotAnswered() = 0;
+};
+
+// How long Apply waits for the monitor. The monitor answers ApplyAll after it has written the changes to the
+// mouse, each write confirmed by ready polls: a busy mouse is given up 16.5 s after the write's first wait
+// (500 ms for a profile's settings or buttons, 100 ms for the active profile), with 500 ms between writes.
+// An Apply that changes everything writes eleven reports (the active profile, five settings, five button
+// sets): at worst 10 x 17 s + 16.6 s + 11 x 0.5 s, about 192 s, and one exchange of a read already under way
+// may come first. Four minutes is above all of that; a monitor that has not answered by then is not coming.
+inline constexpr std::chrono::milliseconds kApplyAllAnswerLimit{240000};
+
+enum class ApplyAnswer {
+  kNoMonitor,  // no monitor window: the files are the truth, the monitor reads them when it starts
+  kAnswered,   // the monitor took the change (and wrote what the flags name to the mouse)
+  kNoAnswer,   // a monitor window exists but did not answer within kApplyAllAnswerLimit (or is hung)
 };
 
 // The monitor and the on-screen display windows, found by their titles.
 class MonitorLink {
  public:
   virtual ~MonitorLink() = default;
-  // Sends ApplyAll (reason, 0) to the monitor's window and returns once it was handled; false when no monitor
-  // window exists.
-  virtual bool SendApplyAll(int reason) = 0;
+  // Sends ApplyAll (reason, 0) to the monitor's window and waits at most kApplyAllAnswerLimit for it.
+  [[nodiscard]] virtual ApplyAnswer SendApplyAll(int reason) = 0;
   // Posts ApplyAll (0, 0) to each display window that exists.
   virtual void PostApplyToDisplays() = 0;
 };
@@ -132,8 +149,9 @@ class FileStorage final : public OptionStorage {
 // Apply's order, the one the window and sarnctl share: the change flags against the last applied copy, the
 // block (skipped without a monitor), the notification settings, settings and profile files and the macro store,
 // ApplyAll to the monitor and to the display windows; then the working copy, its flags cleared, becomes the
-// last applied copy.
-void ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block, OptionStorage& storage,
+// last applied copy. A monitor that did not answer has not written the mouse: then the flags stay and the
+// last applied copy stays as it was, so the next Apply sends the same changes again.
+[[nodiscard]] ApplyAnswer ApplyWorkingCopy(SharedBlock& working, SharedBlock& lastApplied, SharedBlockStore* block, OptionStorage& storage,
                       MonitorLink& monitor, const NotificationSettings& notifications, const MacroStore& macros,
                       int reason);
 
@@ -159,6 +177,8 @@ class OptionCore {
   int LoadProfile();
   int SaveProfile();
   void Apply(int reason);
+  // The last Apply reached a monitor that did not answer: its changes still wait to go to the mouse.
+  [[nodiscard]] bool applyPending() const { return applyPending_; }
   // The sensitivity page's restore-defaults action, after the user confirmed it.
   void RestoreDefaults();
   // A pick from the language list: 0..16 changes the language, anything else nothing.
@@ -197,6 +217,7 @@ class OptionCore {
   LanguageSource language_;
   std::unique_ptr<SharedBlock> working_;
   std::unique_ptr<SharedBlock> lastApplied_;
+  bool applyPending_ = false;
   MacroStore macros_;
   TimerList timers_;
   NotificationSettings notifications_{};

@@ -24,18 +24,19 @@ namespace sarnctl {
 namespace {
 
 #if defined(_WIN32)
-// The monitor and the display windows, found by their titles. The wait for the monitor is bounded (a
-// transfer with a busy mouse gives up after about 17 seconds), so that a hung monitor cannot hang a script.
+// The monitor and the display windows, found by their titles. The wait for the monitor is the configuration
+// window's: long enough for the slowest write a busy mouse allows, bounded so that a hung monitor cannot hang
+// a script.
 class MonitorWindows final : public sarn::MonitorLink {
  public:
-  bool SendApplyAll(int reason) override {
+  sarn::ApplyAnswer SendApplyAll(int reason) override {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
-    if (monitor == nullptr) return false;
+    if (monitor == nullptr) return sarn::ApplyAnswer::kNoMonitor;
     found = true;
     DWORD_PTR result = 0;
-    answered = SendMessageTimeoutA(monitor, sarn::kMsgApplyAll, static_cast<WPARAM>(reason), 0, SMTO_NORMAL, 120000,
-                                   &result) != 0;
-    return answered;
+    answered = SendMessageTimeoutA(monitor, sarn::kMsgApplyAll, static_cast<WPARAM>(reason), 0, SMTO_ABORTIFHUNG,
+                                   static_cast<UINT>(sarn::kApplyAllAnswerLimit.count()), &result) != 0;
+    return answered ? sarn::ApplyAnswer::kAnswered : sarn::ApplyAnswer::kNoAnswer;
   }
   void PostApplyToDisplays() override {
     for (const char* title : sarn::kDisplayWindowTitles) {
@@ -48,7 +49,7 @@ class MonitorWindows final : public sarn::MonitorLink {
 #else
 class MonitorWindows final : public sarn::MonitorLink {
  public:
-  bool SendApplyAll(int) override { return false; }
+  sarn::ApplyAnswer SendApplyAll(int) override { return sarn::ApplyAnswer::kNoMonitor; }
   void PostApplyToDisplays() override {}
   bool found = false;
   bool answered = false;
@@ -166,7 +167,7 @@ int ApplyFolder(const std::filesystem::path& folder) {
   sarn::ComputeChangeFlags(*sent, *lastApplied);
 
   MonitorWindows monitor;
-  sarn::ApplyWorkingCopy(*working, *lastApplied, block.get(), storage, monitor, notifications, macros, 0);
+  (void)sarn::ApplyWorkingCopy(*working, *lastApplied, block.get(), storage, monitor, notifications, macros, 0);
   sarn::FreeMacroStore(macros);
   if (!monitor.found || block == nullptr) {
     return Fail("no monitor is running: the files are written, nothing was sent to the mouse");

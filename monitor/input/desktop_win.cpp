@@ -3,10 +3,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <utility>
 
 #include "common/injected_input.h"
 #include "common/late_library_win.h"
+#include "common/text_encoding.h"
+#include "monitor/input/media_players.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -97,8 +104,14 @@ void Win32Desktop::PostToWindow(WindowHandle w, unsigned message, std::uintptr_t
   PostMessageA(H(w), message, wParam, lParam);
 }
 
-void Win32Desktop::SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-  SendMessageA(H(w), message, wParam, lParam);
+bool Win32Desktop::SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                                std::chrono::milliseconds limit) {
+  // SMTO_ABORTIFHUNG: a window the system already knows as hung is not waited for at all. No SMTO_BLOCK:
+  // while we wait, sends to the monitor (an Apply, a scroll request) are still answered, and a target that
+  // sends to us from its own handler does not deadlock with us for the whole limit.
+  DWORD_PTR answer = 0;
+  const auto ms = static_cast<UINT>(std::clamp<long long>(limit.count(), 0, INT_MAX));
+  return SendMessageTimeoutA(H(w), message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, ms, &answer) != 0;
 }
 
 ScreenPoint Win32Desktop::CursorPos() const {
@@ -124,12 +137,125 @@ void Win32Desktop::BringToForeground(WindowHandle w, bool attachInput) {
   if (attached) AttachThreadInput(foreground, ours, FALSE);
 }
 
-void Win32Desktop::ShellOpen(const std::string& path) {
-  EnsureComForShell();
-  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+// ---------------------------------------------------------------- shell worker
+
+struct ShellWorker::Queue {
+  std::mutex lock;
+  std::deque<std::function<void()>> requests;
+  bool stopping = false;
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  ~Queue() {
+    if (wake != nullptr) CloseHandle(wake);
+  }
+};
+
+namespace {
+
+DWORD WINAPI ShellWorkerMain(void* parameter) {
+  // The thread's own reference: an abandoned thread never touches freed memory.
+  std::unique_ptr<std::shared_ptr<ShellWorker::Queue>> owned(static_cast<std::shared_ptr<ShellWorker::Queue>*>(parameter));
+  const std::shared_ptr<ShellWorker::Queue> queue = *owned;
+  const HRESULT com = InitializeComLate();
+  for (;;) {
+    // Shell extensions may post to this apartment: their messages are pumped while we wait for work.
+    MsgWaitForMultipleObjectsEx(1, &queue->wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    for (;;) {
+      std::function<void()> request;
+      {
+        std::lock_guard<std::mutex> hold(queue->lock);
+        if (queue->stopping || queue->requests.empty()) break;
+        request = std::move(queue->requests.front());
+        queue->requests.pop_front();
+      }
+      request();
+    }
+    std::lock_guard<std::mutex> hold(queue->lock);
+    if (queue->stopping) break;
+  }
+  if (SUCCEEDED(com)) UninitializeComLate();
+  return 0;
 }
 
-void Win32Desktop::Execute(const std::string& commandLine) { WinExec(commandLine.c_str(), SW_SHOWNORMAL); }
+}  // namespace
+
+bool ShellWorker::Post(std::function<void()> request) {
+  if (stopped_) return false;
+  if (thread_ == nullptr) {
+    queue_ = std::make_shared<Queue>();
+    if (queue_->wake == nullptr) return false;
+    auto* reference = new std::shared_ptr<Queue>(queue_);
+    thread_ = CreateThread(nullptr, 0, ShellWorkerMain, reference, 0, nullptr);
+    if (thread_ == nullptr) {
+      delete reference;
+      return false;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> hold(queue_->lock);
+    queue_->requests.push_back(std::move(request));
+  }
+  SetEvent(queue_->wake);
+  return true;
+}
+
+void ShellWorker::Stop(unsigned graceMs) {
+  stopped_ = true;
+  if (thread_ == nullptr) return;
+  {
+    std::lock_guard<std::mutex> hold(queue_->lock);
+    queue_->stopping = true;
+    queue_->requests.clear();
+  }
+  SetEvent(queue_->wake);
+  if (WaitForSingleObject(thread_, graceMs) != WAIT_OBJECT_0) {
+    OutputDebugStringA("Sarn shell worker: a launch is still blocked in the shell at exit; it is abandoned\n");
+  }
+  CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+// ---------------------------------------------------------------- launches
+
+void Win32Desktop::ShellOpen(const std::string& path) {
+  // Stored paths are in the system code page; the shell gets them wide.
+  std::wstring wide = Utf8ToWide(AnsiToUtf8(path));
+  const bool queued = shell_.Post([wide = std::move(wide)] {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOW));
+    if (result <= 32) {
+      const std::string line = "Sarn ShellOpen failed (" + std::to_string(result) + "): " + WideToUtf8(wide) + "\n";
+      OutputDebugStringA(line.c_str());
+    }
+  });
+  if (!queued) OutputDebugStringA("Sarn ShellOpen: no launch thread, nothing opened\n");
+}
+
+void Win32Desktop::StartProgram(const ProgramCommand& command) {
+  // The program is named twice: as the application, so no part of a path with spaces is ever taken for a
+  // program of its own, and quoted at the head of the command line, as programs expect to find themselves.
+  std::wstring application = Utf8ToWide(AnsiToUtf8(command.program));
+  std::wstring line = Utf8ToWide(AnsiToUtf8(CommandLineFor(command)));
+  const bool queued = shell_.Post([application = std::move(application), line = std::move(line)]() mutable {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    } else {
+      const std::string text = "Sarn StartProgram failed (" + std::to_string(GetLastError()) + "): " +
+                               WideToUtf8(line) + "\n";
+      OutputDebugStringA(text.c_str());
+    }
+  });
+  if (!queued) OutputDebugStringA("Sarn StartProgram: no launch thread, nothing started\n");
+}
 
 std::optional<std::string> Win32Desktop::ReadMachineString(const std::string& key,
                                                            const std::string& valueName) const {

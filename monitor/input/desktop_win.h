@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "monitor/input/input_ports.h"
 #include "monitor/input/tilt_scroll.h"
@@ -34,23 +36,56 @@ class Win32WindowTree final : public WindowTree {
   WindowHandle FindTopLevel(std::string_view className, std::string_view title) const override;
 };
 
+// Shell opens and program starts, one after another on a thread of their own: over an offline share the
+// shell can take tens of seconds, and the window thread must not wait for that. The thread is started on the
+// first request, with COM (a single-threaded apartment, which the shell wants) and a message pump of its own.
+// Stop ends it: requests not yet begun are dropped; one still blocked in the shell after the grace time is
+// abandoned (the thread keeps its own reference to the queue, and ends with the process).
+class ShellWorker {
+ public:
+  ShellWorker() = default;
+  ~ShellWorker() { Stop(); }
+  ShellWorker(const ShellWorker&) = delete;
+  ShellWorker& operator=(const ShellWorker&) = delete;
+
+  // Queues `request`; it must own everything it uses (it may run after the caller has gone). False when the
+  // thread cannot be started or the worker was stopped.
+  bool Post(std::function<void()> request);
+  void Stop(unsigned graceMs = kExitGraceMs);
+
+  // How long Exit waits for a request that is still in the shell.
+  static constexpr unsigned kExitGraceMs = 1000;
+
+  struct Queue;  // shared by the worker object and its thread
+
+ private:
+  std::shared_ptr<Queue> queue_;
+  void* thread_ = nullptr;
+  bool stopped_ = false;
+};
+
 class Win32Desktop final : public Desktop {
  public:
   // `mainWindow`: the monitor's window, whose thread takes the foreground along with a player's window.
   explicit Win32Desktop(WindowHandle mainWindow) : mainWindow_(mainWindow) {}
   void PostToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-  void SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                    std::chrono::milliseconds limit) override;
   ScreenPoint CursorPos() const override;
   void SetCursorPos(ScreenPoint p) override;
   bool ButtonsSwapped() const override;
   void BringToForeground(WindowHandle w, bool attachInput) override;
   void ShellOpen(const std::string& path) override;
-  void Execute(const std::string& commandLine) override;
+  void StartProgram(const ProgramCommand& command) override;
   std::optional<std::string> ReadMachineString(const std::string& key, const std::string& valueName) const override;
   std::string ExpandEnvironment(const std::string& text) const override;
 
+  // At shut-down: no more launches; one still in the shell is waited for briefly, then abandoned.
+  void Shutdown() { shell_.Stop(); }
+
  private:
   WindowHandle mainWindow_;
+  ShellWorker shell_;
 };
 
 // A precise clock: QueryPerformanceCounter for the time, a high-resolution waitable timer for the waits

@@ -36,7 +36,9 @@ DocumentScroller::Result Win32DocumentScroller::ScrollBy(WindowHandle htmlView, 
     ComScope com;
     const UINT getObject = RegisterWindowMessageA("WM_HTML_GETOBJECT");
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(reinterpret_cast<HWND>(htmlView), getObject, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer);
+    // The view belongs to another program: bounded like every input-like send (no answer, no scroll).
+    SendMessageTimeoutA(reinterpret_cast<HWND>(htmlView), getObject, 0, 0, SMTO_ABORTIFHUNG,
+                        static_cast<UINT>(kInputSendLimit.count()), &answer);
     ComRef<IHTMLDocument2> document;
     ComRef<IDispatch> script;
     ComRef<IHTMLWindow2> window;

@@ -49,6 +49,19 @@ inline constexpr unsigned kWmAppCommand = 0x0319;
 inline constexpr unsigned kSbLineLeft = 0;
 inline constexpr unsigned kSbLineRight = 1;
 
+// How long one send to another program's window may hold the window thread. These sends stand for a key
+// press or a scroll step: an application that answers at all answers within a few milliseconds, and a user
+// does not notice a quarter of a second. Past that the window is taken as hung and the command is dropped, so
+// a program that stopped pumping messages never freezes the monitor (its buttons, its tray icon, its Exit).
+inline constexpr std::chrono::milliseconds kInputSendLimit{250};
+
+// A program to start: its path and what follows it on the command line.
+struct ProgramCommand {
+  std::string program;
+  std::string arguments;
+  friend bool operator==(const ProgramCommand&, const ProgramCommand&) = default;
+};
+
 // Synthetic keyboard and mouse-button input.
 class KeyInput {
  public:
@@ -86,16 +99,21 @@ class Desktop {
  public:
   virtual ~Desktop() = default;
   virtual void PostToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
-  virtual void SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  // Sends and waits at most `limit` for the answer (a window that is already hung is not waited for at all);
+  // false when the window did not answer in time. There is no send without a limit: the windows sent to
+  // belong to other programs.
+  [[nodiscard]] virtual bool SendToWindow(WindowHandle w, unsigned message, std::uintptr_t wParam,
+                                          std::intptr_t lParam, std::chrono::milliseconds limit) = 0;
   [[nodiscard]] virtual ScreenPoint CursorPos() const = 0;
   virtual void SetCursorPos(ScreenPoint p) = 0;
   [[nodiscard]] virtual bool ButtonsSwapped() const = 0;
   // SetForegroundWindow; with `attachInput` the foreground thread's input is attached to ours around the call.
   virtual void BringToForeground(WindowHandle w, bool attachInput) = 0;
-  // ShellExecute(no owner, "open", path, no parameters, no directory, SW_SHOW).
+  // ShellExecute(no owner, "open", path, no parameters, no directory, SW_SHOW). Returns at once: the shell
+  // may take tens of seconds over an offline share, so the open happens away from the caller's thread.
   virtual void ShellOpen(const std::string& path) = 0;
-  // WinExec(commandLine, SW_SHOWNORMAL).
-  virtual void Execute(const std::string& commandLine) = 0;
+  // Starts `command.program` (shown normally) with its arguments; returns at once, as ShellOpen.
+  virtual void StartProgram(const ProgramCommand& command) = 0;
   // A string value under HKEY_LOCAL_MACHINE (empty name: the key's default value); none when missing or
   // longer than the 260-byte buffer the players' paths are read into.
   [[nodiscard]] virtual std::optional<std::string> ReadMachineString(const std::string& key,

@@ -21,8 +21,12 @@ class Win32InputServices {
 
   // Starts the MacroPlayer thread; false when it cannot be created.
   [[nodiscard]] bool Start() { return player_.Start(); }
-  // Stops a playing macro, releases what it holds and ends the MacroPlayer thread.
-  void Shutdown() { player_.Shutdown(); }
+  // Stops a playing macro, releases what it holds and ends the MacroPlayer thread; ends the launch thread
+  // (a launch still blocked in the shell is abandoned after a short grace).
+  void Shutdown() {
+    player_.Shutdown();
+    desktop_.Shutdown();
+  }
   // Lets go of everything held: shortcut keys, the volume repeat, a playing macro.
   void ReleaseAll() {
     keys_.ReleaseAll();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <string_view>
 
 namespace sarn {
 namespace {
@@ -23,6 +24,13 @@ bool ContainsIgnoringCase(const std::string& text, const std::string& part) {
 }
 
 std::intptr_t Lp(std::uint32_t value) { return static_cast<std::intptr_t>(value); }
+
+std::string TrimBlanks(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
 
 struct KeyPress {
   unsigned virtualKey;
@@ -60,6 +68,26 @@ std::optional<std::string> WinampProgramFromCommand(const std::string& command) 
   return program;
 }
 
+ProgramCommand ProgramCommandFromText(const std::string& text) {
+  const std::string trimmed = TrimBlanks(text);
+  if (trimmed.empty() || trimmed[0] != '"') return {trimmed, {}};
+  const auto closing = trimmed.find('"', 1);
+  if (closing == std::string::npos) return {TrimBlanks(std::string_view(trimmed).substr(1)), {}};
+  return {TrimBlanks(std::string_view(trimmed).substr(1, closing - 1)),
+          TrimBlanks(std::string_view(trimmed).substr(closing + 1))};
+}
+
+std::string CommandLineFor(const ProgramCommand& command) {
+  std::string line = "\"" + command.program + "\"";
+  if (!command.arguments.empty()) line += " " + command.arguments;
+  return line;
+}
+
+void MediaPlayers::Start(const std::string& path) {
+  ProgramCommand command = ProgramCommandFromText(path);
+  if (!command.program.empty()) desktop_.StartProgram(command);
+}
+
 std::string MediaPlayers::ReadCommand(const char* key, const char* fallbackKey) const {
   std::string command = desktop_.ReadMachineString(key, "").value_or("");
   if (command.size() < kShortestCommand) command = desktop_.ReadMachineString(fallbackKey, "").value_or("");
@@ -76,26 +104,26 @@ void MediaPlayers::OpenMediaPlayer(int player) {
       if (running != kNoWindow) {
         desktop_.BringToForeground(running, true);
       } else if (!expanded.empty()) {
-        desktop_.Execute(expanded);
+        Start(expanded);
       }
       return;
     }
     case kPlayerITunes: {
       const auto path =
           desktop_.ReadMachineString("SOFTWARE\\Apple Computer, Inc.\\iPod\\RegisteredApps\\4", "path");
-      if (path && ContainsIgnoringCase(*path, "iTunes")) desktop_.Execute(*path);
+      if (path && ContainsIgnoringCase(*path, "iTunes")) Start(*path);
       return;
     }
     case kPlayerVlc: {
       const auto program = VlcProgramFromCommand(ReadCommand("SOFTWARE\\Classes\\Applications\\vlc.exe\\shell\\play\\command",
                                                              "SOFTWARE\\Classes\\Applications\\vlc.exe\\shell\\open\\command"));
-      if (program) desktop_.Execute(*program);
+      if (program) Start(*program);
       return;
     }
     case kPlayerWinamp: {
       const auto program = WinampProgramFromCommand(
           ReadCommand("SOFTWARE\\Classes\\Winamp.File\\shell\\open\\command", "SOFTWARE\\Classes\\ICY\\shell\\open\\command"));
-      if (program) desktop_.Execute(*program);
+      if (program) Start(*program);
       return;
     }
     default:
@@ -140,13 +168,18 @@ void MediaPlayers::SendITunes(unsigned command) {
   if (command == kMediaNextTrack || command == kMediaPreviousTrack) {
     const bool next = command == kMediaNextTrack;
     const unsigned arrow = next ? 39 : 37;
-    desktop_.SendToWindow(w, kWmKeyDown, 17, Lp(0x001D0001));
+    // A player that does not answer one of the four in time is taken as hung and sent nothing more: four
+    // waits in a row would hold the window thread four times as long.
+    auto send = [&](unsigned message, unsigned key, std::uint32_t lParam) {
+      return desktop_.SendToWindow(w, message, key, Lp(lParam), kInputSendLimit);
+    };
+    if (!send(kWmKeyDown, 17, 0x001D0001)) return;
     (void)WaitFor(clock_, kKeyGap);
-    desktop_.SendToWindow(w, kWmKeyDown, arrow, Lp(next ? 0x014D0001 : 0x014B0001));
+    if (!send(kWmKeyDown, arrow, next ? 0x014D0001 : 0x014B0001)) return;
     (void)WaitFor(clock_, kKeyGap);
-    desktop_.SendToWindow(w, kWmKeyUp, arrow, Lp(next ? 0xC14D0001 : 0xC14B0001));
+    if (!send(kWmKeyUp, arrow, next ? 0xC14D0001 : 0xC14B0001)) return;
     (void)WaitFor(clock_, kKeyGap);
-    desktop_.SendToWindow(w, kWmKeyUp, 17, Lp(0xC01D0001));
+    (void)send(kWmKeyUp, 17, 0xC01D0001);
   } else if (command == kMediaPlayPause || command == kMediaStop) {
     desktop_.PostToWindow(w, kWmKeyDown, 32, Lp(0x00390001));
     (void)WaitFor(clock_, kKeyGap);
@@ -193,7 +226,8 @@ void MediaPlayers::SendWinamp(unsigned command) {
       break;
     default: return;
   }
-  desktop_.SendToWindow(w, kWmCommand, id, 0);
+  // A hung Winamp is given up on after the limit; the command may still reach it when it wakes.
+  (void)desktop_.SendToWindow(w, kWmCommand, id, 0, kInputSendLimit);
 }
 
 }  // namespace sarn

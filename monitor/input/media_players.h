@@ -29,6 +29,13 @@ enum MediaPlayer : int {
 [[nodiscard]] std::optional<std::string> VlcProgramFromCommand(const std::string& command);
 [[nodiscard]] std::optional<std::string> WinampProgramFromCommand(const std::string& command);
 
+// A path read from the registry, as a program to start: a quoted path ends at its closing quote and what
+// follows is its arguments; an unquoted one is all path, spaces included ("C:\Program Files\X\x.exe" is one
+// program, never "C:\Program.exe" with arguments). Blanks around either are dropped.
+[[nodiscard]] ProgramCommand ProgramCommandFromText(const std::string& text);
+// The command line that starts `command`: the program always in quotes, then the arguments.
+[[nodiscard]] std::string CommandLineFor(const ProgramCommand& command);
+
 class MediaPlayers {
  public:
   // `mainWindow` is the monitor's own main window (Windows Media Player commands go through it).
@@ -46,6 +53,7 @@ class MediaPlayers {
   void SendITunes(unsigned command);
   void SendVlc(unsigned command);
   void SendWinamp(unsigned command);
+  void Start(const std::string& path);
   [[nodiscard]] WindowHandle FindVlcWindow() const;
 
   Desktop& desktop_;

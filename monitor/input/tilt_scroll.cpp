@@ -191,8 +191,9 @@ void TiltScroller::TiltScroll(int n, int tiltSpeedAsStored) {
                                   static_cast<std::intptr_t>(left ? 0xC14B0001u : 0xC14D0001u));
           } else if (left) {
             desktop_.PostToWindow(w, kWmHScroll, kSbLineLeft, 0);
-          } else {
-            desktop_.SendToWindow(w, kWmHScroll, kSbLineRight, 0);
+          } else if (!desktop_.SendToWindow(w, kWmHScroll, kSbLineRight, 0, kInputSendLimit)) {
+            // The window under the cursor is hung: the rest of this tilt is dropped, not waited for step by step.
+            return;
           }
         }
         break;
@@ -208,7 +209,9 @@ int TiltScroller::IEScroll(int stepsAsSent, bool left) {
   const long long dx = std::clamp(10LL * steps * (left ? -1 : 1), static_cast<long long>(INT_MIN),
                                   static_cast<long long>(INT_MAX));
   if (documents_.ScrollBy(w, static_cast<int>(dx)) == DocumentScroller::Result::kFailed) {
-    for (int i = 0; i < steps; ++i) desktop_.SendToWindow(w, kWmHScroll, left ? kSbLineLeft : kSbLineRight, 0);
+    for (int i = 0; i < steps; ++i) {
+      if (!desktop_.SendToWindow(w, kWmHScroll, left ? kSbLineLeft : kSbLineRight, 0, kInputSendLimit)) break;
+    }
   }
   return 1;
 }

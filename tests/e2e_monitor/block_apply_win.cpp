@@ -4,6 +4,7 @@
 //   sens=P,N          Sensitivity_X of profile P (0..4) becomes N (its change flag follows)
 //   sound=N           SoundProfile, SoundDpi and SoundSens become N
 //   current=N         CurrentProfile becomes N
+//   media=P,N         MediaOption of profile P (0..4) becomes N (the player the media buttons drive)
 //   defaults          send ApplyAll with wParam 1 (restore defaults) instead of 0
 //   wait-reads=N      first wait (up to two minutes) until the virtual mouse's report log holds N answered
 //                     reads of report 6, so that the Apply lands in the middle of a full read
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
       work->profiles[p].Sensitivity_X = n;
     } else if (std::sscanf(a.c_str(), "sound=%d", &n) == 1) {
       work->SoundProfile = work->SoundDpi = work->SoundSens = n;
+    } else if (std::sscanf(a.c_str(), "media=%d,%d", &p, &n) == 2 && p >= 0 && p < kProfileCount) {
+      work->profiles[p].MediaOption = n;
     } else if (std::sscanf(a.c_str(), "current=%d", &n) == 1) {
       work->CurrentProfile = n;
     } else if (a.rfind("wait-reads=", 0) == 0) {

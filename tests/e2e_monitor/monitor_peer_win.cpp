@@ -24,6 +24,11 @@
 //   exit-within MS      asks the monitor to end (its Exit command, as the tray and the installer do) and waits
 //                       for its window to go, as the installer does; prints the milliseconds taken and exits 0
 //                       when the window went within MS.
+//   hang DIR MS         a program that hangs: a visible top-level window of Winamp's class with a horizontal
+//                       scroll bar, the cursor put over it. Each WM_HSCROLL or WM_COMMAND creates DIR\NAME-N
+//                       (NAME hscroll or command, N counting from 1), then the thread sleeps MS milliseconds
+//                       inside the handler and creates DIR\NAME-N-done. DIR\ready once the window is up;
+//                       exits 0 when DIR\stop appears.
 #include <windows.h>
 
 #include <cstdio>
@@ -159,6 +164,54 @@ int WatchKeys(const char* ready, const char* stop) {
   }
   std::printf("left down:%s\n", left.empty() ? " none" : left.c_str());
   return left.empty() ? 0 : 4;
+
+std::string g_dir;
+DWORD g_hangMs = 0;
+int g_handled = 0;
+
+void Touch(const std::string& name) {
+  if (FILE* f = std::fopen((g_dir + "\\" + name).c_str(), "w")) std::fclose(f);
+}
+
+LRESULT CALLBACK HungWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HSCROLL || message == WM_COMMAND) {
+    const std::string name = (message == WM_HSCROLL ? "hscroll-" : "command-") + std::to_string(++g_handled);
+    Touch(name);
+    // Not pumping: whoever sent this waits, and the system sees this program as hung.
+    Sleep(g_hangMs);
+    Touch(name + "-done");
+    return 0;
+  }
+  if (message == WM_TIMER && GetFileAttributesA((g_dir + "\\stop").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+int Hang(const char* dir, const char* ms) {
+  g_dir = dir;
+  g_hangMs = static_cast<DWORD>(std::strtoul(ms, nullptr, 10));
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = HungWindow;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "Winamp v1.x";
+  RegisterClassA(&windowClass);
+  HWND w = CreateWindowExA(WS_EX_TOPMOST, windowClass.lpszClassName, "Winamp", WS_POPUP | WS_VISIBLE | WS_HSCROLL, 0,
+                           0, 400, 300, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (w == nullptr) return 1;
+  SetTimer(w, 1, 50, nullptr);
+  SetCursorPos(200, 150);
+  MSG msg;
+  // The window is up once its first messages went through; only then is the cursor reliably over it.
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  if (WindowFromPoint(POINT{200, 150}) != w) {
+    std::fputs("monitor_peer: the window is not under the cursor\n", stderr);
+    return 1;
+  }
+  Touch("ready");
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
 }
 
 }  // namespace
@@ -174,6 +227,7 @@ int main(int argc, char** argv) {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     return monitor != nullptr && PostMessageA(monitor, WM_CLOSE, 0, 0) ? 0 : 1;
   }
+  if (mode == "hang" && argc == 4) return Hang(argv[2], argv[3]);
   if (mode == "taskbar-created") {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
@@ -200,7 +254,7 @@ int main(int argc, char** argv) {
     return took <= limit ? 0 : 3;
   }
   std::fputs("usage: monitor_peer hold READY STOP | keep-block READY STOP | kill-monitor | end-session | close | "
-             "taskbar-created | keys READY STOP | post MSG W L | exit-within MS\n",
+             "taskbar-created | keys READY STOP | post MSG W L | exit-within MS | hang DIR MS\n",
              stderr);
   return 2;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <stdexcept>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,7 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
     under_ = under;
   }
   std::map<std::string, std::string> registry;  // "key|value" -> text
+  std::set<WindowHandle> hung;                    // windows that never answer a send
   bool swapped = false;
   DocumentScroller::Result documentResult = DocumentScroller::Result::kUnavailable;
 
@@ -155,9 +157,15 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
     Record("post %llu %#x %llu %#llx", static_cast<unsigned long long>(w), m, static_cast<unsigned long long>(wp),
            static_cast<unsigned long long>(lp));
   }
-  void SendToWindow(WindowHandle w, unsigned m, std::uintptr_t wp, std::intptr_t lp) override {
-    Record("send %llu %#x %llu %#llx", static_cast<unsigned long long>(w), m, static_cast<unsigned long long>(wp),
-           static_cast<unsigned long long>(lp));
+  // A send is logged with its limit; a window in `hung` never answers, so the send costs the whole limit.
+  bool SendToWindow(WindowHandle w, unsigned m, std::uintptr_t wp, std::intptr_t lp,
+                    std::chrono::milliseconds limit) override {
+    Record("send %llu %#x %llu %#llx within %lldms", static_cast<unsigned long long>(w), m,
+           static_cast<unsigned long long>(wp), static_cast<unsigned long long>(lp),
+           static_cast<long long>(limit.count()));
+    if (hung.count(w) == 0) return true;
+    (void)clock_.WaitUntil(clock_.Now() + limit);
+    return false;
   }
   ScreenPoint CursorPos() const override { return cursor_; }
   void SetCursorPos(ScreenPoint p) override {
@@ -169,7 +177,9 @@ class FakeDesktop final : public KeyInput, public WindowTree, public Desktop, pu
     Record("foreground %llu%s", static_cast<unsigned long long>(w), attach ? " attached" : "");
   }
   void ShellOpen(const std::string& path) override { Record("open %s", path.c_str()); }
-  void Execute(const std::string& cmd) override { Record("exec %s", cmd.c_str()); }
+  void StartProgram(const ProgramCommand& c) override {
+    Record("start [%s] [%s]", c.program.c_str(), c.arguments.c_str());
+  }
   std::optional<std::string> ReadMachineString(const std::string& key, const std::string& value) const override {
     auto it = registry.find(key + "|" + value);
     if (it == registry.end()) return std::nullopt;

@@ -1,10 +1,12 @@
 // The Win32 side sends real input: a second thread holding low-level keyboard and mouse hooks records what
 // arrives. Order and generous bounds only; the machine is shared and Wine's input path is not real-time.
 #include <windows.h>
+#include <objbase.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -196,6 +198,75 @@ TEST(InputWin, HeldShortcutPressesRepeatsAndReleasesInOrder) {
   EXPECT_THAT(hooks.Names(got), ElementsAre("key 17+", "key 16+", "key 113+", "key 113-", "key 113+", "key 113-",
                                             "key 113+", "key 113-", "key 16-", "key 17-"));
   EXPECT_THAT(hooks.Unmarked(got), ::testing::IsEmpty());
+}
+
+// A launch may sit in the shell for tens of seconds (an offline share): the caller never waits for it, the
+// launches run in order on one thread of their own with a single-threaded apartment, and Exit waits only a
+// grace time for a launch still blocked, dropping those not begun.
+TEST(InputWin, ShellWorkerRunsLaunchesAwayFromTheCallerAndNeverHoldsExit) {
+  struct Seen {
+    std::mutex lock;
+    std::vector<std::string> order;
+    DWORD thread = 0;
+    bool singleThreadedApartment = false;
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ~Seen() {
+      CloseHandle(started);
+      CloseHandle(release);
+      CloseHandle(done);
+    }
+  };
+  auto seen = std::make_shared<Seen>();
+  auto record = [seen](const char* what) {
+    std::lock_guard hold(seen->lock);
+    seen->order.push_back(what);
+  };
+  {
+    ShellWorker worker;
+    ASSERT_TRUE(worker.Post([seen, record] {
+      record("first");
+      // Refused as a change of mode only on a thread that already has a single-threaded apartment.
+      const HRESULT multi = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      seen->singleThreadedApartment = multi == RPC_E_CHANGED_MODE;
+      if (SUCCEEDED(multi)) CoUninitialize();
+      seen->thread = GetCurrentThreadId();
+      SetEvent(seen->started);
+    }));
+    ASSERT_EQ(WaitForSingleObject(seen->started, 10000), WAIT_OBJECT_0);
+    EXPECT_NE(seen->thread, GetCurrentThreadId());
+    EXPECT_TRUE(seen->singleThreadedApartment);
+
+    // A launch blocked in the shell: posting it and the next one returns at once.
+    const ULONGLONG posted = GetTickCount64();
+    ASSERT_TRUE(worker.Post([seen, record] {
+      record("blocked");
+      WaitForSingleObject(seen->release, 30000);
+      SetEvent(seen->done);
+    }));
+    ASSERT_TRUE(worker.Post([record] { record("never"); }));
+    EXPECT_LT(GetTickCount64() - posted, 1000u);
+
+    // Exit: the blocked launch is given the grace time, the one behind it is dropped.
+    for (int i = 0; i < 500 && [&] {
+           std::lock_guard hold(seen->lock);
+           return seen->order.size() < 2;
+         }();
+         ++i) {
+      Sleep(10);
+    }
+    const ULONGLONG stopping = GetTickCount64();
+    worker.Stop(200);
+    EXPECT_LT(GetTickCount64() - stopping, 5000u) << "Exit waited for a launch blocked in the shell";
+    EXPECT_FALSE(worker.Post([] {})) << "a stopped worker takes no more launches";
+  }
+  // The abandoned thread still owns what it uses: released after its worker is gone, it ends cleanly.
+  SetEvent(seen->release);
+  EXPECT_EQ(WaitForSingleObject(seen->done, 10000), WAIT_OBJECT_0);
+  Sleep(100);
+  std::lock_guard hold(seen->lock);
+  EXPECT_THAT(seen->order, ElementsAre("first", "blocked"));
 }
 
 TEST(InputWin, ClockWaitsAreCloseToTheirDeadlines) {

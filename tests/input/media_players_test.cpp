@@ -40,6 +40,29 @@ TEST(MediaCommandLines, ProgramIsTakenFromTheRegisteredCommand) {
   }
 }
 
+TEST(MediaCommandLines, ProgramPathsWithSpacesAreStartedWhole) {
+  struct Row {
+    const char* text;
+    ProgramCommand command;
+    const char* line;
+  };
+  const Row rows[] = {
+      // Unquoted: spaces belong to the path, never "C:\Program.exe" with arguments.
+      {R"(C:\Program Files\X\x.exe)", {R"(C:\Program Files\X\x.exe)", ""}, R"("C:\Program Files\X\x.exe")"},
+      {" C:\\Program Files\\X\\x.exe \t", {R"(C:\Program Files\X\x.exe)", ""}, R"("C:\Program Files\X\x.exe")"},
+      // Quoted (as App Paths values often are): the arguments after the closing quote travel on.
+      {R"("C:\Program Files\X\x.exe" /play "a b.m3u")", {R"(C:\Program Files\X\x.exe)", R"(/play "a b.m3u")"},
+       R"("C:\Program Files\X\x.exe" /play "a b.m3u")"},
+      {R"( "C:\Program Files\X\x.exe")", {R"(C:\Program Files\X\x.exe)", ""}, R"("C:\Program Files\X\x.exe")"},
+      {R"("C:\Program Files\X\x.exe)", {R"(C:\Program Files\X\x.exe)", ""}, R"("C:\Program Files\X\x.exe")"},
+      {"", {"", ""}, R"("")"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ProgramCommandFromText(row.text), row.command) << row.text;
+    EXPECT_EQ(CommandLineFor(ProgramCommandFromText(row.text)), row.line) << row.text;
+  }
+}
+
 class MediaPlayersTest : public ::testing::Test {
  protected:
   FakeClock clock;
@@ -58,9 +81,20 @@ TEST_F(MediaPlayersTest, OpeningReadsTheRegistryAndStartsOnlyInstalledPlayers) {
   desk.registry[kVlcOpen] = "\"C:\\VideoLAN\\vlc.exe\" \"%1\"";
   desk.registry[kWinampIcy] = "\"C:\\Winamp\\winamp.exe\" \"%1\"";
   for (int player = 0; player <= 3; ++player) players.OpenMediaPlayer(player);
-  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 exec C:\\Program Files\\Windows Media Player\\wmplayer.exe",
-                                          "@0 exec C:\\iTunes\\itunes.exe", "@0 exec C:\\VideoLAN\\vlc.exe",
-                                          "@0 exec C:\\Winamp\\winamp.exe"));
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 start [C:\\Program Files\\Windows Media Player\\wmplayer.exe] []",
+                                          "@0 start [C:\\iTunes\\itunes.exe] []", "@0 start [C:\\VideoLAN\\vlc.exe] []",
+                                          "@0 start [C:\\Winamp\\winamp.exe] []"));
+
+  // A quoted registered path and an unquoted one with spaces both start the whole path; VLC's unquoted
+  // command leaves a blank before its options, which is not part of the program.
+  desk.registry["Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\wmplayer.exe|"] =
+      "\"%ProgramFiles%\\Windows Media Player\\wmplayer.exe\"";
+  desk.registry["SOFTWARE\\Apple Computer, Inc.\\iPod\\RegisteredApps\\4|path"] = "C:\\Program Files\\iTunes\\iTunes.exe";
+  desk.registry[kVlcOpen] = "C:\\Program Files\\VideoLAN\\vlc.exe --started-from-file \"%1\"";
+  for (int player = 0; player <= 2; ++player) players.OpenMediaPlayer(player);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 start [C:\\Program Files\\Windows Media Player\\wmplayer.exe] []",
+                                          "@0 start [C:\\Program Files\\iTunes\\iTunes.exe] []",
+                                          "@0 start [C:\\Program Files\\VideoLAN\\vlc.exe] []"));
 
   // A running Windows Media Player is brought forward instead of started again.
   const WindowHandle wmp = desk.Add(FakeDesktop::kDesktop, "WMPlayerApp", "Windows Media Player");
@@ -78,9 +112,9 @@ TEST_F(MediaPlayersTest, WinampPlayPauseAlternatesOnlyWhenItsWindowIsThere) {
                      kMediaVolumeUp, kMediaPlayPause}) {
     players.SendMediaCommand(3, c);
   }
-  const std::string to = "@0 send " + std::to_string(w) + " 0x111 ";
-  EXPECT_THAT(desk.TakeLog(), ElementsAre(to + "40045 0", to + "40046 0", to + "40048 0", to + "40044 0",
-                                          to + "40047 0", to + "40045 0"));
+  const std::string to = "@0 send " + std::to_string(w) + " 0x111 ", bound = " 0 within 250ms";
+  EXPECT_THAT(desk.TakeLog(), ElementsAre(to + "40045" + bound, to + "40046" + bound, to + "40048" + bound,
+                                          to + "40044" + bound, to + "40047" + bound, to + "40045" + bound));
 }
 
 TEST_F(MediaPlayersTest, VlcWindowIsAQWidgetWhoseTitleSaysVlcInCapitals) {
@@ -111,9 +145,17 @@ TEST_F(MediaPlayersTest, ITunesGetsCtrlArrowBySentMessagesAndSpaceByPostedOnes) 
   players.SendMediaCommand(1, kMediaPlayPause);
   players.SendMediaCommand(1, kMediaVolumeUp);
   EXPECT_THAT(desk.TakeLog(),
-              ElementsAre("@0 send " + id + " 0x100 17 0x1d0001", "@100 send " + id + " 0x100 37 0x14b0001",
-                          "@200 send " + id + " 0x101 37 0xc14b0001", "@300 send " + id + " 0x101 17 0xc01d0001",
+              ElementsAre("@0 send " + id + " 0x100 17 0x1d0001 within 250ms",
+                          "@100 send " + id + " 0x100 37 0x14b0001 within 250ms",
+                          "@200 send " + id + " 0x101 37 0xc14b0001 within 250ms",
+                          "@300 send " + id + " 0x101 17 0xc01d0001 within 250ms",
                           "@300 post " + id + " 0x100 32 0x390001", "@400 post " + id + " 0x101 32 0xc0390001"));
+
+  // A hung iTunes: the first unanswered send ends the command, so the window thread waits one limit, not four.
+  desk.hung.insert(w);
+  players.SendMediaCommand(1, kMediaNextTrack);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@400 send " + id + " 0x100 17 0x1d0001 within 250ms"));
+  EXPECT_EQ(clock.Ms(), 650);
 }
 
 }  // namespace

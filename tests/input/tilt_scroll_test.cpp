@@ -55,10 +55,30 @@ TEST_F(TiltScrollTest, DesktopIconsAndTheDesktopItselfNeverScroll) {
 
 TEST_F(TiltScrollTest, PlainWindowGetsTiltSpeedLineScrollsPostedLeftSentRight) {
   const WindowHandle w = desk.Add(kTop, "Notepad", "", kStyleHScroll, kPage);
-  const std::string post = "@0 post " + Id(w) + " 0x114 0 0", send = "@0 send " + Id(w) + " 0x114 1 0";
+  const std::string post = "@0 post " + Id(w) + " 0x114 0 0", send = "@0 send " + Id(w) + " 0x114 1 0 within 250ms";
   EXPECT_THAT(Tilt(w, 1, 3), ElementsAre(post, post, post));
   EXPECT_THAT(Tilt(w, -1, 2), ElementsAre(send, send));
   EXPECT_THAT(Tilt(w, 0, 2), IsEmpty());
+}
+
+TEST_F(TiltScrollTest, HungWindowCostsOneSendLimitPerTiltNotOnePerStep) {
+  const WindowHandle w = desk.Add(kTop, "Notepad", "", kStyleHScroll, kPage);
+  desk.hung.insert(w);
+  EXPECT_THAT(Tilt(w, -3, 4), ElementsAre("@0 send " + Id(w) + " 0x114 1 0 within 250ms"));
+  EXPECT_EQ(clock.Ms(), 250);
+  // Tilting left only posts, so a hung window costs nothing at all.
+  EXPECT_THAT(Tilt(w, 2, 2), ::testing::SizeIs(4));
+  EXPECT_EQ(clock.Ms(), 250);
+
+  // The scroll request of other programs falls back to sends, and gives up on a hung view as quickly.
+  const WindowHandle html = desk.Add(kTop, "Internet Explorer_Server", "", 0, kPage);
+  desk.hung.insert(html);
+  desk.PointAt(kMiddle, html);
+  desk.documentResult = DocumentScroller::Result::kFailed;
+  EXPECT_EQ(scroller.IEScroll(1000, true), 1);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@250 scrollBy " + Id(html) + " -10000",
+                                          "@250 send " + Id(html) + " 0x114 0 0 within 250ms"));
+  EXPECT_EQ(clock.Ms(), 500);
 }
 
 TEST_F(TiltScrollTest, WindowWithNothingToScrollIsLeftAlone) {
@@ -162,7 +182,7 @@ TEST_F(TiltScrollTest, IEScrollScrollsTheDocumentAndFallsBackToLineScrolls) {
 
   desk.documentResult = DocumentScroller::Result::kFailed;
   (void)scroller.IEScroll(2, false);
-  const std::string send = "@0 send " + Id(html) + " 0x114 1 0";
+  const std::string send = "@0 send " + Id(html) + " 0x114 1 0 within 250ms";
   EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 scrollBy " + Id(html) + " 20", send, send));
 
   desk.documentResult = DocumentScroller::Result::kUnavailable;

@@ -41,6 +41,7 @@ struct FakeShell final : OptionShell {
   }
   std::filesystem::path ChooseProfileToLoad() override { return chosen; }
   std::filesystem::path ChooseProfileToSave() override { return chosen; }
+  void ReportApplyNotAnswered() override { log.push_back("notAnswered"); }
   Log& log;
   bool confirm = true;
   bool dialogOk = true;
@@ -50,10 +51,11 @@ struct FakeShell final : OptionShell {
 
 struct FakeMonitor final : MonitorLink {
   explicit FakeMonitor(Log& l) : log(l) {}
-  bool SendApplyAll(int reason) override {
+  ApplyAnswer SendApplyAll(int reason) override {
     log.push_back("ApplyAll" + std::to_string(reason));
-    return true;
+    return answer;
   }
+  ApplyAnswer answer = ApplyAnswer::kAnswered;
   void PostApplyToDisplays() override { log.push_back("displays"); }
   Log& log;
 };
@@ -224,6 +226,45 @@ TEST(Apply, NamesAndGamePathsSetNoFlagButButtonFlagsFromLoadTravelOnce) {
   EXPECT_STREQ(sent.profiles[3].ProFileName, "Shooter");
   rig.core->Apply(0);
   EXPECT_EQ(rig.block.block->ButtonChanged[3][0], 0);
+}
+
+TEST(Apply, AMonitorThatDoesNotAnswerIsReportedAndTheNextApplySendsTheSameChanges) {
+  Rig rig(true);
+  rig.block.block->CurrentProfile = 0;
+  rig.StartQuietly();
+  rig.core->SelectSlot(2);
+  rig.core->working().profiles[1].Sensitivity_X = 9;
+  rig.shell.chosen = "x.zmp";
+  ASSERT_EQ(rig.core->LoadProfile(), 1);  // flags every button of slot 3: flags set once, not recomputed
+  auto expectSent = [&](int settings, int profile1, int button) {
+    const SharedBlock& sent = *rig.block.block;
+    EXPECT_EQ(sent.SettingsChanged, settings);
+    EXPECT_EQ(sent.ProfileChanged[1], profile1);
+    EXPECT_EQ(sent.ButtonChanged[2][17], button);
+  };
+
+  rig.monitor.answer = ApplyAnswer::kNoAnswer;
+  rig.log.clear();
+  rig.core->Apply(0);
+  EXPECT_EQ(rig.log, (Log{"busy", "write", "saveNotes", "saveSettings", "saveMacros", "ApplyAll0", "displays",
+                          "idle", "notAnswered"}));
+  EXPECT_TRUE(rig.core->applyPending());
+  expectSent(1, 1, 1);
+  EXPECT_EQ(rig.core->lastApplied().CurrentProfile, 0);
+  EXPECT_EQ(rig.core->working().ButtonChanged[2][17], 1);
+
+  // Still no answer: still nothing counted as applied.
+  rig.core->Apply(0);
+  expectSent(1, 1, 1);
+
+  rig.monitor.answer = ApplyAnswer::kAnswered;
+  rig.log.clear();
+  rig.core->Apply(0);
+  expectSent(1, 1, 1);
+  EXPECT_FALSE(rig.core->applyPending());
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "notAnswered"), 0);
+  rig.core->Apply(0);
+  expectSent(0, 0, 0);
 }
 
 TEST(Apply, RestoreDefaultsSendsEveryButtonFlagWithReasonOne) {

@@ -80,7 +80,7 @@ std::unique_ptr<SharedBlock> Block(int variant) {
 
 class NoMonitor final : public MonitorLink {
  public:
-  bool SendApplyAll(int) override { return false; }
+  ApplyAnswer SendApplyAll(int) override { return ApplyAnswer::kNoMonitor; }
   void PostApplyToDisplays() override {}
 };
 
@@ -118,7 +118,7 @@ std::vector<SavePath> MakePaths() {
                      NoMonitor monitor;
                      auto working = std::make_unique<SharedBlock>(*blocks[v]);
                      auto last = std::make_unique<SharedBlock>(*blocks[1 - v]);
-                     ApplyWorkingCopy(*working, *last, nullptr, storage, monitor, notes[v], stores[v], 0);
+                     (void)ApplyWorkingCopy(*working, *last, nullptr, storage, monitor, notes[v], stores[v], 0);
                      // Apply itself reports nothing; its files say whether it got through.
                      return SaveSettings(*blocks[v], {f, nullptr}) == 1 && SaveMacroStore(stores[v], f) == 1;
                    },
