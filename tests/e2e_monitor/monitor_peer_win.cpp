@@ -3,6 +3,8 @@
 //                       monitor would) and shows windows titled as the configuration application and the
 //                       display program; writes the file READY once they exist. Exits 0 when the file STOP
 //                       appears, 3 (printing the title) when either window is told to close.
+//   lock FILE READY STOP  holds FILE open without any sharing (as a backup or scanning program may at logon),
+//                       writes the file READY once it does, and closes it when the file STOP appears.
 //   taskbar-created     posts the registered "TaskbarCreated" message to the monitor, as a restarted
 //                       Explorer does; exits 0 when it was posted.
 #include <windows.h>
@@ -56,16 +58,26 @@ int Hold(const char* ready, const char* stop) {
   return g_closed;
 }
 
+int Lock(const char* file, const char* ready, const char* stop) {
+  HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return 1;
+  if (FILE* f = std::fopen(ready, "w")) std::fclose(f);
+  while (GetFileAttributesA(stop) == INVALID_FILE_ATTRIBUTES) Sleep(50);
+  CloseHandle(held);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  if (mode == "lock" && argc == 5) return Lock(argv[2], argv[3], argv[4]);
   if (mode == "taskbar-created") {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return monitor != nullptr && message != 0 && PostMessageA(monitor, message, 0, 0) ? 0 : 1;
   }
-  std::fputs("usage: monitor_peer hold READY STOP | taskbar-created\n", stderr);
+  std::fputs("usage: monitor_peer hold READY STOP | lock FILE READY STOP | taskbar-created\n", stderr);
   return 2;
 }
