@@ -484,7 +484,7 @@ TEST_F(IniFileTest, ReadStateTellsMissingFromUnreadable) {
   std::filesystem::create_directory(path);
   EXPECT_EQ(LoadIniFileState(path, doc), FileRead::kUnreadable);
   EXPECT_EQ(doc.Serialize(), "");
-  std::ofstream(PendingPath(path)) << "[S]\nk=1\n";
+  std::ofstream(PendingPath(path), std::ios::binary) << "[S]\nk=1\n";
   ASSERT_EQ(ReadNewestFile(path, bytes), FileRead::kRead) << "a pending save is the newest content";
   EXPECT_EQ(bytes, "[S]\nk=1\n");
 }
