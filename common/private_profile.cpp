@@ -530,8 +530,6 @@ std::filesystem::path PendingPath(const std::filesystem::path& path) {
 
 namespace {
 
-enum class FileRead { kRead, kMissing, kUnreadable };
-
 // Missing and unreadable are different things: an edit may start from an empty document only for a file that
 // is not there.
 FileRead ReadFileState(const std::filesystem::path& path, std::string& bytes) {
@@ -541,14 +539,12 @@ FileRead ReadFileState(const std::filesystem::path& path, std::string& bytes) {
   return exists || ec ? FileRead::kUnreadable : FileRead::kMissing;
 }
 
-// The pending content is newer than the file whenever it exists.
-FileRead ReadNewest(const std::filesystem::path& path, std::string& bytes) {
-  const FileRead pending = ReadFileState(PendingPath(path), bytes);
-  if (pending != FileRead::kMissing) return pending;
-  return ReadFileState(path, bytes);
-}
+// How long a temporary file may stand before a save of its file takes it for one a killed save left: a live
+// save writes, flushes and renames within moments, and saves of one file take its lock in turn.
+constexpr std::chrono::seconds kStaleTemporaryAge{60};
 
 bool ReplaceAndSettle(const std::filesystem::path& path, std::string_view bytes) {
+  (void)RemoveStaleTemporaryFiles(path, kStaleTemporaryAge);
   if (!detail::ReplaceFileBytes(path, bytes)) return false;
   // The file now holds the newest content; a pending copy left by an earlier refused save is stale.
   std::error_code ec;
@@ -561,14 +557,101 @@ bool ReplaceAndSettle(const std::filesystem::path& path, std::string_view bytes)
 
 }  // namespace
 
-bool LoadIniFile(const std::filesystem::path& path, IniDocument& document) {
+FileRead ReadNewestFile(const std::filesystem::path& path, std::string& bytes) {
+  const auto pendingPath = PendingPath(path);
+  const FileRead pending = ReadFileState(pendingPath, bytes);
+  if (pending == FileRead::kMissing) return ReadFileState(path, bytes);
+  // A save that replaced the file removes the pending copy; one it could not remove is older than the file.
+  std::error_code ecFile, ecPending;
+  const auto fileTime = std::filesystem::last_write_time(path, ecFile);
+  const auto pendingTime = std::filesystem::last_write_time(pendingPath, ecPending);
+  if (!ecFile && !ecPending && fileTime > pendingTime) {
+    std::string file;
+    const FileRead read = ReadFileState(path, file);
+    if (read == FileRead::kRead) bytes = std::move(file);
+    if (read != FileRead::kMissing) return read;
+  }
+  return pending;
+}
+
+FileRead LoadIniFileState(const std::filesystem::path& path, IniDocument& document) {
   std::string bytes;
-  if (ReadNewest(path, bytes) != FileRead::kRead) {
-    document = IniDocument{};
+  const FileRead read = ReadNewestFile(path, bytes);
+  document = read == FileRead::kRead ? IniDocument::Parse(bytes) : IniDocument{};
+  return read;
+}
+
+bool LoadIniFile(const std::filesystem::path& path, IniDocument& document) {
+  return LoadIniFileState(path, document) == FileRead::kRead;
+}
+
+namespace {
+
+template <typename Char>
+bool AllDigits(std::basic_string_view<Char> text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](Char c) { return c >= '0' && c <= '9'; });
+}
+
+template <typename Char>
+bool SameNameIgnoringCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  const auto lower = [](Char c) { return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](Char x, Char y) { return lower(x) == lower(y); });
+}
+
+template <typename Char>
+bool IsTemporaryName(std::basic_string_view<Char> candidate, std::basic_string_view<Char> fileName) {
+  if (fileName.empty()) return false;
+  // POSIX: "." NAME "." and the six characters mkstemp chose.
+  if (candidate.size() == fileName.size() + 8 && candidate[0] == '.' &&
+      candidate.substr(1, fileName.size()) == fileName && candidate[fileName.size() + 1] == '.') {
+    return true;
+  }
+  // Windows: NAME "." process "." counter ".tmp" (compared ignoring case, as the file system does).
+  const Char suffix[] = {'.', 't', 'm', 'p'};
+  const std::basic_string_view<Char> tmp(suffix, 4);
+  if (candidate.size() < fileName.size() + 4 + tmp.size()) return false;
+  if (!SameNameIgnoringCase(candidate.substr(0, fileName.size()), fileName) || candidate[fileName.size()] != '.' ||
+      !SameNameIgnoringCase(candidate.substr(candidate.size() - tmp.size()), tmp)) {
     return false;
   }
-  document = IniDocument::Parse(bytes);
-  return true;
+  const auto middle = candidate.substr(fileName.size() + 1, candidate.size() - fileName.size() - 1 - tmp.size());
+  const auto dot = middle.find('.');
+  return dot != middle.npos && AllDigits(middle.substr(0, dot)) && AllDigits(middle.substr(dot + 1));
+}
+
+std::string ShownPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+bool IsTemporaryFileOf(std::string_view candidate, std::string_view fileName) {
+  return IsTemporaryName(candidate, fileName);
+}
+
+int RemoveStaleTemporaryFiles(const std::filesystem::path& path, std::chrono::seconds age) {
+  using NameView = std::basic_string_view<std::filesystem::path::value_type>;
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  const auto fileName = path.filename().native();
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  if (ec) return 0;
+  const auto now = std::filesystem::file_time_type::clock::now();
+  int removed = 0;
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const auto name = it->path().filename().native();
+    if (!IsTemporaryName(NameView(name), NameView(fileName))) continue;
+    std::error_code entryEc;
+    if (!it->is_regular_file(entryEc)) continue;
+    const auto written = it->last_write_time(entryEc);
+    if (entryEc || now - written < age) continue;
+    if (std::filesystem::remove(it->path(), entryEc)) ++removed;
+  }
+  if (removed > 0) WriteDebugLine("removed " + std::to_string(removed) + " stale temporary file(s) of " + ShownPath(path));
+  return removed;
 }
 
 bool SaveIniFile(const std::filesystem::path& path, const IniDocument& document) {
@@ -592,7 +675,7 @@ IniEdit EditIniFileChecked(const std::filesystem::path& path, const std::functio
   std::string bytes;
   std::error_code ec;
   const bool pending = std::filesystem::exists(PendingPath(path), ec);
-  const FileRead read = ReadNewest(path, bytes);
+  const FileRead read = ReadNewestFile(path, bytes);
   if (read == FileRead::kUnreadable) {
     WriteDebugLine("not replaced, it exists but cannot be read: " + path.string());
     return IniEdit::kUnreadable;

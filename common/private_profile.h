@@ -5,6 +5,7 @@
 // and written once, atomically. docs/ini-format.md describes the format and where we deliberately differ.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -121,9 +122,19 @@ class IniDocument {
 // the next save of the file take the content from here; the next successful save removes it.
 [[nodiscard]] std::filesystem::path PendingPath(const std::filesystem::path& path);
 
+// What a read found. A file that exists but cannot be read (held open without read sharing by a backup or
+// scanning program) is not a missing one: defaults may take the place of a missing file, never of that one.
+enum class FileRead { kRead, kMissing, kUnreadable };
+
+// The newest saved content of a file: its pending content when there is one and the file is not newer (a
+// pending copy a later save could not remove is stale), else the file. Every reader of our files goes
+// through here, so none sees older content than another.
+[[nodiscard]] FileRead ReadNewestFile(const std::filesystem::path& path, std::string& bytes);
+
 // Reads a whole file, or its pending content when there is one; false when neither exists or can be read
-// (the document is then empty).
+// (the document is then empty). LoadIniFileState tells the two apart.
 [[nodiscard]] bool LoadIniFile(const std::filesystem::path& path, IniDocument& document);
+[[nodiscard]] FileRead LoadIniFileState(const std::filesystem::path& path, IniDocument& document);
 // Replaces the file atomically (temporary file in the same folder, flushed, renamed over the old one) under
 // the file's lock: a crash, kill or full disk leaves the old content or the new one. Returns false on any
 // failure, also when the new content could only be kept as the pending content.
@@ -145,6 +156,14 @@ class IniDocument {
 enum class IniEdit { kDone, kRefused, kUnreadable, kWriteFailed };
 [[nodiscard]] IniEdit EditIniFileChecked(const std::filesystem::path& path,
                                          const std::function<bool(IniDocument&)>& edit);
+
+// A temporary file of our atomic replacement of the file named `fileName` (".NAME.XXXXXX" as the POSIX build
+// makes them, "NAME.<process>.<n>.tmp" as the Windows build does). A save killed between writing and renaming
+// leaves one behind.
+[[nodiscard]] bool IsTemporaryFileOf(std::string_view candidate, std::string_view fileName);
+// Removes the temporary files of `path` left beside it that are older than `age` (a younger one may belong to
+// a save still under way); the number removed. Every save of the file does this first.
+int RemoveStaleTemporaryFiles(const std::filesystem::path& path, std::chrono::seconds age);
 
 namespace detail {
 // The platform's atomic replacement without the lock (callers hold it). On Windows a replacement that stays

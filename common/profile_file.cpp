@@ -45,21 +45,14 @@ bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
   return !ecA && !ecB && ca == cb;
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path, bool& ok) {
-  ok = false;
-  std::string bytes;
-#if defined(_WIN32)
-  std::FILE* f = _wfopen(path.c_str(), L"rb");
-#else
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-  if (f == nullptr) return bytes;
-  std::vector<char> buffer(65536);  // never on the stack: worker threads start with one page
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) bytes.append(buffer.data(), n);
-  ok = std::ferror(f) == 0;
-  std::fclose(f);
-  return bytes;
+bool IsSlotFileTitle(std::string_view title, int slot) {
+  const std::string name = "default" + std::to_string(slot);
+  if (title.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = title[i] >= 'A' && title[i] <= 'Z' ? static_cast<char>(title[i] - 'A' + 'a') : title[i];
+    if (c != name[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -167,9 +160,9 @@ int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& progr
                         const std::filesystem::path& chosen) {
   const int s = working.CurrentProfile;
   if (s < 0 || s >= kProfileCount) return 0;
-  bool ok = false;
-  const std::string bytes = ReadWholeFile(chosen, ok);
-  if (!ok) return 0;
+  // The newest saved content: a slot file whose last save is still pending reads as that save.
+  std::string bytes;
+  if (ReadNewestFile(chosen, bytes) != FileRead::kRead) return 0;
   const IniDocument doc = IniDocument::Parse(bytes);
   if (!IsProfileDocument(doc)) return -1;
 
@@ -184,10 +177,23 @@ int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& progr
   return 1;
 }
 
+int SaveTakesSlotFile(const std::filesystem::path& programFolder, int slot, const std::filesystem::path& chosen) {
+  const std::string title = ProfileFileTitle(chosen);
+  const auto copy = programFolder / "config" / AnsiPath(title + ".zmp");
+  for (int other = 0; other < kProfileCount; ++other) {
+    if (other == slot) continue;
+    const auto slotFile = SlotFilePath(programFolder, other);
+    // The copy goes to config\<title>.zmp, and the file system ignores the case of names.
+    if (IsSlotFileTitle(title, other) || SamePath(chosen, slotFile) || SamePath(copy, slotFile)) return other;
+  }
+  return -1;
+}
+
 int SaveSlotToProfileFile(const SharedBlock& working, const std::filesystem::path& programFolder,
                           const std::filesystem::path& chosen) {
   const int s = working.CurrentProfile;
   if (s < 0 || s >= kProfileCount) return 0;
+  if (SaveTakesSlotFile(programFolder, s, chosen) >= 0) return -1;
   // A fresh document replaces the old file in one step: it ends up with exactly our keys, in order, and
   // is never missing in between.
   IniDocument doc;

@@ -75,9 +75,15 @@ void ReadProfileDocument(ProfileRecord& record, const IniDocument& doc);
 // copied).
 [[nodiscard]] int LoadProfileIntoSlot(SharedBlock& working, const std::filesystem::path& programFolder,
                                       const std::filesystem::path& chosen);
+// The other slot (0..4) whose file a Save of `slot` to `chosen` would replace, or -1. The copy Save keeps is
+// config\<title>.zmp, so a file named like a slot file ("Default0.zmp", in any folder and any case) would
+// overwrite that slot's profile with another one; the slot's own file is allowed (it is that profile).
+[[nodiscard]] int SaveTakesSlotFile(const std::filesystem::path& programFolder, int slot,
+                                    const std::filesystem::path& chosen);
 // The Save button, after the user chose `chosen`: the file is replaced by exactly the keys of the current
-// slot's profile, its title is noted in config.ini, and a copy goes to config\<title>.zmp. Returns 1, or 0
-// when there is no current slot or the file cannot be written.
+// slot's profile, its title is noted in config.ini, and a copy goes to config\<title>.zmp. Returns 1, 0
+// when there is no current slot or the file cannot be written, -1 when the save would replace another slot's
+// file (SaveTakesSlotFile; nothing is written).
 [[nodiscard]] int SaveSlotToProfileFile(const SharedBlock& working, const std::filesystem::path& programFolder,
                                         const std::filesystem::path& chosen);
 

@@ -1,8 +1,12 @@
 #include "common/settings_file.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <system_error>
+#include <thread>
 
+#include "common/debug_output.h"
 #include "common/private_profile.h"
 #include "common/profile_file.h"
 #include "common/registry.h"
@@ -74,37 +78,129 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolde
   return programFolder / "config.ini";
 }
 
-int LoadSettings(SharedBlock& block, const SettingsContext& context) {
-  IniDocument doc;
-  (void)LoadIniFile(SettingsFilePath(context.folder), doc);  // missing: every integer takes its default
-  for (const SettingIntKey& k : kSettingInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
+namespace {
 
-  for (int i = 0; i < kProfileCount; ++i) {
-    if (ReadProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) {
-      InitProfileDefaults(block.profiles[i], i);
-    }
+std::string Shown(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+void ReadSettingInts(SharedBlock& block, const IniDocument& doc, bool keepLanguage) {
+  const int language = block.QuickHelpLan;
+  for (const SettingIntKey& k : kSettingInts) block.*k.field = doc.GetInt(kSetting, k.key, -1);
+  if (keepLanguage && block.QuickHelpLan == -1) block.QuickHelpLan = language;
+}
+
+FileRead ReadSlotFile(ProfileRecord& record, const std::filesystem::path& path) {
+  IniDocument doc;
+  const FileRead read = LoadIniFileState(path, doc);
+  if (read == FileRead::kRead) ReadProfileDocument(record, doc);
+  return read;
+}
+
+bool AnyUnread(const UnreadFiles& unread) {
+  if (unread.settings) return true;
+  for (bool slot : unread.slots) {
+    if (slot) return true;
   }
+  return false;
+}
+
+void ReadActiveRegistry(SharedBlock& block, const SettingsContext& context) {
   if (context.registry != nullptr && block.CurrentProfile >= 0 && block.CurrentProfile < kProfileCount) {
     (void)ReadMouseRegistry(block.profiles[block.CurrentProfile], *context.registry);
   }
+}
+
+int ReadUnreadFiles(SharedBlock& block, const SettingsContext& context, UnreadFiles& unread) {
+  int read = 0;
+  if (unread.settings) {
+    IniDocument doc;
+    if (LoadIniFileState(SettingsFilePath(context.folder), doc) != FileRead::kUnreadable) {
+      ReadSettingInts(block, doc, true);
+      unread.settings = false;
+      ++read;
+    }
+  }
+  for (int i = 0; i < kProfileCount; ++i) {
+    if (!unread.slots[i]) continue;
+    const FileRead state = ReadSlotFile(block.profiles[i], SlotFilePath(context.folder, i));
+    if (state == FileRead::kUnreadable) continue;
+    if (state == FileRead::kMissing) InitProfileDefaults(block.profiles[i], i);
+    unread.slots[i] = false;
+    ++read;
+  }
+  return read;
+}
+
+}  // namespace
+
+int LoadSettings(SharedBlock& block, const SettingsContext& context, UnreadFiles* unread, const ReadRetry& retry) {
+  UnreadFiles marks;
+  IniDocument doc;
+  // Missing: every integer takes its default.
+  marks.settings = LoadIniFileState(SettingsFilePath(context.folder), doc) == FileRead::kUnreadable;
+  ReadSettingInts(block, doc, false);
+
+  for (int i = 0; i < kProfileCount; ++i) {
+    const FileRead read = ReadSlotFile(block.profiles[i], SlotFilePath(context.folder, i));
+    if (read != FileRead::kRead) InitProfileDefaults(block.profiles[i], i);
+    marks.slots[i] = read == FileRead::kUnreadable;
+  }
+  if (unread != nullptr) {
+    // A backup or scanning program holds a file for moments: a short wait usually gets the real content.
+    for (int attempt = 0; attempt < retry.attempts && AnyUnread(marks); ++attempt) {
+      if (retry.pause) {
+        retry.pause(retry.pauseMs);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(retry.pauseMs));
+      }
+      (void)ReadUnreadFiles(block, context, marks);
+    }
+    if (marks.settings) WriteDebugLine("cannot be read, left alone until it can: " + Shown(SettingsFilePath(context.folder)));
+    for (int i = 0; i < kProfileCount; ++i) {
+      if (marks.slots[i]) WriteDebugLine("cannot be read, left alone until it can: " + Shown(SlotFilePath(context.folder, i)));
+    }
+    unread->settings = marks.settings;
+    std::copy(std::begin(marks.slots), std::end(marks.slots), std::begin(unread->slots));
+  }
+  ReadActiveRegistry(block, context);
   return 1;
 }
 
-int SaveSettings(const SharedBlock& block, const SettingsContext& context) {
+int RetryUnreadFiles(SharedBlock& block, const SettingsContext& context, UnreadFiles& unread) {
+  const int read = ReadUnreadFiles(block, context, unread);
+  if (read > 0) ReadActiveRegistry(block, context);
+  return read;
+}
+
+int SaveSettings(const SharedBlock& block, const SettingsContext& context, const UnreadFiles* unread) {
   if (context.registry != nullptr && block.CurrentProfile >= 0 && block.CurrentProfile < kProfileCount) {
     (void)WriteMouseRegistry(block.profiles[block.CurrentProfile], *context.registry);
   }
+  const auto skipped = [](const std::filesystem::path& path) {
+    WriteDebugLine("not saved, it could not be read when loaded: " + Shown(path));
+    return 0;
+  };
   int result = 1;
-  const bool saved = EditIniFile(SettingsFilePath(context.folder), [&](IniDocument& doc) {
-    for (const SettingIntKey& k : kSettingInts) doc.SetInt(kSetting, k.key, block.*k.field);
-  });
-  if (!saved) result = 0;
+  if (unread != nullptr && unread->settings) {
+    result = skipped(SettingsFilePath(context.folder));
+  } else {
+    const bool saved = EditIniFile(SettingsFilePath(context.folder), [&](IniDocument& doc) {
+      for (const SettingIntKey& k : kSettingInts) doc.SetInt(kSetting, k.key, block.*k.field);
+    });
+    if (!saved) result = 0;
+  }
 
   // A program folder without its config folder (a fresh copy) would otherwise never keep its profiles.
   std::error_code ec;
   if (std::filesystem::is_directory(context.folder, ec)) std::filesystem::create_directory(context.folder / "config", ec);
   for (int i = 0; i < kProfileCount; ++i) {
-    if (WriteProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) result = 0;
+    if (unread != nullptr && unread->slots[i]) {
+      result = skipped(SlotFilePath(context.folder, i));
+    } else if (WriteProfileFile(block.profiles[i], SlotFilePath(context.folder, i)) == 0) {
+      result = 0;
+    }
   }
   return result;
 }
@@ -139,7 +235,8 @@ int WriteFirmwareVersion(const std::filesystem::path& programFolder, int version
 
 int LoadNotificationSettings(NotificationSettings& settings, const std::filesystem::path& programFolder) {
   IniDocument doc;
-  if (!LoadIniFile(SettingsFilePath(programFolder), doc)) return 0;
+  const FileRead read = LoadIniFileState(SettingsFilePath(programFolder), doc);
+  if (read != FileRead::kRead) return read == FileRead::kUnreadable ? -1 : 0;
   NotificationSettings scratch;
   if (!doc.GetStruct("OSDSetting", "config", &scratch, sizeof scratch)) return 0;
   // Texts that fill their field are cut to fit so nothing reads past them.

@@ -48,12 +48,35 @@ struct SettingsContext {
 
 [[nodiscard]] std::filesystem::path SettingsFilePath(const std::filesystem::path& programFolder);
 
+// The files a load found but could not read (held open without read sharing, as backup or scanning programs
+// do at logon). The block holds defaults in their place, and saving those would replace the user's names,
+// game bindings, shortcuts and macros: such a file is not saved until it has been read into the block.
+struct UnreadFiles {
+  bool settings = false;           // config.ini, its "Setting" integers
+  bool notification = false;       // config.ini, the notification record (LoadNotificationSettings gave -1)
+  bool slots[kProfileCount] = {};  // config\Default<n>.zmp
+};
+
+// How a load tries unreadable files again: `attempts` more reads, `pauseMs` apart (a second or so in all).
+struct ReadRetry {
+  int attempts = 5;
+  int pauseMs = 200;
+  std::function<void(int ms)> pause;  // empty: the calling thread sleeps
+};
+
 // config.ini and the five slot files into the block (defaults for what is missing), then the active
-// profile's mouse settings from the registry. Returns 1.
-int LoadSettings(SharedBlock& block, const SettingsContext& context);
+// profile's mouse settings from the registry. Returns 1. With `unread`, files that exist but cannot be read
+// are tried again as `retry` says, and those still unreadable are marked there (config.ini and slots only).
+int LoadSettings(SharedBlock& block, const SettingsContext& context, UnreadFiles* unread = nullptr,
+                 const ReadRetry& retry = {});
+// Reads each marked file that can be read now into the block, as LoadSettings would have, and unmarks it (a
+// "Setting" QuickHelpLan of -1 keeps the block's language); the registry follows when anything was read.
+// Returns how many files were read. The monitor calls it before it takes a full read of the mouse over.
+int RetryUnreadFiles(SharedBlock& block, const SettingsContext& context, UnreadFiles& unread);
 // The active profile's mouse settings to the registry, the "Setting" integers and the five slot files.
-// Returns 1 when every file was written, 0 when one could not be (nothing is shown to the user).
-int SaveSettings(const SharedBlock& block, const SettingsContext& context);
+// Returns 1 when every file was written, 0 when one could not be (nothing is shown to the user). A file
+// marked in `unread` is left as it is (a debug line names it); the others are saved.
+int SaveSettings(const SharedBlock& block, const SettingsContext& context, const UnreadFiles* unread = nullptr);
 
 // "Setting"/"FWVersion", 100 when missing.
 [[nodiscard]] int ReadFirmwareVersion(const std::filesystem::path& programFolder);
@@ -68,7 +91,8 @@ int WriteDeviceState(const std::filesystem::path& programFolder, int present);
 int WriteFirmwareVersion(const std::filesystem::path& programFolder, int version);
 
 // "OSDSetting"/"config" as one 344-byte struct. A missing or damaged value leaves the record as it was.
-// Load returns 1 when the record was replaced, 0 otherwise; Save 1, or 0 on failure.
+// Load returns 1 when the record was replaced, -1 when config.ini exists but cannot be read, 0 otherwise;
+// Save 1, or 0 on failure.
 int LoadNotificationSettings(NotificationSettings& settings, const std::filesystem::path& programFolder);
 int SaveNotificationSettings(const NotificationSettings& settings, const std::filesystem::path& programFolder);
 

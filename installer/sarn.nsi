@@ -135,15 +135,24 @@ Section "Uninstall"
   ClearErrors
   ${GetOptions} $CMDLINE "/REMOVESETTINGS" $0
   ${IfNot} ${Errors}
-    Delete "$INSTDIR\config.ini"
-    RMDir /r "$INSTDIR\config"
-    Delete "$INSTDIR\*.zmp"
+    Call un.RemoveSettings
   ${ElseIfNot} ${Silent}
     MessageBox MB_YESNO|MB_ICONQUESTION "Remove your settings, profiles and macros as well?" /SD IDNO IDNO keep
-      Delete "$INSTDIR\config.ini"
-      RMDir /r "$INSTDIR\config"
-      Delete "$INSTDIR\*.zmp"
+      Call un.RemoveSettings
     keep:
   ${EndIf}
+  ; Kept settings keep the folder; that is no failure.
   RMDir "$INSTDIR"
 SectionEnd
+
+; The settings with what a save leaves beside a file: a save killed in mid-write leaves NAME.<n>.<n>.tmp, one
+; that found the file held open keeps its content in NAME.pending. Without them the folder would stay behind.
+Function un.RemoveSettings
+  Delete "$INSTDIR\config.ini"
+  Delete "$INSTDIR\config.ini.*.tmp"
+  Delete "$INSTDIR\config.ini.pending"
+  RMDir /r "$INSTDIR\config"
+  Delete "$INSTDIR\*.zmp"
+  Delete "$INSTDIR\*.zmp.*.tmp"
+  Delete "$INSTDIR\*.zmp.pending"
+FunctionEnd

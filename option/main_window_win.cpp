@@ -153,7 +153,14 @@ class MainWindow final : public OptionShell, public PageHost {
   bool ConfirmWindowsProfile(int slotNumber) override { return ConfirmWindowsProfileDialog(hwnd_, dpi_, slotNumber); }
   bool EditProfileTexts(ProfileTexts& texts) override { return ProfileSettingsDialog(hwnd_, dpi_, texts); }
   std::filesystem::path ChooseProfileToLoad() override { return ChooseProfileFile(hwnd_, false); }
-  std::filesystem::path ChooseProfileToSave() override { return ChooseProfileFile(hwnd_, true); }
+  std::filesystem::path ChooseProfileToSave() override {
+    const std::filesystem::path chosen = ChooseProfileFile(hwnd_, true);
+    const int slot = core_ != nullptr ? core_->working().CurrentProfile : -1;
+    const std::string refusal = chosen.empty() ? std::string() : SaveRefusalText(folder_, slot, chosen);
+    if (refusal.empty()) return chosen;
+    MessageBoxW(hwnd_, Utf8ToWide(refusal).c_str(), Utf8ToWide(kOptionWindowTitle).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return {};
+  }
   void ReportApplyNotAnswered() override;
 
   // PageHost

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/debug_output.h"
 #include "common/profile_file.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
@@ -66,7 +67,7 @@ ListPoint LanguageListOrigin(int buttonLeft, int buttonTop) { return {buttonLeft
 
 std::string LoadRefusalText(const std::filesystem::path& chosen) {
   std::string bytes;
-  if (!ReadWholeFile(chosen, bytes) || IsProfileDocument(IniDocument::Parse(bytes))) return {};
+  if (ReadNewestFile(chosen, bytes) != FileRead::kRead || IsProfileDocument(IniDocument::Parse(bytes))) return {};
 #if defined(_WIN32)
   const std::string name = WideToUtf8(chosen.filename().wstring());
 #else
@@ -75,22 +76,43 @@ std::string LoadRefusalText(const std::filesystem::path& chosen) {
   return "\"" + name + "\" is not a Zorvan Mouse Profile file (*.zmp). Nothing was loaded.";
 }
 
+std::string SaveRefusalText(const std::filesystem::path& programFolder, int slot, const std::filesystem::path& chosen) {
+  if (slot < 0 || slot >= kProfileCount) return {};
+  const int other = SaveTakesSlotFile(programFolder, slot, chosen);
+  if (other < 0) return {};
+#if defined(_WIN32)
+  const std::string name = WideToUtf8(chosen.filename().wstring());
+#else
+  const std::string name = chosen.filename().string();
+#endif
+  return "\"" + name + "\" would replace the file of profile " + std::to_string(other + 1) + " (config\\Default" +
+         std::to_string(other) + ".zmp). Profile " + std::to_string(slot + 1) +
+         " was not saved; choose another name.";
+}
+
 // --- FileStorage ------------------------------------------------------------------------------------------
 
 void FileStorage::LoadSettings(SharedBlock& block) {
   // The registry is read separately (only for a running monitor's active profile, after the copy).
-  (void)sarn::LoadSettings(block, SettingsContext{folder_, nullptr});
+  (void)sarn::LoadSettings(block, SettingsContext{folder_, nullptr}, &unread_);
   if (registry_ != nullptr && block.CurrentProfile >= 0 && block.CurrentProfile < kProfileCount) {
     (void)sarn::ReadMouseRegistry(block.profiles[block.CurrentProfile], *registry_);
   }
 }
 int FileStorage::ReadFirmwareVersion() { return sarn::ReadFirmwareVersion(folder_); }
-void FileStorage::LoadNotificationSettings(NotificationSettings& s) { (void)sarn::LoadNotificationSettings(s, folder_); }
+void FileStorage::LoadNotificationSettings(NotificationSettings& s) {
+  if (sarn::LoadNotificationSettings(s, folder_) == -1) unread_.notification = true;
+}
 void FileStorage::SaveNotificationSettings(const NotificationSettings& s) {
+  // The record shown is the defaults, not what config.ini holds.
+  if (unread_.notification) {
+    WriteDebugLine("notification settings not saved: config.ini could not be read when loaded");
+    return;
+  }
   (void)sarn::SaveNotificationSettings(s, folder_);
 }
 void FileStorage::SaveSettings(const SharedBlock& block) {
-  (void)sarn::SaveSettings(block, SettingsContext{folder_, registry_});
+  (void)sarn::SaveSettings(block, SettingsContext{folder_, registry_}, &unread_);
 }
 int FileStorage::LoadMacroStore(MacroStore& store) { return sarn::LoadMacroStore(store, folder_); }
 void FileStorage::SaveMacroStore(const MacroStore& store) { (void)sarn::SaveMacroStore(store, folder_); }

@@ -11,6 +11,7 @@
 
 #include "common/messages.h"
 #include "common/profile_record.h"
+#include "common/settings_file.h"
 #include "common/shared_block.h"
 #include "common/timer_list.h"
 #include "option/macro/macro_store.h"
@@ -49,6 +50,11 @@ struct ListPoint {
 // What the Load dialog tells the user when the chosen file is no profile (UTF-8, naming the file), or empty
 // when the file is a profile or cannot be read at all (Load then stops without a message).
 [[nodiscard]] std::string LoadRefusalText(const std::filesystem::path& chosen);
+
+// What the Save dialog tells the user when saving slot `slot` (0..4) to `chosen` would replace another slot's
+// file (UTF-8, naming the file and both profiles), or empty when the save may go ahead.
+[[nodiscard]] std::string SaveRefusalText(const std::filesystem::path& programFolder, int slot,
+                                          const std::filesystem::path& chosen);
 
 // What the window shows of the core's state: the window calls back into the core for the data.
 enum class RefreshScope { kWholeWindow, kNameFields, kSlotMarks, kMainPage, kVersionTexts };
@@ -144,6 +150,7 @@ class FileStorage final : public OptionStorage {
  private:
   std::filesystem::path folder_;
   RegistryPort* registry_;
+  UnreadFiles unread_;  // files that could not be read at load are not saved over
 };
 
 // Apply's order, the one the window and sarnctl share: the change flags against the last applied copy, the

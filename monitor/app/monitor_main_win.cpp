@@ -224,6 +224,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   std::filesystem::path folderPath_;
   std::unique_ptr<SharedBlock> block_ = std::make_unique<SharedBlock>();
   NotificationSettings notification_{};
+  UnreadFiles unread_;  // files unreadable at start: never saved over until they were read
   std::unique_ptr<Win32SharedBlock> store_;
   std::unique_ptr<RegistryPort> registry_;
   std::unique_ptr<DeviceLibrary> link_;
@@ -257,7 +258,7 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
 
   ClearSharedBlock(*block_);
   SettingsContext context{folderPath_, registry_.get()};
-  (void)LoadSettings(*block_, context);
+  (void)LoadSettings(*block_, context, &unread_);
   (void)LoadNotificationSettings(notification_, folderPath_);
   if (block_->QuickHelpLan == -1) block_->QuickHelpLan = DetectLanguage(SystemDefaultLanguageId());
 
@@ -276,7 +277,7 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   // The take-over of a read runs on the window thread (OnDeviceReading), so every step below does too.
   DeviceHostSteps steps;
   steps.saveFirmwareVersion = [this](int version) { (void)WriteFirmwareVersion(folderPath_, version); };
-  steps.saveSettings = [this] { (void)SaveSettings(*block_, SettingsContext{folderPath_, registry_.get()}); };
+  steps.saveSettings = [this] { (void)SaveSettings(*block_, SettingsContext{folderPath_, registry_.get()}, &unread_); };
   steps.publishBlock = [this] { PublishBlock(); };
   steps.notifyReadDone = [this] { PostToOption(kMsgDeviceReadDone); };
   protocol_ = std::make_unique<DeviceProtocol>(*link_, SystemDeviceClock(), flags_, *block_, steps);
@@ -524,6 +525,8 @@ void MonitorWindow::OnDeviceReading() {
     if (flags_.deviceState.load() == kDeviceOpen) PostDeviceJob(kJobReadAll);
     return;
   }
+  // A file unreadable at start that reads now goes into the copy first, so the save below keeps its content.
+  if (reading->complete) (void)RetryUnreadFiles(*block_, SettingsContext{folderPath_, registry_.get()}, unread_);
   // Changes made on the mouse meanwhile are in the copy and in the mouse, perhaps not in the reading: kept.
   (void)protocol_->TakeOverReading(*reading, changes.KeptSince(mark));
 }

@@ -105,7 +105,7 @@ int SaveMacroStore(const MacroStore& store, const std::filesystem::path& program
   const std::string bytes = SerializeMacroStore(store);
   // A file that already holds the store is not written again (every Apply saves the store).
   std::string held;
-  if (ReadWholeFile(MacroStorePath(programFolder), held) && held == bytes) return 1;
+  if (ReadNewestFile(MacroStorePath(programFolder), held) == FileRead::kRead && held == bytes) return 1;
   return WriteFileAtomic(MacroStorePath(programFolder), bytes) ? 1 : 0;
 }
 

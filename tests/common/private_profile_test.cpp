@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <random>
 
@@ -444,6 +447,46 @@ TEST_F(IniFileTest, SaveLoadAndFailures) {
   EXPECT_EQ(back.Serialize(), "");
   EXPECT_EQ(Read(path), "[Setting]\r\nCurrentProfile=2\r\n");
   EXPECT_EQ(EntryCount(), 1u) << "no temporary file may be left behind";
+}
+
+// A save killed between writing and renaming leaves its temporary file; the next save of that file removes
+// such leftovers, but none of another file's, none of another program's and none young enough to be a live
+// save's.
+TEST_F(IniFileTest, SaveRemovesStaleTemporaryFilesOfThatFileOnly) {
+  const auto path = folder_ / "Default0.zmp";
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+  const char* stale[] = {".Default0.zmp.a1B2c3", "Default0.zmp.4120.7.tmp", "default0.ZMP.1.1.TMP"};
+  const char* kept[] = {".Default1.zmp.a1B2c3", "Default1.zmp.4120.7.tmp", "Default0.zmp.bak", ".Default0.zmp.a1B2c",
+                        "Default0.zmp.x.7.tmp", "Default0.zmp.47.tmp", "XDefault0.zmp.1.2.tmp"};
+  for (const char* name : stale) {
+    std::ofstream(folder_ / name) << "left";
+    std::filesystem::last_write_time(folder_ / name, old);
+  }
+  for (const char* name : kept) {
+    std::ofstream(folder_ / name) << "other";
+    std::filesystem::last_write_time(folder_ / name, old);
+  }
+  std::ofstream(folder_ / ".Default0.zmp.Fresh1") << "live";  // a save still under way
+  ASSERT_TRUE(WriteFileAtomic(path, "new"));
+  for (const char* name : stale) EXPECT_FALSE(std::filesystem::exists(folder_ / name)) << name;
+  for (const char* name : kept) EXPECT_TRUE(std::filesystem::exists(folder_ / name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(folder_ / ".Default0.zmp.Fresh1"));
+  EXPECT_EQ(Read(path), "new");
+}
+
+// Reads tell a missing file from one that exists but cannot be read (a folder stands in for a file held
+// open without read sharing), also when the newest content is pending.
+TEST_F(IniFileTest, ReadStateTellsMissingFromUnreadable) {
+  const auto path = folder_ / "a.ini";
+  IniDocument doc;
+  std::string bytes;
+  EXPECT_EQ(LoadIniFileState(path, doc), FileRead::kMissing);
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(LoadIniFileState(path, doc), FileRead::kUnreadable);
+  EXPECT_EQ(doc.Serialize(), "");
+  std::ofstream(PendingPath(path), std::ios::binary) << "[S]\nk=1\n";
+  ASSERT_EQ(ReadNewestFile(path, bytes), FileRead::kRead) << "a pending save is the newest content";
+  EXPECT_EQ(bytes, "[S]\nk=1\n");
 }
 
 #ifndef _WIN32

@@ -52,7 +52,10 @@ BOOL CALLBACK CountTitle(HWND hwnd, LPARAM lp) {
   auto* f = reinterpret_cast<Found*>(lp);
   char title[128] = {};
   GetWindowTextA(hwnd, title, sizeof title);
-  if (std::strcmp(title, sarn::kOptionWindowTitle) == 0) {
+  // A message box of the window carries its title too; it is no main window.
+  char cls[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (std::strcmp(title, sarn::kOptionWindowTitle) == 0 && std::strcmp(cls, "#32770") != 0) {
     if (f->first == nullptr) f->first = hwnd;
     ++f->count;
   }

@@ -19,7 +19,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e_support import WINE_RUN, Failure, ProgramFolder, check, wait_for  # noqa: E402
 
-SLOT, APPLY, OK, CANCEL, LOAD, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 100, 150, 140
+SLOT, APPLY, OK, CANCEL, LOAD, SAVE, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 112, 100, 150, 140
 MAIN_PAGE, BUTTON_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 1, 2, 4
 SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME, DOUBLE_CLICK_TEST = 300, 304, 340, 241, 200, 341
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
@@ -642,6 +642,20 @@ def with_monitor(args):
         wait_for("report 7", lambda: any(d[0] == 7 for _, d in stage.writes(before)))
         sevens = [d for _, d in stage.writes(before) if d[0] == 7]
         check(len(sevens) == 1 and sevens[0][2] == 2, "Load + Apply sent %s" % stage.writes(before))
+
+        # Save of slot 3 as "Default0.zmp" in another folder would replace slot 1's file with its copy: refused
+        # with a message, nothing written.
+        slot1 = open(profile, "rb").read()
+        elsewhere = os.path.join(stage.dir, "elsewhere")
+        os.makedirs(elsewhere, exist_ok=True)
+        stage.click(SAVE)
+        rc, _ = stage.run(stage.driver, "file-dialog", "Z:" + os.path.join(elsewhere, "Default0.zmp").replace("/", "\\"))
+        check(rc == 0, "the save dialog was not answered (%d)" % rc)
+        # The file dialog may still be closing: the message box is the owned window titled as the main window.
+        wait_for("the refusal message", lambda: stage.run(stage.driver, "dialog-title") == (0, "ZORVAN Sarn[+] Mouse Option"), 60)
+        check(stage.run(stage.driver, "dialog-ok")[0] == 0, "the refusal message was not closed")
+        check(open(profile, "rb").read() == slot1, "Save of slot 3 replaced slot 1's file")
+        check(not os.path.exists(os.path.join(elsewhere, "Default0.zmp")), "the refused file was written")
 
         settings_pages(stage)
         button_page(stage, os.path.abspath(args.work))

@@ -13,6 +13,8 @@
 //                       with Windows' 5 s limit; prints the time the end took. Exits 0 when the query was
 //                       answered TRUE and both came back in time.
 //   close               posts WM_CLOSE to the monitor's window.
+//   lock FILE READY STOP  holds FILE open without any sharing (as a backup or scanning program may at logon),
+//                       writes the file READY once it does, and closes it when the file STOP appears.
 //   taskbar-created     posts the registered "TaskbarCreated" message to the monitor, as a restarted
 //                       Explorer does; exits 0 when it was posted.
 //   keys READY STOP     watches the keyboard through a low-level hook, as any other program on the desktop
@@ -164,6 +166,7 @@ int WatchKeys(const char* ready, const char* stop) {
   }
   std::printf("left down:%s\n", left.empty() ? " none" : left.c_str());
   return left.empty() ? 0 : 4;
+}
 
 std::string g_dir;
 DWORD g_hangMs = 0;
@@ -214,6 +217,15 @@ int Hang(const char* dir, const char* ms) {
   return 0;
 }
 
+int Lock(const char* file, const char* ready, const char* stop) {
+  HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return 1;
+  if (FILE* f = std::fopen(ready, "w")) std::fclose(f);
+  while (GetFileAttributesA(stop) == INVALID_FILE_ATTRIBUTES) Sleep(50);
+  CloseHandle(held);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -228,6 +240,7 @@ int main(int argc, char** argv) {
     return monitor != nullptr && PostMessageA(monitor, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (mode == "hang" && argc == 4) return Hang(argv[2], argv[3]);
+  if (mode == "lock" && argc == 5) return Lock(argv[2], argv[3], argv[4]);
   if (mode == "taskbar-created") {
     HWND monitor = FindWindowA(nullptr, sarn::kMonitorWindowTitle);
     const UINT message = RegisterWindowMessageA("TaskbarCreated");
@@ -254,7 +267,8 @@ int main(int argc, char** argv) {
     return took <= limit ? 0 : 3;
   }
   std::fputs("usage: monitor_peer hold READY STOP | keep-block READY STOP | kill-monitor | end-session | close | "
-             "taskbar-created | keys READY STOP | post MSG W L | exit-within MS | hang DIR MS\n",
+             "taskbar-created | keys READY STOP | post MSG W L | exit-within MS | hang DIR MS | "
+             "lock FILE READY STOP\n",
              stderr);
   return 2;
 }

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sarn {
@@ -437,6 +439,54 @@ TEST(LoadRefusal, NamesAFileThatIsNoProfile) {
   EXPECT_EQ(LoadRefusalText(folder / "missing.zmp"), "");
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
+}
+
+// The configuration window started without a monitor reads the files itself: what it could not read it shows
+// as defaults, and Apply must not write those over the file, even once the file reads again.
+TEST(FileStorageUnreadable, ApplyLeavesFilesUnreadableAtLoadAlone) {
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("sarn-unreadable-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(folder / "config");
+  const auto ini = folder / "config.ini";
+  const auto slot = folder / "config" / "Default1.zmp";
+  const std::string iniText = "[Setting]\r\nSoundVolume=7\r\n[OSDSetting]\r\nconfig=00\r\n";
+  const std::string slotText = "[Setting]\r\nProFileName=Racing\r\n";
+  std::filesystem::create_directory(ini);  // exists, cannot be read (as a file held open by a backup program)
+  std::filesystem::create_directory(slot);
+  FileStorage storage(folder, nullptr);
+  auto block = std::make_unique<SharedBlock>();
+  std::memset(block.get(), 0, sizeof(SharedBlock));
+  storage.LoadSettings(*block);
+  NotificationSettings notifications{};
+  storage.LoadNotificationSettings(notifications);
+  EXPECT_STREQ(block->profiles[1].ProFileName, "Default2");
+
+  for (const auto& [path, text] : {std::pair{ini, iniText}, std::pair{slot, slotText}}) {
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  storage.SaveNotificationSettings(notifications);
+  storage.SaveSettings(*block);
+  const auto read = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(read(ini), iniText);
+  EXPECT_EQ(read(slot), slotText);
+  EXPECT_TRUE(std::filesystem::exists(folder / "config" / "Default0.zmp")) << "the readable slots are saved";
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
+// Saving slot 3 under slot 1's file name would put profile 3 into slot 1's file.
+TEST(SaveRefusal, NamesTheSlotWhoseFileWouldBeReplaced) {
+  const std::filesystem::path folder = "/program";
+  const std::string refusal = SaveRefusalText(folder, 2, "/home/desk/Default0.zmp");
+  EXPECT_NE(refusal.find("\"Default0.zmp\""), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("profile 1"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("Profile 3 was not saved"), std::string::npos) << refusal;
+  EXPECT_EQ(SaveRefusalText(folder, 0, "/home/desk/Default0.zmp"), "");
+  EXPECT_EQ(SaveRefusalText(folder, 2, "/home/desk/fps.zmp"), "");
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #  3. the monitor, started from the Run key as a session starts it, reads the virtual mouse staged by the test;
 #  4. an upgrade over the running monitor ends it through its Exit and keeps config.ini, the slot files, the
 #     macro store and the timer list byte for byte;
-#  5. a silent uninstall removes programs, shortcuts and the Run key and keeps the settings.
+#  5. a silent uninstall removes programs, shortcuts and the Run key and keeps the settings;
+#  6. an uninstall asked to remove the settings leaves no folder behind, leftovers of saves included.
 set -uo pipefail
 build="$(cd "${1:?usage: release_test.sh BUILD_DIR}" && pwd)"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -87,6 +88,18 @@ check "uninstall removed the shortcuts" '[ ! -e "$startmenu" ]'
 check "uninstall removed the Run key" '! wine reg query "$runkey" /v "Sarn[+]Monitor" >/dev/null 2>&1'
 kept=$(cd "$folder" && find config.ini config -type f 2>/dev/null | sort | xargs -d '\n' sha256sum)
 check "uninstall kept the settings" '[ "$before" = "$kept" ]'
+
+# 6. Install again and uninstall with the settings: what killed and held-off saves left beside config.ini, the
+#    slot files and a loaded profile goes too, and the folder with it.
+wine "$installer" /S /NOSTART >/dev/null 2>&1
+printf 'x' >"$folder/config.ini.4120.7.tmp"; printf 'x' >"$folder/config.ini.pending"
+printf 'x' >"$folder/config/Default0.zmp.4120.8.tmp"; printf 'x' >"$folder/Racing.zmp"
+printf 'x' >"$folder/Racing.zmp.4120.9.tmp"; printf 'x' >"$folder/Racing.zmp.pending"
+rm -f "$folder/virtual-mouse.ini"  # the state of the virtual mouse staged in step 3, not the installer's
+wine "$folder/uninstall.exe" /S /REMOVESETTINGS >/dev/null 2>&1
+for _ in $(seq 1 100); do [ -e "$folder" ] || break; sleep 0.2; done
+check "uninstall with the settings removed the folder, temporary and pending files included" '[ ! -e "$folder" ]'
+[ -e "$folder" ] && find "$folder" -mindepth 1
 
 echo "$fails failed"
 [ "$fails" -eq 0 ]

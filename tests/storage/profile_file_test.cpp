@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -288,6 +290,49 @@ TEST_F(SlotFileProcedures, SaveReplacesTheFileNotesItsTitleAndCopiesIntoConfig) 
   EXPECT_EQ(ReadBytes(program / "config" / "fps.zmp"), text);
   EXPECT_EQ(block->ButtonChanged[1][0], 0);
   EXPECT_EQ(SaveSlotToProfileFile(*block, program.path(), elsewhere / "no" / "such" / "x.zmp"), 0);
+}
+
+// A slot file whose last save is still pending (the file was held open) loads as that save.
+TEST_F(SlotFileProcedures, LoadTakesTheNewestOfFileAndPendingContent) {
+  const auto file = program / "config" / "Default1.zmp";
+  WriteBytes(file, "[Setting]\r\nProFileName=Old\r\n");
+  WriteBytes(PendingPath(file), "[Setting]\r\nProFileName=Saved\r\n");
+  const auto now = std::filesystem::last_write_time(file);
+  std::filesystem::last_write_time(file, now - std::chrono::seconds(10));
+  ASSERT_EQ(LoadProfileIntoSlot(*block, program.path(), file), 1);
+  EXPECT_STREQ(block->profiles[1].ProFileName, "Saved");
+  EXPECT_EQ(ReadBytes(program / "Default1.zmp"), "[Setting]\r\nProFileName=Saved\r\n");
+
+  // A pending copy a later save could not remove is older than the file: the file is the newest.
+  std::filesystem::last_write_time(PendingPath(file), now - std::chrono::seconds(20));
+  ASSERT_EQ(LoadProfileIntoSlot(*block, program.path(), file), 1);
+  EXPECT_STREQ(block->profiles[1].ProFileName, "Old");
+  IniDocument doc;
+  ASSERT_TRUE(LoadIniFile(file, doc));
+  EXPECT_EQ(doc.GetString("Setting", "ProFileName", ""), "Old");
+}
+
+// Save keeps a copy as config\<title>.zmp: a title of another slot's file would replace that slot's profile.
+TEST_F(SlotFileProcedures, SaveNeverReplacesAnotherSlotsFile) {
+  const auto slot0 = SlotFilePath(program.path(), 0);
+  WriteBytes(slot0, "[Setting]\r\nProFileName=Mine\r\n");
+  block->CurrentProfile = 2;
+  for (const auto& chosen : {elsewhere / "Default0.zmp", elsewhere / "DEFAULT0.ZMP", slot0}) {
+    EXPECT_EQ(SaveTakesSlotFile(program.path(), 2, chosen), 0) << chosen;
+    EXPECT_EQ(SaveSlotToProfileFile(*block, program.path(), chosen), -1) << chosen;
+  }
+  EXPECT_EQ(ReadBytes(slot0), "[Setting]\r\nProFileName=Mine\r\n");
+  EXPECT_FALSE(std::filesystem::exists(elsewhere / "Default0.zmp"));
+  EXPECT_FALSE(std::filesystem::exists(program / "config.ini")) << "no title noted";
+  EXPECT_EQ(SaveTakesSlotFile(program.path(), 2, elsewhere / "Default4.zmp"), 4);
+
+  // Names that only look alike are other files; a slot's own file is that very profile.
+  for (const char* name : {"Default0 copy.zmp", "Default00.zmp", "Default0.zmp.zmp", "Default2.zmp"}) {
+    EXPECT_EQ(SaveTakesSlotFile(program.path(), 2, elsewhere / name), -1) << name;
+  }
+  ASSERT_EQ(SaveSlotToProfileFile(*block, program.path(), elsewhere / "Default2.zmp"), 1);
+  EXPECT_EQ(ReadBytes(SlotFilePath(program.path(), 2)), ReadBytes(elsewhere / "Default2.zmp"));
+  EXPECT_EQ(ReadBytes(slot0), "[Setting]\r\nProFileName=Mine\r\n");
 }
 
 TEST(ProfileFileTitle, CutsFolderAndLastExtension) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 #include <memory>
 
@@ -161,6 +162,96 @@ TEST(SaveSettings, WritesOnlyTheFilesWhoseContentChanged) {
   block->CurrentProfile = 3;  // a setting of config.ini only
   ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}), 1);
   EXPECT_EQ(written(), (std::vector<int>{0}));
+}
+
+// A folder standing where a file is expected exists but cannot be read, as a file held open without read
+// sharing (a backup or scanning program at logon) cannot; ReleaseHeld puts the file back.
+void Hold(const std::filesystem::path& path) {
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+}
+void ReleaseHeld(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::remove(path);
+  WriteBytes(path, bytes);
+}
+
+// The user's content of a file unreadable at start must survive the first save: the block holds defaults
+// (and the mouse's values) in its place, never the names, bindings and macros of that file.
+TEST(UnreadableAtLoad, RetriedThenLeftAloneUntilReadIntoTheBlock) {
+  TempFolder folder;
+  auto user = FactoryBlock();
+  CopyTextField(user->profiles[1].ProFileName, "Racing");
+  CopyTextField(user->profiles[2].ProFileName, "Sniper");
+  CopyTextField(user->profiles[2].MacroKeyInfo[5].macroName, "reload");
+  user->SoundVolume = 7;
+  user->QuickHelpLan = -1;  // not chosen yet: the monitor detects it
+  ASSERT_EQ(SaveSettings(*user, {folder.path(), nullptr}), 1);
+  const auto configIni = SettingsFilePath(folder.path());
+  const auto slot1 = SlotFilePath(folder.path(), 1), slot2 = SlotFilePath(folder.path(), 2);
+  const std::string iniBytes = ReadBytes(configIni), slot1Bytes = ReadBytes(slot1), slot2Bytes = ReadBytes(slot2);
+  Hold(configIni);
+  Hold(slot1);
+  Hold(slot2);
+
+  // Slot 1 comes free during the start-up retries; slot 2 and config.ini stay held through all of them.
+  auto block = FactoryBlock();
+  UnreadFiles unread;
+  int pauses = 0;
+  ReadRetry retry{3, 200, [&](int ms) {
+                    EXPECT_EQ(ms, 200);
+                    if (++pauses == 2) ReleaseHeld(slot1, slot1Bytes);
+                  }};
+  ASSERT_EQ(LoadSettings(*block, {folder.path(), nullptr}, &unread, retry), 1);
+  EXPECT_EQ(pauses, 3);
+  EXPECT_STREQ(block->profiles[1].ProFileName, "Racing");
+  EXPECT_STREQ(block->profiles[2].ProFileName, "Default3");
+  EXPECT_TRUE(unread.settings);
+  EXPECT_FALSE(unread.slots[1]);
+  EXPECT_TRUE(unread.slots[2]);
+  EXPECT_EQ(block->SoundVolume, -1);
+
+  // Released after the load: the save still leaves both alone, the other files go on.
+  ReleaseHeld(configIni, iniBytes);
+  ReleaseHeld(slot2, slot2Bytes);
+  block->profiles[0].Cpi_X = 3;
+  block->profiles[2].Cpi_X = 3;  // the mouse's value, taken over onto defaults
+  EXPECT_EQ(SaveSettings(*block, {folder.path(), nullptr}, &unread), 0);
+  EXPECT_EQ(ReadBytes(configIni), iniBytes);
+  EXPECT_EQ(ReadBytes(slot2), slot2Bytes);
+  auto check = ZeroBlock();
+  (void)LoadSettings(*check, {folder.path(), nullptr});
+  EXPECT_EQ(check->profiles[0].Cpi_X, 3);
+
+  // Once read into the block, a save writes them again, the user's content and the new value together.
+  block->QuickHelpLan = 4;
+  EXPECT_EQ(RetryUnreadFiles(*block, {folder.path(), nullptr}, unread), 2);
+  EXPECT_EQ(RetryUnreadFiles(*block, {folder.path(), nullptr}, unread), 0);
+  EXPECT_FALSE(unread.settings || unread.slots[2]);
+  EXPECT_EQ(block->SoundVolume, 7);
+  EXPECT_EQ(block->QuickHelpLan, 4) << "a language the file leaves at -1 stays as detected";
+  block->profiles[2].Cpi_X = 3;
+  ASSERT_EQ(SaveSettings(*block, {folder.path(), nullptr}, &unread), 1);
+  (void)LoadSettings(*check, {folder.path(), nullptr});
+  EXPECT_STREQ(check->profiles[2].ProFileName, "Sniper");
+  EXPECT_STREQ(check->profiles[2].MacroKeyInfo[5].macroName, "reload");
+  EXPECT_EQ(check->profiles[2].Cpi_X, 3);
+  EXPECT_EQ(check->SoundVolume, 7);
+}
+
+TEST(UnreadableAtLoad, MissingFilesAreNoReasonToWaitAndNotificationsTellUnreadable) {
+  TempFolder folder;
+  auto block = FactoryBlock();
+  UnreadFiles unread;
+  int pauses = 0;
+  ASSERT_EQ(LoadSettings(*block, {folder.path(), nullptr}, &unread, ReadRetry{5, 200, [&](int) { ++pauses; }}), 1);
+  EXPECT_EQ(pauses, 0);
+  EXPECT_FALSE(unread.settings || unread.slots[0]);
+  EXPECT_EQ(SaveSettings(*block, {folder.path(), nullptr}, &unread), 1) << "missing files take defaults";
+
+  NotificationSettings settings{};
+  EXPECT_EQ(LoadNotificationSettings(settings, folder.path()), 0);
+  Hold(SettingsFilePath(folder.path()));
+  EXPECT_EQ(LoadNotificationSettings(settings, folder.path()), -1);
 }
 
 TEST(SingleKeyWrites, ReplaceOneKeyAndKeepTheRest) {
