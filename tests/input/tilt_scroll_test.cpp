@@ -75,8 +75,8 @@ TEST_F(TiltScrollTest, HungWindowCostsOneSendLimitPerTiltNotOnePerStep) {
   desk.hung.insert(html);
   desk.PointAt(kMiddle, html);
   desk.documentResult = DocumentScroller::Result::kFailed;
-  EXPECT_EQ(scroller.IEScroll(1000, true), 1);
-  EXPECT_THAT(desk.TakeLog(), ElementsAre("@250 scrollBy " + Id(html) + " -10000",
+  EXPECT_EQ(scroller.IEScroll(50, true), 1);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@250 scrollBy " + Id(html) + " -500",
                                           "@250 send " + Id(html) + " 0x114 0 0 within 250ms"));
   EXPECT_EQ(clock.Ms(), 500);
 }
