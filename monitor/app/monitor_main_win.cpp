@@ -26,6 +26,7 @@
 #include "monitor/device/device_thread_win.h"
 #include "monitor/game_check.h"
 #include "monitor/input/input_services_win.h"
+#include "monitor/instance_start.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
 #include "monitor/tray_icon_win.h"
@@ -584,7 +585,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
 
   HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-  if (instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+  const InstanceStart start = DecideInstanceStart(instanceMutex != nullptr, GetLastError());
+  if (start == InstanceStart::kUnreachable) {
+    MessageBoxA(nullptr,
+                "Another ZORVAN Sarn[+] monitor is already running with administrator rights (it was started by "
+                "a setup or a program run as administrator). This one cannot reach it, and the configuration "
+                "window cannot send your changes to it.\n\nEnd the other monitor (Exit on its tray icon, or "
+                "end Sarn[+]Monitor.exe in Task Manager) or log off and on again, then start ZORVAN Sarn[+] "
+                "again.",
+                kTrayTip, MB_OK | MB_ICONWARNING);
+    return 1;
+  }
+  if (start == InstanceStart::kHandOver) {
     CloseHandle(instanceMutex);
     if (openConfiguration) {
       if (HWND running = FindWindowA(nullptr, kMonitorWindowTitle)) {

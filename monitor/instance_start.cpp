@@ -1,0 +1,20 @@
+#include "monitor/instance_start.h"
+
+namespace sarn {
+namespace {
+// Win32 error numbers, spelled out here so that the decision stays free of <windows.h>.
+constexpr unsigned long kErrorAccessDenied = 5;
+constexpr unsigned long kErrorAlreadyExists = 183;
+}  // namespace
+
+InstanceStart DecideInstanceStart(bool mutexCreated, unsigned long lastError) {
+  if (mutexCreated) return lastError == kErrorAlreadyExists ? InstanceStart::kHandOver : InstanceStart::kRun;
+  // A mutex made by an elevated monitor carries the high integrity label: a normal process may not open it
+  // for the full access CreateMutex asks, so the name exists but is refused. Starting a second monitor then
+  // would fight the first over the mouse, and ending silently leaves the user with a Start-menu entry that
+  // does nothing: the caller says what is going on instead.
+  if (lastError == kErrorAccessDenied) return InstanceStart::kUnreachable;
+  return InstanceStart::kRunUnguarded;
+}
+
+}  // namespace sarn
