@@ -27,6 +27,7 @@
 #include "monitor/device/device_thread_win.h"
 #include "monitor/game_check.h"
 #include "monitor/input/input_services_win.h"
+#include "monitor/instance_start.h"
 #include "monitor/monitor_core.h"
 #include "monitor/sound_cues.h"
 #include "monitor/tray_icon_win.h"
@@ -78,25 +79,6 @@ std::string ProcessExecutable(std::uint32_t processId) {
   CloseHandle(snapshot);
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return name;
-}
-
-// Whether a monitor runs: it owns the instance mutex for its whole life. Ownership, not existence, decides:
-// a configuration window, an installer or a crashed monitor's leftover handle may keep the mutex in
-// existence, and the mutex of a monitor that died while owning it is abandoned, which the next wait acquires.
-enum class InstanceClaim { kOurs, kRunning, kDenied };
-
-InstanceClaim ClaimInstance(HANDLE& mutex) {
-  mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-  if (mutex == nullptr) {
-    // Made by a monitor running as administrator, which a monitor of the ordinary user may not open.
-    if (GetLastError() == ERROR_ACCESS_DENIED) return InstanceClaim::kDenied;
-    return InstanceClaim::kOurs;  // no mutex to go by (a name taken by another kind of object): start as before
-  }
-  const DWORD wait = WaitForSingleObject(mutex, 0);
-  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return InstanceClaim::kOurs;
-  CloseHandle(mutex);
-  mutex = nullptr;
-  return InstanceClaim::kRunning;
 }
 
 // True when a thread other than the caller owns the instance mutex: another monitor runs. The caller's own
@@ -634,16 +616,10 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
 MonitorWindow* g_window = nullptr;
 
 // A start with "1" (the Start menu's configuration entry) while a monitor runs: the running one opens the
-// window. A monitor running as administrator cannot be posted to by a program of the ordinary user (Windows
-// drops the message); the user asked for a window and would see nothing, so they are told why.
-void HandOverConfiguration(InstanceClaim claim) {
+// window.
+void HandOverConfiguration() {
   HWND running = FindWindowA(nullptr, kMonitorWindowTitle);
-  const bool posted = running != nullptr && PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0) != FALSE;
-  if (!posted && claim == InstanceClaim::kDenied) {
-    ShowStartError(
-        "The monitor runs as administrator, so it cannot be asked to open the configuration window from here.\n\n"
-        "Open the configuration window from the monitor's tray icon.");
-  }
+  if (running != nullptr) PostMessageA(running, WM_COMMAND, kCmdOpenConfiguration, 0);
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -678,13 +654,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   RestrictLibrarySearch();  // before anything loads a library
   const bool openConfiguration = commandLine != nullptr && commandLine[0] == '1';
 
-  HANDLE instanceMutex = nullptr;
-  const InstanceClaim claim = ClaimInstance(instanceMutex);
-  if (claim != InstanceClaim::kOurs) {
-    if (claim == InstanceClaim::kDenied) {
-      Debug("CMonitorWnd a monitor running as administrator owns the mouse: this one ends\n");
-    }
-    if (openConfiguration) HandOverConfiguration(claim);
+  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+  const DWORD createError = GetLastError();
+  bool acquired = false;
+  if (instanceMutex != nullptr) {
+    const DWORD wait = WaitForSingleObject(instanceMutex, 0);
+    acquired = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  const InstanceStart start = DecideInstanceStart(instanceMutex != nullptr, createError, acquired);
+  if (start == InstanceStart::kUnreachable) {
+    Debug("CMonitorWnd a monitor running as administrator owns the mouse: this one ends\n");
+    // A second monitor would fight the first over the mouse, and a silent end would leave the user with a
+    // Start-menu entry that does nothing; the configuration window cannot reach the other one either.
+    ShowStartError(
+        "Another ZORVAN Sarn[+] monitor is already running with administrator rights (it was started by a setup "
+        "or a program run as administrator). This one cannot reach it, and the configuration window cannot send "
+        "your changes to it.\n\nEnd the other monitor (Exit on its tray icon, or end Sarn[+]Monitor.exe in Task "
+        "Manager) or log off and on again, then start ZORVAN Sarn[+] again.");
+    return 1;
+  }
+  if (start == InstanceStart::kHandOver) {
+    CloseHandle(instanceMutex);
+    if (openConfiguration) HandOverConfiguration();
     return 0;
   }
 

@@ -4,10 +4,12 @@
 #  2. a silent install lays out the program folder (real hidport.dll, 17 help libraries, no config.ini),
 #     the Start-menu entries and the Run key;
 #  3. the monitor, started from the Run key as a session starts it, reads the virtual mouse staged by the test;
-#  4. an upgrade over the running monitor ends it through its Exit and keeps config.ini, the slot files, the
-#     macro store and the timer list byte for byte;
+#  4. an upgrade over the running monitor and a sarnctl following it ends both and keeps config.ini, the slot
+#     files, the macro store and the timer list byte for byte; a second one, with the configuration window
+#     open on its own, closes that window before it replaces the programs;
 #  5. a silent uninstall removes programs, shortcuts and the Run key and keeps the settings;
-#  6. an uninstall asked to remove the settings leaves no folder behind, leftovers of saves included.
+#  6. install into a folder holding the user's own files (as Wine's elevated token: the monitor is not started)
+#     and uninstall with /REMOVESETTINGS: only ours go.
 set -uo pipefail
 build="$(cd "${1:?usage: release_test.sh BUILD_DIR}" && pwd)"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -73,12 +75,35 @@ mkdir -p "$folder/config"
 sleep 1
 before=$(cd "$folder" && find config.ini config -type f | sort | xargs -d '\n' sha256sum)
 check "settings were edited" 'grep -q "^QuickHelpLan=4" "$folder/config.ini"'
+# A sarnctl started from the installed folder follows the monitor: it holds its own file open meanwhile.
+(cd / && exec wine "$folder/sarnctl.exe" monitor events) >"$work/events.txt" 2>&1 &
+events=$!
+for _ in $(seq 1 50); do grep -qs following "$work/events.txt" && break; sleep 0.2; done
+check "sarnctl events runs from the folder" 'grep -qs following "$work/events.txt"'
 wine "$installer" /S /NOSTART >/dev/null 2>&1
 for _ in $(seq 1 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.2; done
 check "upgrade ended the running monitor" '! kill -0 "$monitor" 2>/dev/null'
 after=$(cd "$folder" && find config.ini config -type f | sort | xargs -d '\n' sha256sum)
 check "upgrade kept settings, slot files, macro store and timers byte for byte" '[ "$before" = "$after" ]'
 check "upgrade put the real hidport.dll back" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
+check "upgrade ended sarnctl events" '! kill -0 "$events" 2>/dev/null'
+
+# 4b. The configuration window started on its own (no monitor, which would close it as it ends) keeps its
+#     program open: a silent upgrade must end it and replace its files.
+(cd / && exec wine "$folder/Sarn[+]Option.exe") >/dev/null 2>&1 &
+option=$!
+optionwin='^ZORVAN Sarn\[\+\] Mouse Option$'
+for _ in $(seq 1 100); do xdotool search --name "$optionwin" >/dev/null 2>&1 && break; sleep 0.2; done
+check "configuration window runs on its own" 'xdotool search --name "$optionwin" >/dev/null 2>&1'
+# An old date on the installed programs: the installer writes the build's date, so a newer one means replaced.
+touch -d 2001-01-01 "$folder/Sarn[+]Option.exe" "$folder/Sarn[+]Monitor.exe" "$folder/sarnctl.exe"
+wine "$installer" /S /NOSTART >/dev/null 2>&1
+upgrade=$?
+check "upgrade with the configuration window open succeeded" '[ "$upgrade" -eq 0 ]'
+check "upgrade replaced the programs" \
+  '[ -z "$(find "$folder/Sarn[+]Option.exe" "$folder/Sarn[+]Monitor.exe" "$folder/sarnctl.exe" ! -newermt 2001-01-02)" ]'
+for _ in $(seq 1 10); do kill -0 "$option" 2>/dev/null || break; sleep 0.2; done
+check "upgrade ended the configuration window" '! kill -0 "$option" 2>/dev/null'
 
 # 5. Uninstall (the uninstaller runs from a temporary copy: wait for the folder to empty).
 wine "$folder/uninstall.exe" /S >/dev/null 2>&1
@@ -89,17 +114,29 @@ check "uninstall removed the Run key" '! wine reg query "$runkey" /v "Sarn[+]Mon
 kept=$(cd "$folder" && find config.ini config -type f 2>/dev/null | sort | xargs -d '\n' sha256sum)
 check "uninstall kept the settings" '[ "$before" = "$kept" ]'
 
-# 6. Install again and uninstall with the settings: what killed and held-off saves left beside config.ini, the
-#    slot files and a loaded profile goes too, and the folder with it.
-wine "$installer" /S /NOSTART >/dev/null 2>&1
-printf 'x' >"$folder/config.ini.4120.7.tmp"; printf 'x' >"$folder/config.ini.pending"
-printf 'x' >"$folder/config/Default0.zmp.4120.8.tmp"; printf 'x' >"$folder/Racing.zmp"
-printf 'x' >"$folder/Racing.zmp.4120.9.tmp"; printf 'x' >"$folder/Racing.zmp.pending"
-rm -f "$folder/virtual-mouse.ini"  # the state of the virtual mouse staged in step 3, not the installer's
-wine "$folder/uninstall.exe" /S /REMOVESETTINGS >/dev/null 2>&1
-for _ in $(seq 1 100); do [ -e "$folder" ] || break; sleep 0.2; done
-check "uninstall with the settings removed the folder, temporary and pending files included" '[ ! -e "$folder" ]'
-[ -e "$folder" ] && find "$folder" -mindepth 1
+# 6. A folder given by the user that held files of its own: uninstall, also with /REMOVESETTINGS, removes only
+#    what was installed and what the programs made, and leaves the folder while it holds anything else.
+other="$work/prefix/drive_c/OwnFolder"
+mkdir -p "$other/config" "$other/Wave"
+printf 'mine' >"$other/config/other.txt"; printf 'mine' >"$other/Wave/mine.wav"; printf 'mine' >"$other/notes.zmp"
+# /D= takes the rest of the command line unquoted, and Wine quotes an argument holding a space: none here.
+# Without /NOSTART: Wine gives every process the elevated half of a split token (TokenElevationTypeFull), as
+# Windows gives a setup run as administrator, which must then leave the monitor to the Start menu and the logon.
+wine "$installer" /S '/D=C:\OwnFolder' >/dev/null 2>&1
+own_monitor() { ps -eo args | grep -F "OwnFolder" | grep -qF "Monitor.exe"; }
+for _ in $(seq 1 15); do own_monitor && break; sleep 0.2; done
+check "elevated setup did not start the monitor" '! own_monitor'
+check "installed into the given folder" \
+  '[ -f "$other/Sarn[+]Monitor.exe" ] && [ -n "$(ls "$other/Wave" | grep -v mine.wav)" ]'
+for f in config.ini config.ini.pending config.ini.12.3.tmp config/Default0.zmp config/Default4.zmp.pending \
+  config/Sarn_sequence.dat config/Timer.ini config/Timer.ini.7.1.tmp; do printf 'ours' >"$other/$f"; done
+wine "$other/uninstall.exe" /S /REMOVESETTINGS >/dev/null 2>&1
+for _ in $(seq 1 100); do [ -e "$other/uninstall.exe" ] || [ -e "$other/config/Timer.ini" ] || break; sleep 0.2; done
+sleep 0.5
+check "uninstall removed programs and our settings" \
+  '[ ! -e "$other/help" ] && [ -z "$(find "$other" -type f ! -name mine.wav ! -name other.txt ! -name notes.zmp)" ]'
+check "uninstall kept the folder's own files" \
+  '[ "$(cat "$other/config/other.txt" "$other/Wave/mine.wav" "$other/notes.zmp")" = mineminemine ]'
 
 echo "$fails failed"
 [ "$fails" -eq 0 ]
