@@ -53,8 +53,8 @@ void PostCloseIfExists(const char* title) {
   if (HWND w = FindTitled(title)) PostMessageA(w, WM_CLOSE, 0, 0);
 }
 
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool FileExists(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -122,10 +122,10 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void SetTrayIcon(bool shown) override { shown ? AddTrayIcon() : RemoveTrayIcon(); }
   void PlaySoundCue(int cue) override {
     (void)PlaySoundLate(nullptr, SND_PURGE);
-    std::string path = SoundCuePath(folder_, cue, block_->SoundVolume);
+    const std::filesystem::path path = SoundCuePath(folderPath_, cue, block_->SoundVolume);
     if (path.empty()) return;
-    std::string trace = "PlaySoundCue " + path + "\n";
-    Debug(trace.c_str());
+    const std::wstring trace = L"PlaySoundCue " + path.wstring() + L"\n";
+    OutputDebugStringW(trace.c_str());
     (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
   void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
@@ -177,7 +177,6 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 
   bool openConfiguration_;
   HWND hwnd_ = nullptr;
-  std::string folder_;
   std::filesystem::path folderPath_;
   std::unique_ptr<SharedBlock> block_ = std::make_unique<SharedBlock>();
   NotificationSettings notification_{};
@@ -203,11 +202,10 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 
 LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   hwnd_ = hwnd;
-  folder_ = ProgramFolder();
-  folderPath_ = AnsiPath(folder_);
+  folderPath_ = ProgramFolder();
   RegisterSessionNotification();
   registry_ = MakeWindowsRegistry();
-  link_ = LoadDeviceLibrary(folder_);
+  link_ = LoadDeviceLibrary(folderPath_);
 
   ClearSharedBlock(*block_);
   SettingsContext context{folderPath_, registry_.get()};
@@ -251,10 +249,10 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   WriteDeviceState(flags_.deviceState.load() == kDeviceOpen ? 1 : 0);
   ApplyActiveWindowsSettings();
 
-  std::string osd = folder_ + "Sarn[+]OSD.exe";
+  const std::filesystem::path osd = folderPath_ / L"Sarn[+]OSD.exe";
   if (FileExists(osd)) {
     EnsureComForShell();
-    ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(nullptr, L"open", osd.c_str(), nullptr, nullptr, SW_SHOW);
   }
   return 0;
 }
@@ -371,9 +369,9 @@ void MonitorWindow::OnCustomizer() {
     return;
   }
   Debug("CMonitorWnd OnCustomizer hWnd==NULL\n");
-  std::string option = folder_ + "Sarn[+]Option.exe";
+  const std::filesystem::path option = folderPath_ / L"Sarn[+]Option.exe";
   EnsureComForShell();
-  ShellExecuteA(nullptr, "open", option.c_str(), nullptr, nullptr, SW_SHOW);
+  ShellExecuteW(nullptr, L"open", option.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {

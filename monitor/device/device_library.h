@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -76,8 +77,8 @@ class DeviceLibrary : public BoundDeviceLink {
   void* module_;
 };
 
-// LoadLibraryA of programFolder + "hidport.dll" (programFolder ends with a separator), then the seven
-// entries. Never null: a missing library or entry gives an unbound link. Windows only.
-std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::string& programFolder);
+// The library "hidport.dll" in programFolder, loaded by its wide path, then the seven entries. Never null: a
+// missing library or entry gives an unbound link. Windows only.
+std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::filesystem::path& programFolder);
 
 }  // namespace sarn

@@ -21,9 +21,9 @@ Entry Find(HMODULE module, const char* name) {
 
 }  // namespace
 
-std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::string& programFolder) {
-  const std::string path = programFolder + kDeviceLibraryName;
-  HMODULE module = LoadLibraryA(path.c_str());
+std::unique_ptr<DeviceLibrary> LoadDeviceLibrary(const std::filesystem::path& programFolder) {
+  const std::filesystem::path path = programFolder / kDeviceLibraryName;
+  HMODULE module = LoadLibraryW(path.c_str());
   DeviceLibraryEntries entries;
   if (module) {
     entries.openDevMonitor = Find<OpenDevMonitorEntry>(module, kEntryNames[0]);
