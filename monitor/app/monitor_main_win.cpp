@@ -124,8 +124,8 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     (void)PlaySoundLate(nullptr, SND_PURGE);
     const std::filesystem::path path = SoundCuePath(folderPath_, cue, block_->SoundVolume);
     if (path.empty()) return;
-    const std::wstring trace = L"PlaySoundCue " + path.wstring() + L"\n";
-    OutputDebugStringW(trace.c_str());
+    const std::string trace = "PlaySoundCue " + WideToUtf8(path.wstring()) + "\n";
+    Debug(trace.c_str());
     (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
   void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
