@@ -10,13 +10,14 @@ virtual-mouse.ini beside the library. Every wait polls with a deadline.
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import Failure, check, wait_for  # noqa: E402
-from option_e2e import APPLY, DEFAULT_NAMES, SLOT, Stage, start_display  # noqa: E402
+from option_e2e import APPLY, DEFAULT_NAMES, SLOT, Stage, controls, start_display  # noqa: E402
 
 FOLDER_NAMES = ["\u0141ukasz", "\u6d4b\u8bd5"]  # "Łukasz", "测试"
 
@@ -27,6 +28,10 @@ def writes(stage, before):
 
 def one_folder(args, name):
     stage = Stage(args, name, True)
+    # German labels come only from help\German_help.dll, which the window finds through its folder.
+    shutil.copy(os.path.join(os.path.dirname(args.help_library), "German_help.dll"), os.path.join(stage.dir, "help"))
+    with open(os.path.join(stage.dir, "config.ini"), "w", newline="") as f:
+        f.write("[Setting]\r\nQuickHelpLan=4\r\n")
     monitor = stage.start(stage.monitor, "1")
     try:
         wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 60)
@@ -35,6 +40,8 @@ def one_folder(args, name):
         stage.window(60)
         s = wait_for("the monitor's profiles in the window", lambda: stage.state()["slots"] == [1, 0, 0, 0, 0] and stage.state())
         check(s["names"] == DEFAULT_NAMES, "names %s" % s["names"])
+        label = controls(s["window"]["main"])[APPLY].get("label")
+        check(label == "Anwenden", "the window did not load its German help library: Apply reads %r" % label)
 
         before = len(stage.reports())
         stage.click(SLOT + 2)
