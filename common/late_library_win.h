@@ -29,9 +29,10 @@ inline void LowerTimerPeriod() {
   if (auto end = LateFunction<UINT(WINAPI*)(UINT)>(L"winmm.dll", "timeEndPeriod")) end(1);
 }
 
-// PlaySoundA; false when the sound library is missing.
-inline bool PlaySoundLate(const char* sound, DWORD flags) {
-  auto play = LateFunction<BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD)>(L"winmm.dll", "PlaySoundA");
+// PlaySoundW (a file's path is wide: the program folder may be named outside the system code page); false
+// when the sound library is missing.
+inline bool PlaySoundLate(const wchar_t* sound, DWORD flags) {
+  auto play = LateFunction<BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD)>(L"winmm.dll", "PlaySoundW");
   return play != nullptr && play(sound, nullptr, flags) != FALSE;
 }
 

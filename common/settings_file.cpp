@@ -255,11 +255,11 @@ int SaveNotificationSettings(const NotificationSettings& settings, const std::fi
 }
 
 #if !defined(_WIN32)
-std::string ProgramFolder() {
+std::filesystem::path ProgramFolder() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
-  return exe.parent_path().string() + "/";
+  return exe.parent_path();
 }
 
 std::uint16_t SystemDefaultLanguageId() { return 0x0409; }

@@ -26,9 +26,9 @@ inline constexpr SettingIntKey kSettingInts[] = {
     {"SoundSens", &SharedBlock::SoundSens},           {"SoundVolume", &SharedBlock::SoundVolume},
 };
 
-// The folder of the running executable with a trailing separator (system code page text); empty when the
-// platform cannot tell.
-[[nodiscard]] std::string ProgramFolder();
+// The folder of the running executable (without a trailing separator); empty when the platform cannot tell.
+// A path, never text in the system code page: the folder's name may hold letters that code page lacks.
+[[nodiscard]] std::filesystem::path ProgramFolder();
 
 // The system's default language identifier (GetSystemDefaultLangID on Windows; 0x0409 elsewhere).
 using LanguageIdSource = std::function<std::uint16_t()>;

@@ -33,15 +33,12 @@ const char* SoundCueFile(int cue) {
 
 int VolumeStep(int soundVolume) { return soundVolume < 0 || soundVolume > 4 ? 4 : soundVolume; }
 
-std::string SoundCuePath(std::string_view programFolder, int cue, int soundVolume) {
-  std::string_view file = SoundCueFile(cue);
+std::filesystem::path SoundCuePath(const std::filesystem::path& programFolder, int cue, int soundVolume) {
+  const std::string_view file = SoundCueFile(cue);
   if (file.empty()) return {};
-  char folder[32];
-  std::snprintf(folder, sizeof folder, "Wave\\Volume-%d\\", VolumeStep(soundVolume));
-  std::string path(programFolder);
-  path += folder;
-  path += file;
-  return path;
+  char volume[16];
+  std::snprintf(volume, sizeof volume, "Volume-%d", VolumeStep(soundVolume));
+  return programFolder / "Wave" / volume / file;
 }
 
 std::uint32_t OsdSettingsParam(const NotificationSettings& s) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -26,8 +27,8 @@ enum SoundCue : int {
 [[nodiscard]] const char* SoundCueFile(int cue);
 // Volume step 0..4 from SoundVolume: anything out of range counts as the loudest.
 [[nodiscard]] int VolumeStep(int soundVolume);
-// programFolder + "Wave\Volume-<step>\<file>"; empty when the cue has no file.
-[[nodiscard]] std::string SoundCuePath(std::string_view programFolder, int cue, int soundVolume);
+// programFolder\Wave\Volume-<step>\<file>; empty when the cue has no file.
+[[nodiscard]] std::filesystem::path SoundCuePath(const std::filesystem::path& programFolder, int cue, int soundVolume);
 
 // Window titles of the display program.
 inline constexpr const char* kOsdWindowTitle = "ZORVAN Sarn[+] Mouse OSD";

@@ -253,7 +253,7 @@ std::wstring BrowseForProgram(HWND owner) {
 std::filesystem::path ChooseProfileFile(HWND owner, bool save) {
   // "<program folder>config\.zmp" as the initial name opens the dialog in config\ (where Save keeps its
   // copies) whatever folder the dialog remembers from last time.
-  const std::wstring initial = AnsiPath(ProgramFolder()).wstring() + L"config\\.zmp";
+  const std::wstring initial = (ProgramFolder() / L"config" / L".zmp").wstring();
   std::vector<wchar_t> file(32768, L'\0');
   initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
   OPENFILENAMEW ofn = {};

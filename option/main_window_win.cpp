@@ -677,11 +677,11 @@ int RunOptionApplication(HINSTANCE instance) {
     CloseHandle(instanceMutex);
     return 0;
   }
-  const std::string folder = ProgramFolder();
+  const std::filesystem::path folder = ProgramFolder();
   InstallMenuFrameHook();
   int exitCode = 0;
   {
-    auto window = std::make_unique<MainWindow>(instance, AnsiPath(folder));
+    auto window = std::make_unique<MainWindow>(instance, folder);
     if (window->Create()) {
       window->Initialise();
       ShowWindow(window->hwnd(), SW_SHOW);

@@ -29,8 +29,8 @@ int RunMonitor(const Args& args);   // sarnctl monitor show|configure|exit|event
 // shared by `settings show` and `monitor show`.
 void WriteBlockMembers(sarn::JsonWriter& json, const sarn::SharedBlock& block);
 
-// The folder of the running sarnctl executable, with a trailing separator; the default FOLDER.
-std::string ExecutableFolder();
+// The folder of the running sarnctl executable; the default FOLDER. Empty when it cannot be had.
+std::filesystem::path ExecutableFolder();
 
 // Held around every command that changes a folder's files, so that two sarnctl calls never mix their changes
 // (a button assignment changes a slot file and sarnctl's state in config.ini). The programs do not take it:

@@ -9,6 +9,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "common/module_path_win.h"
 #endif
 
 namespace sarnctl {
@@ -45,7 +47,7 @@ bool WantsHelp(const Args& args) {
 }
 
 bool ResolveFolderWord(const std::string* word, std::filesystem::path& folder, int& exitCode) {
-  folder = word != nullptr ? sarn::AnsiPath(*word) : sarn::AnsiPath(ExecutableFolder());
+  folder = word != nullptr ? sarn::AnsiPath(*word) : ExecutableFolder();
   std::error_code ec;
   if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
     exitCode = Fail("no such folder: " + (word != nullptr ? *word : std::string("(program folder)")));
@@ -54,19 +56,14 @@ bool ResolveFolderWord(const std::string* word, std::filesystem::path& folder, i
   return true;
 }
 
-std::string ExecutableFolder() {
+std::filesystem::path ExecutableFolder() {
 #if defined(_WIN32)
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::string s(path, n);
-  auto slash = s.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+  return sarn::ModuleFolder(nullptr);
 #else
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
-  return exe.parent_path().string() + "/";
+  return exe.parent_path();
 #endif
 }
 

@@ -45,7 +45,7 @@ int Show() {
   json.BeginObject();
   WriteBlockMembers(json, *block);
   // The block carries no firmware version: the monitor keeps it in config.ini beside us.
-  json.Member("FWVersion", sarn::ReadFirmwareVersion(sarn::AnsiPath(ExecutableFolder())));
+  json.Member("FWVersion", sarn::ReadFirmwareVersion(ExecutableFolder()));
   json.Key("ButtonChanged").BeginArray();
   for (const auto& profile : block->ButtonChanged) {
     json.BeginArray();
@@ -98,7 +98,7 @@ int Events() {
   bool mapFailed = false;
   auto store = sarn::Win32SharedBlock::OpenForOption(mapFailed);
   if (!store) return Fail(mapFailed ? "could not map the monitor's shared block" : "no monitor is running");
-  const std::filesystem::path folder = sarn::AnsiPath(ExecutableFolder());
+  const std::filesystem::path folder = ExecutableFolder();
   auto last = std::make_unique<sarn::SharedBlock>();
   auto now = std::make_unique<sarn::SharedBlock>();
   if (store->ReadBlock(*last) != 1) return Fail("could not read the monitor's shared block");

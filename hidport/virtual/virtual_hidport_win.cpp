@@ -5,9 +5,11 @@
 // which the monitor calls before it frees the library.
 #include <windows.h>
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 
+#include "common/module_path_win.h"
 #include "common/private_profile.h"
 #include "hidport/device_ids.h"
 #include "hidport/mouse_pipe.h"
@@ -27,18 +29,16 @@ struct Library {
   sarn::hid::WindowSink sink;
   VirtualMouse mouse{&sink};
   sarn::vmouse::MousePipeServer pipe;
-  std::string iniPath;
+  std::filesystem::path iniPath;
   bool loaded = false;
 
   // The first entry call reads the on-board memory (a missing file is a factory-fresh mouse).
   void EnsureLoaded() {
     if (loaded) return;
     loaded = true;
-    char path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameA(gModule, path, MAX_PATH);
-    std::string folder(path, n);
-    folder.erase(folder.find_last_of("\\/") + 1);
-    iniPath = folder + "virtual-mouse.ini";
+    const std::filesystem::path folder = sarn::ModuleFolder(gModule);
+    if (folder.empty()) return;  // nowhere to keep the memory: a factory-fresh mouse that forgets
+    iniPath = folder / L"virtual-mouse.ini";
     sarn::IniDocument document;
     if (sarn::LoadIniFile(iniPath, document)) {
       mouse.Load(document);
@@ -71,16 +71,20 @@ Library& Lib() {
 }
 
 void Log(bool set, int ok, const unsigned char* buffer, int length) {
-  char path[MAX_PATH];
-  const DWORD n = GetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_LOG", path, sizeof path);
-  if (n == 0 || n >= sizeof path) return;
+  // The log lies where the test says, often in a folder named outside the system code page: wide all through.
+  const DWORD size = GetEnvironmentVariableW(L"SARN_VIRTUAL_MOUSE_LOG", nullptr, 0);
+  if (size == 0) return;
+  std::wstring path(size, L'\0');
+  const DWORD n = GetEnvironmentVariableW(L"SARN_VIRTUAL_MOUSE_LOG", path.data(), size);
+  if (n == 0 || n >= size) return;
+  path.resize(n);
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
   QueryPerformanceFrequency(&frequency);
   const std::int64_t ms = (now.QuadPart - gLoadedAt.QuadPart) * 1000 / frequency.QuadPart;
   const std::string line =
       sarn::vmouse::FormatReportLogLine(ms, set, ok != 0, buffer, length > 0 ? length : 0) + "\n";
-  HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;

@@ -58,8 +58,8 @@ void PostCloseIfExists(const char* title) {
   if (HWND w = FindTitled(title)) PostMessageA(w, WM_CLOSE, 0, 0);
 }
 
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool FileExists(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -143,9 +143,9 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   void SetTrayIcon(bool shown) override { shown ? AddTrayIcon() : RemoveTrayIcon(); }
   void PlaySoundCue(int cue) override {
     (void)PlaySoundLate(nullptr, SND_PURGE);
-    std::string path = SoundCuePath(folder_, cue, block_->SoundVolume);
+    const std::filesystem::path path = SoundCuePath(folderPath_, cue, block_->SoundVolume);
     if (path.empty()) return;
-    std::string trace = "PlaySoundCue " + path + "\n";
+    const std::string trace = "PlaySoundCue " + WideToUtf8(path.wstring()) + "\n";
     Debug(trace.c_str());
     (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
@@ -202,7 +202,6 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 
   bool openConfiguration_;
   HWND hwnd_ = nullptr;
-  std::string folder_;
   std::filesystem::path folderPath_;
   std::unique_ptr<SharedBlock> block_ = std::make_unique<SharedBlock>();
   NotificationSettings notification_{};
@@ -232,8 +231,7 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
 LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   hwnd_ = hwnd;
   tray_.Attach(hwnd, kTrayId, kMsgTrayCallback, kTrayTip);
-  folder_ = ProgramFolder();
-  folderPath_ = AnsiPath(folder_);
+  folderPath_ = ProgramFolder();
   RegisterSessionNotification();
   registry_ = MakeWindowsRegistry();
   link_ = LoadDeviceLibrary(folderPath_);
@@ -282,10 +280,10 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   WriteDeviceState(flags_.deviceState.load() == kDeviceOpen ? 1 : 0);
   ApplyActiveWindowsSettings();
 
-  std::string osd = folder_ + "Sarn[+]OSD.exe";
+  const std::filesystem::path osd = folderPath_ / L"Sarn[+]OSD.exe";
   if (FileExists(osd)) {
     EnsureComForShell();
-    ShellExecuteA(nullptr, "open", osd.c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(nullptr, L"open", osd.c_str(), nullptr, nullptr, SW_SHOW);
   }
   return 0;
 }
@@ -430,9 +428,9 @@ void MonitorWindow::OnCustomizer() {
     return;
   }
   Debug("CMonitorWnd OnCustomizer hWnd==NULL\n");
-  std::string option = folder_ + "Sarn[+]Option.exe";
+  const std::filesystem::path option = folderPath_ / L"Sarn[+]Option.exe";
   EnsureComForShell();
-  ShellExecuteA(nullptr, "open", option.c_str(), nullptr, nullptr, SW_SHOW);
+  ShellExecuteW(nullptr, L"open", option.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void MonitorWindow::OnSystrayNotify(LPARAM mouseMessage) {

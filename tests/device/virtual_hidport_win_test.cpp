@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -174,6 +175,49 @@ TEST(VirtualHidport, EntriesPipeEventsAndLog) {
   EXPECT_EQ(Command("state").rfind(R"(ok {"active":2,)", 0), 0u);
   library->Close_DevMonitor();
   library->Close_FeatureDevice();
+}
+
+// A folder named outside the system code page and longer than MAX_PATH: the library loads from it, finds
+// itself there, and keeps its memory and its report log in it.
+TEST(VirtualHidport, FolderOutsideTheCodePageAndPastMaxPath) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"\u0141ukasz \u6d4b\u8bd5-" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (wchar_t part : {L'a', L'b'}) {
+    folder += L"\\" + std::wstring(120, part);
+    CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  folder += L"\\";
+  ASSERT_GT(folder.size(), static_cast<std::size_t>(MAX_PATH));
+  const std::wstring memory = folder + L"virtual-mouse.ini";
+  const std::wstring log = folder + L"report.log";
+  DeleteFileW(memory.c_str());
+  DeleteFileW(log.c_str());
+  const std::wstring beside = std::filesystem::path(ExeFolder() + "hidport.dll").wstring();
+  ASSERT_TRUE(CopyFileW(beside.c_str(), (folder + L"hidport.dll").c_str(), FALSE));
+  SetEnvironmentVariableW(L"SARN_VIRTUAL_MOUSE_LOG", log.c_str());
+  SetEnvironmentVariableA("SARN_VIRTUAL_MOUSE_PIPE",
+                          (R"(\\.\pipe\SarnVirtualMouseWide)" + std::to_string(GetCurrentProcessId())).c_str());
+
+  MessageWindow window;
+  auto library = LoadDeviceLibrary(std::filesystem::path(folder));
+  ASSERT_TRUE(library->Bound());
+  library->Open_DevMonitor(window.hwnd, kDeviceEventMessage, kDevicePresenceMessage);
+  ASSERT_NE(library->Open_FeatureDevice(), 0);
+  DeviceFlags flags;
+  SharedBlock block{};
+  ResetSettings(block, [] { return 1; });
+  block.CurrentProfile = 3;
+  DeviceProtocol protocol(*library, SystemDeviceClock(), flags, block);
+  EXPECT_EQ(protocol.WriteActiveProfile(), 1);
+  library->Close_DevMonitor();
+  library->Close_FeatureDevice();
+  library.reset();
+  SetEnvironmentVariableW(L"SARN_VIRTUAL_MOUSE_LOG", nullptr);
+
+  EXPECT_NE(GetFileAttributesW(memory.c_str()), INVALID_FILE_ATTRIBUTES) << "no memory kept beside the library";
+  EXPECT_NE(GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES) << "no report log";
 }
 
 TEST(VirtualHidport, MissingLibraryOrEntriesIsAnAbsentMouse) {

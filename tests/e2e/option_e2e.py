@@ -684,6 +684,28 @@ def with_monitor(args):
             monitor.kill()
 
 
+def start_display():
+    """An Xvfb when DISPLAY is unset; returns what ends it and Wine's server after the run."""
+    xvfb = None
+    if not os.environ.get("DISPLAY"):
+        for n in range(150, 200):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+                xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                os.environ["DISPLAY"] = ":%d" % n
+                wait_for("Xvfb", lambda: os.path.exists("/tmp/.X11-unix/X%d" % n), 20)
+                break
+
+    def stop():
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=os.environ.get("SARN_WINEPREFIX", "")),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if xvfb is not None:
+            xvfb.terminate()
+            xvfb.wait()
+
+    return stop
+
+
 def main():
     parser = argparse.ArgumentParser(add_help=False)
     for name in ("option", "help-library", "driver", "work"):
@@ -696,15 +718,7 @@ def main():
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
     os.makedirs(args.work, exist_ok=True)
-    xvfb = None
-    if not os.environ.get("DISPLAY"):
-        for n in range(150, 200):
-            if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
-                xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                os.environ["DISPLAY"] = ":%d" % n
-                wait_for("Xvfb", lambda: os.path.exists("/tmp/.X11-unix/X%d" % n), 20)
-                break
+    stop_display = start_display()
     try:
         if args.only != "describe":
             language_switch(args, os.path.abspath(args.work))
@@ -722,11 +736,7 @@ def main():
         print("FAILED: %s" % e)
         return 1
     finally:
-        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=os.environ.get("SARN_WINEPREFIX", "")),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if xvfb is not None:
-            xvfb.terminate()
-            xvfb.wait()
+        stop_display()
     print("option end to end: passed")
     return 0
 

@@ -538,9 +538,10 @@ TEST_F(MonitorKeysTest, ReleaseAfterTheSlotChangedLetsGoOfWhatThePressPutDown) {
 }
 
 TEST(SoundCues, PathsVolumeStepsAndCopyDataTexts) {
-  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueProfileBase + 2, 7), "C:\\P\\Wave\\Volume-4\\profile_three.wav");
-  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueDpiBase + 4, -1), "C:\\P\\Wave\\Volume-4\\1600_dpi.wav");
-  EXPECT_EQ(SoundCuePath("C:\\P\\", kCueDpiBase + 3, 0), "");  // level code 3 has no file
+  EXPECT_EQ(SoundCuePath("P", kCueProfileBase + 2, 7).generic_string(), "P/Wave/Volume-4/profile_three.wav");
+  EXPECT_EQ(SoundCuePath("P", kCueDpiBase + 4, -1).generic_string(), "P/Wave/Volume-4/1600_dpi.wav");
+  EXPECT_EQ(SoundCuePath("P", kCueDpiBase + 1, 2).generic_string(), "P/Wave/Volume-2/400_dpi.wav");
+  EXPECT_TRUE(SoundCuePath("P", kCueDpiBase + 3, 0).empty());  // level code 3 has no file
   EXPECT_STREQ(SoundCueFile(99), "");
 
   NotificationSettings s{};
