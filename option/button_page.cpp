@@ -464,7 +464,11 @@ PageChange ButtonPage::SetOrientation(int orientation) {
 }
 
 PageChange ButtonPage::OpenMacroManager(int setIndex) {
+  const MacroStore before = CopyMacroStore(macros_);
   if (dialogs_.OpenMacroManager(macros_, setIndex)) {
+    // A button plays only its own copy: an edit kept here reaches every button that holds the macro now,
+    // flagged for Apply. The working copy then agrees with the store, so a merge cannot take the edit back.
+    (void)PassEditedMacrosToButtons(before, macros_, working_);
     files_.SaveMacroStore(macros_);
   } else {
     // The manager edits the store in place: a cancelled session is undone from the file.

@@ -274,7 +274,9 @@ class ButtonPage {
   PageChange HandleCommand(unsigned command);
   // The right / Left buttons: Orientation 0 or 1.
   PageChange SetOrientation(int orientation);
-  // The Macro Manager button: as the menu's "创建新宏...".
+  // The Macro Manager button: as the menu's "创建新宏...". OK passes the edited macros to the buttons of
+  // all five profiles that hold them (PassEditedMacrosToButtons) and saves the store; anything else reads
+  // the store again.
   PageChange OpenMacroManager(int setIndex = -1);
 
   [[nodiscard]] SavedShiftCodes& savedShiftCodes() { return saved_; }

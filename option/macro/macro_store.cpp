@@ -198,6 +198,43 @@ int AddMacroFromSlot(MacroStore& store, const ButtonSlot& slot, int setIndex) {
   return static_cast<int>(set->macros.size()) - 1;
 }
 
+namespace {
+
+bool SameSteps(const MacroRecord& record, const ButtonSlot& slot) {
+  const std::size_t count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
+  return record.count == slot.count && std::memcmp(record.events, slot.events, count * sizeof(MacroEvent)) == 0;
+}
+
+bool SameRecord(const MacroRecord& a, const MacroRecord& b) {
+  const std::size_t count = a.count < kMacroEventCapacity ? a.count : kMacroEventCapacity;
+  return a.loops == b.loops && a.count == b.count &&
+         std::memcmp(a.events, b.events, count * sizeof(MacroEvent)) == 0;
+}
+
+// "NAME (n)" with the first n from 2 that no macro of the set has, cut to fit the record's name field. A cut
+// name also loses a trailing run of bytes above 0x7F: that never splits a character of a double-byte code
+// page or of UTF-8 (a lead byte left alone at the end would swallow the suffix's blank).
+std::string DistinctMacroName(const MacroSet& set, std::string_view name) {
+  name = TrimName(name);
+  constexpr std::size_t kField = sizeof(MacroRecord::name) - 1;
+  for (std::size_t n = 2;; ++n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    std::string base(name);
+    if (base.size() + suffix.size() > kField) {
+      base.resize(kField - suffix.size());
+      while (!base.empty() && static_cast<unsigned char>(base.back()) > 0x7F) base.pop_back();
+    }
+    const std::string candidate = base + suffix;
+    bool taken = false;
+    for (const auto& record : set.macros) {
+      if (NamesMatch(SlotText(record->name, sizeof record->name), candidate)) taken = true;
+    }
+    if (!taken) return candidate;
+  }
+}
+
+}  // namespace
+
 void MergeProfileMacros(MacroStore& store, std::span<const ProfileRecord> profiles) {
   for (const ProfileRecord& profile : profiles) {
     for (const ButtonSlot& slot : profile.MacroKeyInfo) {
@@ -205,15 +242,60 @@ void MergeProfileMacros(MacroStore& store, std::span<const ProfileRecord> profil
       const SlotMacroMatch match = FindMacroForSlot(store, slot);
       if (match.setIndex < 0 || match.macroIndex < 0) {
         (void)AddMacroFromSlot(store, slot, match.setIndex);
-      } else if (!match.identical) {
-        MacroRecord* record = FindMacroByIndex(store, match.setIndex, match.macroIndex);
-        if (record == nullptr) continue;
-        std::memcpy(record->events, slot.events, sizeof record->events);
-        record->count = slot.count < kMacroEventCapacity ? slot.count : kMacroEventCapacity;
-        record->loops = slot.loops;
+        continue;
       }
+      if (match.identical) continue;
+      // Writing the button's copy over the stored record would undo an edit that was kept with OK but not
+      // yet applied; dropping it would lose what the button plays. So both stay, the button's copy once.
+      MacroSet& set = *store.sets[static_cast<std::size_t>(match.setIndex)];
+      bool held = false;
+      for (const auto& record : set.macros) held = held || SameSteps(*record, slot);
+      if (held) continue;
+      const std::string name = DistinctMacroName(set, SlotText(slot.macroName, sizeof slot.macroName));
+      const int added = AddMacroFromSlot(store, slot, match.setIndex);
+      if (added < 0) continue;
+      MacroRecord& record = *set.macros[static_cast<std::size_t>(added)];
+      std::memset(record.name, 0, sizeof record.name);
+      CopyTextField(record.name, name.c_str());
     }
   }
+}
+
+int PassEditedMacrosToButtons(const MacroStore& before, const MacroStore& after, SharedBlock& block) {
+  int changed = 0;
+  for (int p = 0; p < kProfileCount; ++p) {
+    for (int b = 0; b < kButtonCount; ++b) {
+      ButtonSlot& slot = block.profiles[p].MacroKeyInfo[b];
+      if (slot.functionCode != 48 || slot.setName[0] == '\0') continue;
+      const SlotMacroMatch now = FindMacroForSlot(after, slot);
+      const MacroRecord* record = FindMacroByIndex(after, now.setIndex, now.macroIndex);
+      if (record == nullptr) continue;
+      // Only what this session changed: a button may hold another copy of a macro the user did not touch
+      // (a profile file loaded since the start), and that copy is not the store's to replace.
+      const SlotMacroMatch was = FindMacroForSlot(before, slot);
+      const MacroRecord* old = FindMacroByIndex(before, was.setIndex, was.macroIndex);
+      if (old != nullptr && SameRecord(*old, *record)) continue;
+      if (SameSteps(*record, slot) && slot.loops == record->loops) continue;
+      slot.loops = record->loops;
+      slot.count =
+          static_cast<std::uint16_t>(record->count < kMacroEventCapacity ? record->count : kMacroEventCapacity);
+      std::memcpy(slot.events, record->events, sizeof slot.events);
+      block.ButtonChanged[p][b] = 1;
+      ++changed;
+    }
+  }
+  return changed;
+}
+
+MacroStore CopyMacroStore(const MacroStore& store) {
+  MacroStore copy;
+  for (const auto& set : store.sets) {
+    auto s = std::make_unique<MacroSet>();
+    s->name = set->name;
+    for (const auto& record : set->macros) s->macros.push_back(std::make_unique<MacroRecord>(*record));
+    copy.sets.push_back(std::move(s));
+  }
+  return copy;
 }
 
 int CopyMacroToSlot(const MacroStore& store, int setIndex, int macroIndex, ButtonSlot& slot) {

@@ -1,6 +1,7 @@
 // The configuration application's macro library: named sets of macros kept in config\Sarn_sequence.dat.
-// A button that is given a macro carries its own copy in its ButtonSlot; the store is only the library the
-// user picks from, and MergeProfileMacros brings macros found on buttons back into it.
+// A button that is given a macro carries its own copy in its ButtonSlot; the store is the library the user
+// picks from and edits. PassEditedMacrosToButtons carries an edit from the store to the buttons that hold the
+// macro, and MergeProfileMacros brings macros found on buttons back into the store.
 #pragma once
 
 #include <filesystem>
@@ -69,8 +70,20 @@ struct SlotMacroMatch {
 // Appends the slot's macro to a set (a new set named after the slot's set when setIndex is -1). The new
 // macro's index, or -1 when the set is missing or a new set could not take the slot's set name.
 int AddMacroFromSlot(MacroStore& store, const ButtonSlot& slot, int setIndex);
-// Brings every macro assigned to a button of these profiles into the store.
+// Brings every macro assigned to a button of these profiles into the store. A macro the store lacks is
+// added. When the store holds one of the same set and name with other steps, the stored record stays (it is
+// what the user edited last: an edit reaches the buttons only with Apply) and the button's copy is added
+// beside it under a name of its own ("Heal (2)"), unless the set already holds a macro with those steps.
 void MergeProfileMacros(MacroStore& store, std::span<const ProfileRecord> profiles);
+
+// After an editing session the user kept: every button of the five profiles whose set and macro names match
+// a macro the session changed (`before` is the store as the session found it) takes the store's copy (loops,
+// count, steps), and its change flag is set so that Apply writes it. Buttons whose macro was renamed or
+// deleted keep their copy. The number of buttons changed.
+int PassEditedMacrosToButtons(const MacroStore& before, const MacroStore& after, SharedBlock& block);
+
+// A deep copy (a store owns its sets and records).
+[[nodiscard]] MacroStore CopyMacroStore(const MacroStore& store);
 
 // Gives a button a stored macro (function 48 and a copy of the record with its set's name); 1, or 0 when
 // the set or macro does not exist.

@@ -440,6 +440,15 @@ def button_page(stage, shots):
     check(codes[2] == 48, "report 7 after the macro on B3: %s" % codes)
     macro_played(stage, steps)
 
+    # The macro edited while B3 holds it: its set's "编辑宏..." opens the manager on it, the recording is made
+    # anew with other gaps, OK, Apply. B3 is not given the macro again: the edit reaches it by itself, so
+    # Apply sends report 7 for the slot.
+    choose(2, 11100, submenu=["宏 + 预设编辑", "e"])
+    edited = macro_recorded_again(stage)
+    codes = codes_after_apply()
+    check(codes[2] == 48, "report 7 after the edit of B3's macro: %s" % codes)
+    return edited
+
 
 # The recording typed into the macro manager: A and B with gaps of 40 and 120 ms (the driver's steps).
 RECORDING = ["65d", "40", "65u", "120", "66d", "40", "66u"]
@@ -559,6 +568,43 @@ def macro_manager_views(stage, shots):
     return steps
 
 
+# The second recording of the same macro, with other gaps.
+RECORDING_AGAIN = ["65d", "80", "65u", "60", "66d", "80", "66u"]
+
+
+def macro_recorded_again(stage):
+    """In the macro manager, opened on set "e" with B3's macro "bu" selected: the recording made anew with
+    RECORDING_AGAIN's gaps, OK. Returns the stored steps, read back from the store file."""
+    rc, title = stage.run(stage.driver, "dialog-title", timeout=60)
+    check(rc == 0 and title.strip() == "Sarn+ Macro Manager", "the macro manager did not open: %r" % title)
+    time.sleep(1)
+    for control in (MANAGER_DELAYS, MANAGER_RECORD):
+        rc, _ = stage.run(stage.driver, "dialog-click", str(control), timeout=60)
+        check(rc == 0, "no control %d in the macro manager (%d)" % (control, rc))
+    time.sleep(0.5)
+    rc, sent = stage.run(stage.driver, "key-sequence", *RECORDING_AGAIN, timeout=60)
+    check(rc == 0, "the key sequence was not typed (%d)" % rc)
+    sent = [float(v) for v in sent.split()]
+    time.sleep(0.3)
+    rc, _ = stage.run(stage.driver, "dialog-click", str(MANAGER_RECORD), timeout=60)
+    check(rc == 0, "the recording did not stop")
+    rc, _ = stage.run(stage.driver, "dialog-ok", timeout=60)
+    check(rc == 0, "the macro manager did not take OK")
+    sent_gaps = [b - a for a, b in zip(sent, sent[1:])]
+
+    def edited(store):
+        macros = store.get("e", [])
+        if len(macros) != 1 or macros[0][0] != "bu" or len(macros[0][1]) != 4:
+            return None
+        delays = [d for _, _, d in macros[0][1]]
+        return macros[0][1] if all(abs(d - g) <= 20 for d, g in zip(delays, sent_gaps)) else None
+    steps = wait_for("the edited macro in the store file", lambda: edited(stored_macros(stage)))
+    check([(u, k) for u, k, _ in steps] == MACRO_USAGES, "the second recording stored the steps %s" % steps)
+    print("macro recorded again: sent gaps %s ms, stored delays %s ms" %
+          (["%.1f" % g for g in sent_gaps], [d for _, _, d in steps]))
+    return steps
+
+
 def macro_played(stage, steps, plays=5):
     """Presses B3 of the virtual mouse (which holds the recorded macro) a few times, each after the last play
     ended, while a low-level keyboard hook in another process records what the monitor plays: the keys in
@@ -658,7 +704,7 @@ def with_monitor(args):
         check(not os.path.exists(os.path.join(elsewhere, "Default0.zmp")), "the refused file was written")
 
         settings_pages(stage)
-        button_page(stage, os.path.abspath(args.work))
+        edited = button_page(stage, os.path.abspath(args.work))
 
         # Cancel after an edit sends nothing.
         before = len(stage.reports())
@@ -677,6 +723,11 @@ def with_monitor(args):
         monitor = stage.start(stage.monitor, "1")
         s = stage.window(90)
         check(s["slots"] == [0, 0, 1, 0, 0], "the window opened with slots %s" % s["slots"])
+        # The edited macro survived both restarts: the store holds it once (the start's merge found B3 equal),
+        # and the mouse's B3 plays its delays.
+        store = stored_macros(stage)
+        check(store.get("e") == [("bu", edited)], "after the restart the store holds %s" % store)
+        macro_played(stage, edited)
         rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
         wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
     finally:

@@ -12,6 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/keyboard_layout.h"
+#include "option/button_page.h"
+#include "option/macro/macro_editor.h"
+
 namespace sarn {
 namespace {
 
@@ -487,6 +491,97 @@ TEST(SaveRefusal, NamesTheSlotWhoseFileWouldBeReplaced) {
   EXPECT_NE(refusal.find("Profile 3 was not saved"), std::string::npos) << refusal;
   EXPECT_EQ(SaveRefusalText(folder, 0, "/home/desk/Default0.zmp"), "");
   EXPECT_EQ(SaveRefusalText(folder, 2, "/home/desk/fps.zmp"), "");
+}
+
+// The macro manager's OK on the button page, over real files: a macro held by B3 of two profiles is edited
+// (one delay and the loops) in the manager's own terms.
+struct EditFirstMacro final : ButtonDialogs {
+  bool EditShortcut(ShortcutChoice&) override { return false; }
+  bool EditProgramPath(std::string&) override { return false; }
+  bool ChooseMediaPlayer(int&) override { return false; }
+  bool CreateTimer(const TimerList&, std::string&, int&) override { return false; }
+  bool EditTimers(TimerListEditor&) override { return false; }
+  bool OpenMacroManager(MacroStore& store, int setIndex) override {
+    MacroManager manager(store, MacroManager::Mode::kEdit, setIndex, ButtonSlot{});
+    MacroRecord* macro = manager.selectedRecord();
+    if (macro == nullptr) return false;
+    macro->events[1].delay = 250;
+    SetLoops(*macro, true, 3);
+    return true;
+  }
+};
+
+// What the page window gives the page: the core's own saving and reloading.
+struct CoreFiles final : ButtonPageFiles {
+  explicit CoreFiles(OptionCore& c) : core(c) {}
+  void SaveTimers(const TimerList&) override { core.SaveTimers(); }
+  void SaveMacroStore(const MacroStore&) override { core.SaveMacros(); }
+  void ReloadMacroStore(MacroStore&) override { core.ReloadMacros(); }
+  OptionCore& core;
+};
+
+// One run of the configuration application over a program folder, without a monitor.
+struct Session {
+  explicit Session(const std::filesystem::path& folder)
+      : shell(log), monitor(log), storage(folder, nullptr), core(shell, monitor, storage, nullptr, [] { return 1; }) {
+    core.Start();
+  }
+  const ButtonSlot& B3(int profile) const { return core.working().profiles[profile].MacroKeyInfo[2]; }
+  Log log;
+  FakeShell shell;
+  FakeMonitor monitor;
+  FileStorage storage;
+  OptionCore core;
+};
+
+TEST(MacroEdit, ReachesEveryButtonHoldingItAndNoRestartTakesItBack) {
+  for (const bool applied : {true, false}) {
+    SCOPED_TRACE(applied ? "OK and Apply" : "OK without Apply");
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("sarn-macro-edit-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "config");
+    {  // "Heal" of set "WoW" recorded (40, 120, 40 ms) and given to B3 of profiles 1 and 4, applied.
+      Session first(folder);
+      ASSERT_EQ(AddMacroSet(first.core.macros(), "WoW"), 0);
+      auto heal = NewMacroRecord("Heal");
+      heal->count = 4;
+      const std::uint16_t delays[] = {40, 120, 40, 0};
+      for (int i = 0; i < 4; ++i) heal->events[i] = MacroEvent{static_cast<std::uint8_t>(4 + i / 2), 1, delays[i]};
+      first.core.macros().sets[0]->macros.push_back(std::move(heal));
+      for (int p : {0, 3}) {
+        ASSERT_EQ(CopyMacroToSlot(first.core.macros(), 0, 0, first.core.working().profiles[p].MacroKeyInfo[2]), 1);
+      }
+      first.core.Apply(0);
+    }
+    {  // The next start: the manager's OK.
+      Session second(folder);
+      EditFirstMacro dialogs;
+      CoreFiles files(second.core);
+      ButtonPage page(second.core.working(), second.core.macros(), second.core.timers(), dialogs, files,
+                      UsKeyboardLayout());
+      (void)page.OpenMacroManager(0);
+      for (int p : {0, 3}) {
+        EXPECT_EQ(second.B3(p).events[1].delay, 250) << p;
+        EXPECT_EQ(second.B3(p).loops, 3) << p;
+        EXPECT_EQ(second.core.working().ButtonChanged[p][2], 1) << p;  // what Apply sends to the mouse
+      }
+      EXPECT_EQ(second.core.working().ButtonChanged[1][2], 0);
+      if (applied) second.core.Apply(0);
+    }
+    Session third(folder);  // a fresh start over the saved files
+    const MacroSet& wow = *third.core.macros().sets.at(0);
+    ASSERT_EQ(wow.macros.size(), applied ? 1u : 2u);
+    EXPECT_EQ(wow.macros[0]->events[1].delay, 250);
+    EXPECT_EQ(wow.macros[0]->loops, 3);
+    EXPECT_EQ(third.B3(3).events[1].delay, applied ? 250 : 120);
+    if (!applied) {  // the buttons still play the old version: it is kept beside the edit
+      EXPECT_STREQ(wow.macros[1]->name, "Heal (2)");
+      EXPECT_EQ(wow.macros[1]->events[1].delay, 120);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
 }
 
 }  // namespace

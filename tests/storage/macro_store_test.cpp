@@ -226,7 +226,7 @@ TEST(MergeProfileMacros, AddsChangedAndNewMacrosOnce) {
     std::memset(&profiles[static_cast<std::size_t>(i)], 0, sizeof(ProfileRecord));
     InitProfileDefaults(profiles[static_cast<std::size_t>(i)], i);
   }
-  profiles[0].MacroKeyInfo[3] = MacroSlot("fps ", "Reload", 3);   // changed steps: overwritten
+  profiles[0].MacroKeyInfo[3] = MacroSlot("fps ", "Reload", 3);   // other steps: kept beside the record
   profiles[0].MacroKeyInfo[4] = MacroSlot("Fps", "jump", 1);      // new macro in an existing set
   profiles[1].MacroKeyInfo[5] = MacroSlot("Rts", "build", 2);     // new set
   profiles[1].MacroKeyInfo[6] = MacroSlot("Rts", "build", 2);     // same again: added once
@@ -238,18 +238,116 @@ TEST(MergeProfileMacros, AddsChangedAndNewMacrosOnce) {
   MergeProfileMacros(store, profiles);
   MergeProfileMacros(store, profiles);
   ASSERT_EQ(store.sets.size(), 2u);
-  ASSERT_EQ(store.sets[0]->macros.size(), 2u);
-  EXPECT_STREQ(store.sets[0]->macros[0]->name, "reload");  // keeps its own name
-  EXPECT_EQ(store.sets[0]->macros[0]->count, 3u);
-  EXPECT_EQ(store.sets[0]->macros[0]->loops, 1);
-  EXPECT_STREQ(store.sets[0]->macros[1]->name, "jump");
+  ASSERT_EQ(store.sets[0]->macros.size(), 3u);
+  EXPECT_STREQ(store.sets[0]->macros[0]->name, "reload");  // the stored record stays as it was
+  EXPECT_EQ(store.sets[0]->macros[0]->count, 0u);
+  EXPECT_STREQ(store.sets[0]->macros[1]->name, "Reload (2)");  // the button's copy, once
+  EXPECT_EQ(store.sets[0]->macros[1]->count, 3u);
+  EXPECT_EQ(store.sets[0]->macros[1]->loops, 1);
+  EXPECT_STREQ(store.sets[0]->macros[2]->name, "jump");
   EXPECT_EQ(store.sets[1]->name, "Rts");
   EXPECT_EQ(store.sets[1]->macros.size(), 1u);
 
   // A slot that differs only in loops leaves the stored record alone.
   profiles[0].MacroKeyInfo[3].loops = 42;
+  profiles[0].MacroKeyInfo[3].count = 0;
   MergeProfileMacros(store, profiles);
-  EXPECT_EQ(store.sets[0]->macros[0]->loops, 1);
+  EXPECT_EQ(store.sets[0]->macros[0]->loops, 0);
+  EXPECT_EQ(store.sets[0]->macros.size(), 3u);
+}
+
+// Two buttons with two other versions of one macro: each is kept under the next free name, and a name at the
+// end of the field is cut before the number without splitting a double-byte character.
+TEST(MergeProfileMacros, EveryDifferingCopyGetsANameThatFits) {
+  MacroStore store;
+  const std::string longName = "Heal" + std::string(42, 'x') + "\xD6\xD0";  // 48 bytes, ends in one GBK character
+  MacroSet& set = AddSet(store, "WoW");
+  set.macros.push_back(Macro("Heal", 4));
+  set.macros.push_back(Macro("Heal (2)", 5));  // a name the user gave: taken
+  set.macros.push_back(Macro(longName.c_str(), 4));
+  std::vector<ProfileRecord> profiles(1);
+  std::memset(profiles.data(), 0, sizeof(ProfileRecord));
+  profiles[0].MacroKeyInfo[2] = MacroSlot("WoW", "Heal", 1);
+  profiles[0].MacroKeyInfo[3] = MacroSlot("WoW", "heal", 2);
+  profiles[0].MacroKeyInfo[4] = MacroSlot("WoW", "HEAL", 2);  // the same steps as B4: nothing more
+  profiles[0].MacroKeyInfo[5] = MacroSlot("WoW", longName.c_str(), 3);
+  MergeProfileMacros(store, profiles);
+  MergeProfileMacros(store, profiles);
+  ASSERT_EQ(set.macros.size(), 6u);
+  EXPECT_EQ(set.macros[0]->count, 4u);
+  EXPECT_STREQ(set.macros[3]->name, "Heal (3)");
+  EXPECT_EQ(set.macros[3]->count, 1u);
+  EXPECT_STREQ(set.macros[4]->name, "heal (4)");
+  EXPECT_EQ(set.macros[4]->count, 2u);
+  EXPECT_EQ(std::string(set.macros[5]->name), "Heal" + std::string(42, 'x') + " (2)");
+  EXPECT_EQ(set.macros[5]->count, 3u);
+}
+
+ProfileRecord& Zeroed(ProfileRecord& p) {
+  std::memset(&p, 0, sizeof p);
+  return p;
+}
+
+// An edit kept with OK reaches every button of every profile that holds that macro, and only those.
+TEST(PassEditedMacrosToButtons, EditedMacrosReachTheirButtonsFlagged) {
+  MacroStore store;
+  MacroSet& wow = AddSet(store, "WoW");
+  wow.macros.push_back(Macro("Heal", 4, 1));
+  wow.macros.push_back(Macro("Jump", 2));
+  wow.macros.push_back(Macro("Gone", 2));
+  AddSet(store, "Rts").macros.push_back(Macro("Heal", 4, 1));
+  auto block = std::make_unique<SharedBlock>();
+  std::memset(block.get(), 0, sizeof *block);
+  for (auto& p : block->profiles) Zeroed(p);
+  auto hold = [&](int profile, int button, int set, int macro) {
+    ASSERT_EQ(CopyMacroToSlot(store, set, macro, block->profiles[profile].MacroKeyInfo[button]), 1);
+  };
+  hold(0, 2, 0, 0);  // WoW Heal on B3 of profiles 1 and 4
+  hold(3, 2, 0, 0);
+  hold(1, 2, 1, 0);  // Rts Heal: another set
+  hold(2, 3, 0, 1);  // Jump, with another version loaded from a file: not edited, not replaced
+  block->profiles[2].MacroKeyInfo[3].events[0].delay = 999;
+  hold(4, 4, 0, 2);  // Gone: deleted in the manager, the button keeps what it plays
+  const MacroStore before = CopyMacroStore(store);
+
+  wow.macros[0]->events[1].delay = 777;
+  wow.macros[0]->events[4] = MacroEvent{9, 1, 0};
+  wow.macros[0]->count = 5;
+  wow.macros[0]->loops = 3;
+  wow.macros.erase(wow.macros.begin() + 2);
+  EXPECT_EQ(PassEditedMacrosToButtons(before, store, *block), 2);
+  for (int p : {0, 3}) {
+    const ButtonSlot& slot = block->profiles[p].MacroKeyInfo[2];
+    EXPECT_EQ(slot.count, 5) << p;
+    EXPECT_EQ(slot.loops, 3) << p;
+    EXPECT_EQ(slot.events[1].delay, 777) << p;
+    EXPECT_EQ(slot.events[4].key, 9) << p;
+    EXPECT_EQ(block->ButtonChanged[p][2], 1) << p;
+  }
+  EXPECT_EQ(block->profiles[1].MacroKeyInfo[2].count, 4);
+  EXPECT_EQ(block->profiles[2].MacroKeyInfo[3].events[0].delay, 999);
+  EXPECT_EQ(block->profiles[4].MacroKeyInfo[4].count, 2);
+  int flagged = 0;
+  for (const auto& profile : block->ButtonChanged) {
+    for (const auto flag : profile) flagged += flag;
+  }
+  EXPECT_EQ(flagged, 2);
+
+  // What a merge at the next start then finds: the edit stays; only the deleted macro (still on a button)
+  // and the unedited other version of Jump come back.
+  MergeProfileMacros(store, std::span<const ProfileRecord>(block->profiles, kProfileCount));
+  ASSERT_EQ(wow.macros.size(), 4u);
+  EXPECT_EQ(wow.macros[0]->count, 5u);
+  EXPECT_EQ(wow.macros[0]->events[1].delay, 777);
+  EXPECT_STREQ(wow.macros[2]->name, "Jump (2)");
+  EXPECT_STREQ(wow.macros[3]->name, "Gone");
+
+  // Only the loops changed: that is an edit too.
+  const MacroStore again = CopyMacroStore(store);
+  wow.macros[0]->loops = 7;
+  EXPECT_EQ(PassEditedMacrosToButtons(again, store, *block), 2);
+  EXPECT_EQ(block->profiles[3].MacroKeyInfo[2].loops, 7);
+  EXPECT_EQ(PassEditedMacrosToButtons(CopyMacroStore(store), store, *block), 0);
 }
 
 }  // namespace
