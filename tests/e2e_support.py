@@ -31,6 +31,26 @@ def check(condition, message):
         raise Failure(message)
 
 
+def tail(path, chars=3000):
+    """The end of a file a failed run left (a report log, a debug output), for the failure report."""
+    if not os.path.exists(path):
+        return "(none)"
+    with open(path, errors="replace") as f:
+        return f.read()[-chars:]
+
+
+def end_processes(*processes, grace=0):
+    """Ends what a run left running: each process still alive gets `grace` seconds to end by itself, then is
+    killed. None stands for a process the run never started."""
+    for p in processes:
+        if p is None or p.poll() is not None:
+            continue
+        try:
+            p.wait(timeout=grace) if grace else p.kill()
+        except subprocess.TimeoutExpired:
+            p.kill()
+
+
 class ProgramFolder:
     """A staged program folder; Windows programs run in it under Wine with the report log switched on."""
 

@@ -17,7 +17,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, tail, wait_for  # noqa: E402
 
 WM_TIMER = 0x0113
 WM_APP = 0x8000
@@ -159,7 +159,7 @@ def main():
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
-        print(open(stage.log).read()[-3000:] if os.path.exists(stage.log) else "(none)")
+        print(tail(stage.log))
         print("--- monitor debug output ---")
         print(stage.debug_text()[-3000:])
         return 1

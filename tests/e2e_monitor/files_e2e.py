@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, end_processes, tail, wait_for  # noqa: E402
 
 
 def main():
@@ -108,17 +108,13 @@ def main():
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- monitor debug output ---")
-        print(open(debug, errors="replace").read()[-3000:] if os.path.exists(debug) else "(none)")
+        print(tail(debug))
         return 1
     finally:
         if peer is not None and peer.poll() is None:
             open(os.path.join(stage.dir, "lock-stop"), "w").close()
-            try:
-                peer.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                peer.kill()
-        if monitor is not None and monitor.poll() is None:
-            monitor.kill()
+        end_processes(peer, grace=10)
+        end_processes(monitor)
     print("held slot file end to end: passed")
     return 0
 

@@ -12,7 +12,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, end_processes, wait_for  # noqa: E402
 
 VK_F11 = 122
 VK_F12 = 123
@@ -57,9 +57,7 @@ def main():
         print(" ".join(seen()))
         return 1
     finally:
-        for p in (monitor, watcher):
-            if p is not None and p.poll() is None:
-                p.kill()
+        end_processes(monitor, watcher)
     print("held keys end to end: passed")
     return 0
 

@@ -15,7 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, end_processes, tail, wait_for  # noqa: E402
 
 HANG_MS = 5000        # the helper's sleep: far past the monitor's limit for one send
 POSTED_WITHIN = 1.0   # seconds from the mouse event to its effect in config.ini
@@ -79,16 +79,11 @@ def main():
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- monitor debug output ---")
-        print(open(debug, errors="replace").read()[-3000:] if os.path.exists(debug) else "(none)")
+        print(tail(debug))
         return 1
     finally:
         open(os.path.join(stage.dir, "stop"), "w").close()
-        for p in (monitor, peer):
-            if p is not None and p.poll() is None:
-                try:
-                    p.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+        end_processes(monitor, peer, grace=10)
     print("hung window end to end: passed")
     return 0
 

@@ -17,7 +17,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import Failure, MonitorFolder, check, end_processes, tail, wait_for  # noqa: E402
 
 
 class Stage(MonitorFolder):
@@ -224,14 +224,12 @@ def main():
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
-        print(open(stage.log).read()[-3000:] if os.path.exists(stage.log) else "(none)")
+        print(tail(stage.log))
         print("--- monitor debug output ---")
         print(stage.debug_text()[-3000:])
         return 1
     finally:
-        for p in (monitor, second, peer, third, keeper, fourth, fifth):
-            if p is not None and p.poll() is None:
-                p.kill()
+        end_processes(monitor, second, peer, third, keeper, fourth, fifth)
     print("monitor end to end: passed")
     return 0
 

@@ -19,7 +19,7 @@ import sys
 import threading
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e_support import WINE_RUN, Failure, MonitorFolder, check, wait_for  # noqa: E402
+from e2e_support import WINE_RUN, Failure, MonitorFolder, check, end_processes, tail, wait_for  # noqa: E402
 
 
 class Stage(MonitorFolder):
@@ -257,12 +257,10 @@ def main():
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
-        print(open(stage.log).read()[-3000:] if os.path.exists(stage.log) else "(none)")
+        print(tail(stage.log))
         return 1
     finally:
-        for p in (monitor, follower):
-            if p is not None and p.poll() is None:
-                p.kill()
+        end_processes(monitor, follower)
     print("sarnctl end to end: passed")
     return 0
 
