@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/json_writer.h"
@@ -67,8 +68,8 @@ int SettingsHelp();
 int ApplyFolder(const std::filesystem::path& folder);
 // True when a monitor runs (its window exists); false off Windows, where none can.
 bool MonitorRunning();
-// Takes "--apply" out of the words; true when it was there.
-bool TakeApplyOption(Args& args);
+// Takes every `flag` (a word such as "--apply") out of the words; true when it was there.
+bool TakeFlag(Args& args, std::string_view flag);
 // What follows an edit of FOLDER's files (the caller holds no lock; the exit code). With --apply the files go
 // to the monitor as `apply` sends them. Without it a running monitor is told about on stderr: its next read of
 // the mouse replaces the files with what the mouse holds, so an edit left there would go back unseen.

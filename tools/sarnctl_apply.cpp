@@ -80,10 +80,10 @@ bool MonitorRunning() {
 #endif
 }
 
-bool TakeApplyOption(Args& args) {
+bool TakeFlag(Args& args, std::string_view flag) {
   bool found = false;
   for (auto it = args.begin(); it != args.end();) {
-    if (*it == "--apply") {
+    if (*it == flag) {
       found = true;
       it = args.erase(it);
     } else {

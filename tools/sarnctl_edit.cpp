@@ -102,7 +102,7 @@ int SettingsHelp() {
 
 int ProfileSet(const Args& input) {
   Args args = input;
-  const bool apply = TakeApplyOption(args);
+  const bool apply = TakeFlag(args, "--apply");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
@@ -124,7 +124,7 @@ int ProfileSet(const Args& input) {
 
 int SettingsSet(const Args& input) {
   Args args = input;
-  const bool apply = TakeApplyOption(args);
+  const bool apply = TakeFlag(args, "--apply");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
@@ -158,7 +158,7 @@ int RunButton(const Args& input) {
     return 0;
   }
   Args args = input;
-  const bool apply = TakeApplyOption(args);
+  const bool apply = TakeFlag(args, "--apply");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!TakeFolderOption(args, folder, exitCode)) return exitCode;
@@ -209,15 +209,7 @@ int RunExport(const Args& input) {
     return 0;
   }
   Args args = input;
-  bool withSecrets = false;
-  for (auto it = args.begin(); it != args.end();) {
-    if (*it == "--with-secrets") {
-      withSecrets = true;
-      it = args.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  const bool withSecrets = TakeFlag(args, "--with-secrets");
   if (args.size() > 1) return Usage("export [--with-secrets] [FOLDER]");
   std::filesystem::path folder;
   int exitCode = 0;
@@ -247,7 +239,7 @@ int RunImport(const Args& input) {
     return 0;
   }
   Args args = input;
-  const bool apply = TakeApplyOption(args);
+  const bool apply = TakeFlag(args, "--apply");
   if (args.empty() || args.size() > 2) return Usage("import FILE.json [FOLDER] [--apply]");
   std::filesystem::path folder;
   int exitCode = 0;

@@ -144,7 +144,7 @@ int ResetFolder(const std::filesystem::path& folder);
 
 int SettingsReset(const Args& input) {
   Args args = input;
-  const bool apply = TakeApplyOption(args);
+  const bool apply = TakeFlag(args, "--apply");
   std::filesystem::path folder;
   int exitCode = 0;
   if (!ResolveFolder(args, "settings reset [FOLDER]", folder, exitCode)) return exitCode;
