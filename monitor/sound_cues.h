@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.h"  // the display window's title and messages
 #include "common/profile_record.h"
 
 namespace sarn {
@@ -30,13 +31,10 @@ enum SoundCue : int {
 // programFolder\Wave\Volume-<step>\<file>; empty when the cue has no file.
 [[nodiscard]] std::filesystem::path SoundCuePath(const std::filesystem::path& programFolder, int cue, int soundVolume);
 
-// Window titles of the display program.
-inline constexpr const char* kOsdWindowTitle = "ZORVAN Sarn[+] Mouse OSD";
+// Titles of the display program's other windows (its main window's title is in common/messages.h).
 inline constexpr const char* kOsdPop3Title = "ZORVAN Sarn[+] Mouse Pop3";
 inline constexpr const char* kOsdCpuRamTitle = "ZORVAN Sarn[+] Mouse CPU RAM";
 inline constexpr const char* kOsdSkypeTitle = "ZORVAN Sarn[+] Mouse OSD SKYPE";
-inline constexpr unsigned kMsgOsdText = 1324;
-inline constexpr unsigned kMsgOsdSettings = 1326;
 
 // lParam of OsdSettings: the low 16 bits of each forwarded word, A high, B low.
 [[nodiscard]] std::uint32_t OsdSettingsParam(const NotificationSettings& settings);
