@@ -3,28 +3,77 @@
 #include <algorithm>
 #include <cstring>
 
-#include "hidport/device_ids.h"
+#include "common/debug_output.h"
+#include "hidport/device_probe.h"
 
 namespace sarn::hid {
 
-int MatchMouse(const std::vector<HidDeviceInfo>& devices) {
+int MatchMouse(const std::vector<HidDeviceInfo>& devices, const DeviceList& list) {
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const auto& d = devices[i];
-    if (d.vendorId == kVendorId && d.productId == kProductId && d.usagePage == kVendorUsagePage &&
-        d.usage == kVendorUsage) {
-      return static_cast<int>(i);
-    }
+    if (FindMouseEntry(list, d.vendorId, d.productId, d.usagePage, d.usage)) return static_cast<int>(i);
   }
   return -1;
 }
 
-std::uint32_t DecodeEventReport(const std::uint8_t* r, int length) {
-  if (!r || length < kEventReportMinLength || r[0] != kEventReportId) return 0;
-  return static_cast<std::uint32_t>(r[1]) | static_cast<std::uint32_t>(r[2]) << 8 |
-         static_cast<std::uint32_t>(r[3]) << 16 | static_cast<std::uint32_t>(r[4]) << 24;
+std::uint32_t DecodeEventReport(const std::uint8_t* r, int length, std::uint8_t reportId, int codeOffset) {
+  if (!r || codeOffset < 1 || length < codeOffset + 4 || r[0] != reportId) return 0;
+  r += codeOffset;
+  return static_cast<std::uint32_t>(r[0]) | static_cast<std::uint32_t>(r[1]) << 8 |
+         static_cast<std::uint32_t>(r[2]) << 16 | static_cast<std::uint32_t>(r[3]) << 24;
 }
 
-HidMouse::HidMouse(HidApi& api, vmouse::EventSink& sink) : api_(api), sink_(sink) {}
+HidMouse::HidMouse(HidApi& api, vmouse::EventSink& sink)
+    : api_(api), sink_(sink), debug_([](std::string_view line) { WriteDebugLine(line); }) {}
+
+void HidMouse::SetDeviceList(DeviceList list) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  list_ = std::move(list);
+  for (const auto& problem : list_.problems) Debug("device list: " + problem);
+}
+
+void HidMouse::SetDebugOutput(DebugOutput debug) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  debug_ = std::move(debug);
+}
+
+int HidMouse::ProductId() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return feature_ != 0 ? productId_ : 0;
+}
+
+int HidMouse::MatchMouse(const std::vector<HidDeviceInfo>& devices) {
+  // A path that left the enumeration is forgotten: what comes back under it is asked again.
+  for (auto* probed : {&answered_, &refused_}) {
+    std::erase_if(*probed, [&](const std::string& path) {
+      return std::none_of(devices.begin(), devices.end(), [&](const HidDeviceInfo& d) { return d.path == path; });
+    });
+  }
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const auto& d = devices[i];
+    const MouseEntry* entry = FindMouseEntry(list_, d.vendorId, d.productId, d.usagePage, d.usage);
+    if (!entry || refused_.count(d.path)) continue;
+    if (!answered_.count(d.path)) {
+      const std::string why = ProbeCollection(api_, d);
+      if (!why.empty()) {
+        refused_.insert(d.path);
+        Debug(d.path + ": passed over, in the device list (" + entry->origin + ") but did not answer: " + why);
+        continue;
+      }
+      answered_.insert(d.path);
+    }
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::uint32_t HidMouse::DecodeEventReport(const std::uint8_t* report, int length) const {
+  return hid::DecodeEventReport(report, length, eventReportId_, eventCodeOffset_);
+}
+
+void HidMouse::Debug(const std::string& line) const {
+  if (debug_) debug_("hidport: " + line);
+}
 
 HidMouse::~HidMouse() {
   CloseDevMonitor();
@@ -51,12 +100,26 @@ int HidMouse::CloseDevMonitor() {
 int HidMouse::OpenFeatureDevice() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (feature_ != 0) return 1;
+  if (list_.mice.empty()) {
+    Debug(std::string("no mouse is looked for: the device list is empty (") + kDeviceListFile + ", " +
+          kUserDeviceListFile + " beside hidport.dll)");
+    return 0;
+  }
   const auto devices = api_.Enumerate();
-  const int found = MatchMouse(devices);
-  if (found < 0) return 0;
-  const auto& device = devices[static_cast<std::size_t>(found)];
+  // Asked again right before the channel opens: one that answered may have been replaced under the same path.
+  answered_.clear();
+  refused_.clear();
+  const int chosen = MatchMouse(devices);
+  if (chosen < 0) {
+    if (refused_.empty()) {
+      Debug("none of the " + std::to_string(devices.size()) + " HID collections is in the device list");
+    }
+    return 0;
+  }
+  const auto& device = devices[static_cast<std::size_t>(chosen)];
   feature_ = api_.Open(device.path);
   featureLength_ = device.featureReportLength;
+  productId_ = device.productId;
   return feature_ != 0 ? 1 : 0;
 }
 
@@ -105,6 +168,10 @@ void HidMouse::DevicesChanged() {
 
 void HidMouse::StartReader(const HidDeviceInfo& device) {
   StopReader();
+  if (const MouseEntry* entry = FindMouseEntry(list_, device.vendorId, device.productId, device.usagePage, device.usage)) {
+    eventReportId_ = entry->eventReportId;
+    eventCodeOffset_ = entry->eventCodeOffset;
+  }
   input_ = api_.Open(device.path);
   if (input_ == 0) return;
   stopping_ = false;

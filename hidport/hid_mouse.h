@@ -2,20 +2,27 @@
 // reports that carry its events, and its arrival and removal. The Windows HID layer (SetupAPI and hid.dll)
 // is in real/; tests use a fake one.
 //
-// The mouse is the HID collection with the vendor and product id of device_ids.h and the vendor-defined
-// usage page 0xFF00, usage 1. That collection carries the feature reports 4..10 and one input report:
+// The mouse is a HID collection whose vendor id, product id, usage page and usage are those of an entry of the
+// device list (hidport/device_list.h; by default the vendor-defined usage page 0xFF00, usage 1) and that
+// answered the read of its ready status (hidport/device_probe.h). That collection carries the feature
+// reports 4..10 and one input report:
 //
 //   event report: byte 0 = 0x11, bytes 1..4 = the 32-bit event code, little-endian, rest reserved (zero).
-//   A code of 0 is no event. The host sees each code as one DeviceEvent.
+//   A code of 0 is no event. The host sees each code as one DeviceEvent. (The list may name another report
+//   id and where the code starts.)
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "hidport/device_list.h"
 #include "hidport/virtual_mouse.h"  // EventSink
 
 namespace sarn::hid {
@@ -51,14 +58,24 @@ class HidApi {
   virtual void CancelRead(HidHandle handle) = 0;
 };
 
-// Index of the mouse's vendor collection in devices, or -1.
-[[nodiscard]] int MatchMouse(const std::vector<HidDeviceInfo>& devices);
-// The event code of an input report, or 0 when it is not an event report.
-[[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length);
+// Index of the first collection in devices that the list names, or -1.
+[[nodiscard]] int MatchMouse(const std::vector<HidDeviceInfo>& devices, const DeviceList& list);
+// The event code of an input report, or 0 when it is not an event report (another id, or too short to hold
+// the code at codeOffset).
+[[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length,
+                                              std::uint8_t reportId = kEventReportId, int codeOffset = 1);
 
 class HidMouse {
  public:
   HidMouse(HidApi& api, vmouse::EventSink& sink);
+  using DebugOutput = std::function<void(std::string_view)>;
+
+  // The mice to look for (none until given: nothing is taken for the mouse). Its problems go to the debug
+  // output, which is the platform's debug channel unless a test gives its own.
+  void SetDeviceList(DeviceList list);
+  void SetDebugOutput(DebugOutput debug);
+  // The product id of the collection open for feature reports, 0 when none.
+  int ProductId();
   ~HidMouse();
   HidMouse(const HidMouse&) = delete;
   HidMouse& operator=(const HidMouse&) = delete;
@@ -79,6 +96,14 @@ class HidMouse {
   void DevicesChanged();
 
  private:
+  // Over the device list: the first listed collection that answered the ready-status read (each is probed
+  // once until it leaves the enumeration or the feature channel is opened anew), or -1.
+  // (Members, so the arrival and reader code calls them without knowing about the list or the probe.)
+  [[nodiscard]] int MatchMouse(const std::vector<HidDeviceInfo>& devices);
+  // The event code of an input report as the read collection's entry lays it out.
+  [[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length) const;
+  void Debug(const std::string& line) const;
+
   void StartReader(const HidDeviceInfo& device);
   void StopReader();
   void ReadLoop(HidHandle handle, int length);
@@ -90,6 +115,13 @@ class HidMouse {
   bool present_ = false;
   HidHandle feature_ = 0;
   int featureLength_ = 0;
+  int productId_ = 0;
+  DeviceList list_;
+  DebugOutput debug_;
+  std::set<std::string> answered_;  // paths of listed collections that answered as the mouse
+  std::set<std::string> refused_;   // ... and of those that did not
+  std::uint8_t eventReportId_ = kEventReportId;  // of the collection read; set before the reader starts
+  int eventCodeOffset_ = 1;
   HidHandle input_ = 0;
   std::thread reader_;
   std::atomic<bool> stopping_{false};

@@ -118,6 +118,7 @@ TEST(ConcurrentDevice, ReadsWritesInputReportsAndDispatchTogether) {
   MouseHid hidLayer;
   WindowQueue window;
   hid::HidMouse hidMouse(hidLayer, window);
+  hidMouse.SetDeviceList({{{"test mouse", hid::kVendorId, hid::kProductId}}, {}});
   HidLink link(hidMouse);
   test::VirtualClock clock;
   DeviceFlags flags;

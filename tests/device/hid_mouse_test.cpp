@@ -1,6 +1,7 @@
 // The real library's logic over a fake HID layer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -18,11 +19,18 @@ HidDeviceInfo Mouse(std::string path = "mouse-vendor") {
   return {std::move(path), kVendorId, kProductId, kVendorUsagePage, kVendorUsage, 8, 64};
 }
 
+// The development test id, as the test builds' device list names it.
+DeviceList TestList() { return {{{"test mouse", kVendorId, kProductId}}, {}}; }
+
 class FakeHid : public HidApi {
  public:
   std::vector<HidDeviceInfo> devices;
   std::vector<std::vector<std::uint8_t>> featuresSent;
+  std::vector<std::string> featurePaths;  // the collection each SetFeature went to
   std::vector<std::uint8_t> featureAnswer;
+  // The answer to a read of the ready status (report 4) by collection path; a collection not named answers
+  // as the mouse (04 01, padded to the length asked). An empty answer is a failed read.
+  std::map<std::string, std::vector<std::uint8_t>> readyAnswers;
 
   std::vector<HidDeviceInfo> Enumerate() override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -38,11 +46,22 @@ class FakeHid : public HidApi {
     std::lock_guard<std::mutex> lock(mutex_);
     open_.erase(handle);
   }
-  bool SetFeature(HidHandle, const std::uint8_t* b, int n) override {
+  bool SetFeature(HidHandle handle, const std::uint8_t* b, int n) override {
+    std::lock_guard<std::mutex> lock(mutex_);
     featuresSent.emplace_back(b, b + n);
+    featurePaths.push_back(open_.count(handle) ? open_[handle] : "(closed)");
     return true;
   }
-  bool GetFeature(HidHandle, std::uint8_t* b, int n) override {
+  bool GetFeature(HidHandle handle, std::uint8_t* b, int n) override {
+    if (n > 0 && b[0] == 4) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const auto it = readyAnswers.find(open_.count(handle) ? open_[handle] : "");
+      std::vector<std::uint8_t> answer = it != readyAnswers.end() ? it->second : std::vector<std::uint8_t>{4, 1, 0};
+      if (answer.empty() || static_cast<int>(answer.size()) > n) return false;
+      answer.resize(static_cast<std::size_t>(n), 0);
+      std::memcpy(b, answer.data(), answer.size());
+      return true;
+    }
     if (featureAnswer.empty() || static_cast<int>(featureAnswer.size()) != n) return false;
     std::memcpy(b, featureAnswer.data(), featureAnswer.size());
     return true;
@@ -123,7 +142,8 @@ TEST(HidMatching, FindsTheVendorCollectionOfTheMouse) {
       {"another vendor usage", {other(kVendorId, kProductId, kVendorUsagePage, 0x02)}, -1},
       {"among others", {other(kVendorId, kProductId, 0x01, 0x02), other(1, 2, 3, 4), Mouse()}, 2},
   };
-  for (const auto& row : rows) EXPECT_EQ(MatchMouse(row.devices), row.index) << row.what;
+  for (const auto& row : rows) EXPECT_EQ(MatchMouse(row.devices, TestList()), row.index) << row.what;
+  EXPECT_EQ(MatchMouse({Mouse()}, DeviceList{}), -1) << "an empty list names no mouse";
 }
 
 TEST(HidEventReport, Decoding) {
@@ -149,6 +169,7 @@ TEST(HidMouseChannel, FeatureReportsTravelInTheCollectionsLength) {
   FakeHid hid;
   Sink sink;
   HidMouse mouse(hid, sink);
+  mouse.SetDeviceList(TestList());
   std::uint8_t report[3] = {5, 3, 2};
   EXPECT_EQ(mouse.SetFeature(report, 3), 0) << "not open";
   EXPECT_EQ(mouse.OpenFeatureDevice(), 0) << "no mouse";
@@ -186,6 +207,7 @@ TEST(HidMouseEvents, InputReportsArrivalAndRemoval) {
   Sink sink;
   {
     HidMouse mouse(hid, sink);
+    mouse.SetDeviceList(TestList());
     hid.devices = {Mouse()};
     mouse.OpenDevMonitor();
     hid.Input({0x11, 0x04, 0x40, 0, 0, 0, 0, 0});
@@ -208,6 +230,118 @@ TEST(HidMouseEvents, InputReportsArrivalAndRemoval) {
     EXPECT_EQ(sink.WaitFor(0).size(), 5u);  // presence is posted within DevicesChanged itself
   }
   EXPECT_EQ(hid.OpenHandles(), 0);
+}
+
+// The debug output of a mouse, joined: expectations name what must be said, not the exact words.
+struct DebugLines {
+  std::vector<std::string> lines;
+  HidMouse::DebugOutput Output() {
+    return [this](std::string_view line) { lines.emplace_back(line); };
+  }
+  bool Says(std::string_view what) const {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(what) != std::string::npos; });
+  }
+};
+
+TEST(HidMouseChoice, AnEmptyListChoosesNothingAndSaysWhy) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink);
+  DebugLines debug;
+  mouse.SetDebugOutput(debug.Output());
+  hid.devices = {Mouse()};
+  EXPECT_EQ(mouse.OpenFeatureDevice(), 0);
+  EXPECT_EQ(hid.opened, 0) << "nothing is touched without a list";
+  EXPECT_TRUE(debug.Says("device list is empty")) << ::testing::PrintToString(debug.lines);
+
+  mouse.SetDeviceList({{{"another", 0x046D, 0xC000}}, {}});
+  EXPECT_EQ(mouse.OpenFeatureDevice(), 0);
+  EXPECT_TRUE(debug.Says("none of the 1 HID collections is in the device list"));
+}
+
+TEST(HidMouseChoice, ACollectionThatDoesNotAnswerAsTheMouseIsNeverWritten) {
+  // Each junk answer to the ready-status read, from the first listed collection; the second answers properly.
+  struct Row {
+    const char* what;
+    std::vector<std::uint8_t> answer;
+    int featureLength;
+  };
+  const Row rows[] = {
+      {"the read fails", {}, 64},
+      {"another report id", {5, 1, 0}, 64},
+      {"status 0", {4, 0, 0}, 64},
+      {"a status no mouse gives", {4, 0x7F, 0}, 64},
+      {"feature reports too short for report 4", {4, 1}, 2},
+  };
+  for (const auto& row : rows) {
+    FakeHid hid;
+    Sink sink;
+    DebugLines debug;
+    HidMouse mouse(hid, sink);
+    mouse.SetDebugOutput(debug.Output());
+    mouse.SetDeviceList(TestList());
+    HidDeviceInfo board = Mouse("hobby-board");
+    board.featureReportLength = row.featureLength;
+    hid.devices = {board, Mouse("the-mouse")};
+    hid.readyAnswers["hobby-board"] = row.answer;
+
+    mouse.OpenDevMonitor();
+    ASSERT_EQ(mouse.OpenFeatureDevice(), 1) << row.what;
+    std::uint8_t hostMode[3] = {10, 3, 1};
+    EXPECT_EQ(mouse.SetFeature(hostMode, 3), 1) << row.what;
+    EXPECT_EQ(hid.featurePaths, std::vector<std::string>{"the-mouse"}) << row.what;
+    EXPECT_EQ(mouse.ProductId(), kProductId);
+    EXPECT_TRUE(debug.Says("hobby-board: passed over")) << row.what << ::testing::PrintToString(debug.lines);
+    mouse.CloseDevMonitor();
+    mouse.CloseFeatureDevice();
+    EXPECT_EQ(hid.OpenHandles(), 0) << row.what;
+  }
+
+  // Alone, the board is not the mouse: no channel, no presence, no write.
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink);
+  mouse.SetDebugOutput([](std::string_view) {});
+  mouse.SetDeviceList(TestList());
+  hid.devices = {Mouse("hobby-board")};
+  hid.readyAnswers["hobby-board"] = {4, 9, 0};
+  mouse.OpenDevMonitor();
+  EXPECT_EQ(mouse.OpenFeatureDevice(), 0);
+  EXPECT_EQ(mouse.ProductId(), 0);
+  std::uint8_t hostMode[3] = {10, 3, 1};
+  EXPECT_EQ(mouse.SetFeature(hostMode, 3), 0);
+  EXPECT_TRUE(hid.featuresSent.empty());
+  // The board goes and a mouse comes: that is an arrival.
+  hid.devices = {Mouse("the-mouse")};
+  mouse.DevicesChanged();
+  EXPECT_EQ(sink.WaitFor(1), std::vector<std::string>{"attached"});
+}
+
+TEST(HidMouseChoice, TheListsEventLayoutIsDecoded) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink);
+  DeviceList list = TestList();
+  list.mice[0].eventReportId = 0x22;
+  list.mice[0].eventCodeOffset = 2;
+  mouse.SetDeviceList(list);
+  hid.devices = {Mouse()};
+  mouse.OpenDevMonitor();
+  hid.Input({0x11, 0x04, 0x40, 0, 0, 0, 0, 0});  // the default layout is not this mouse's
+  hid.Input({0x22, 0xEE, 0x04, 0x40, 0, 0, 0, 0});
+  EXPECT_EQ(sink.WaitFor(1), std::vector<std::string>{"16388"});
+  mouse.CloseDevMonitor();
+}
+
+TEST(HidMouseChoice, ListProblemsReachTheDebugOutput) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink);
+  DebugLines debug;
+  mouse.SetDebugOutput(debug.Output());
+  mouse.SetDeviceList(ParseDeviceList("[A]\nVendorId=0x1234\nProductId 5\n", "mice.ini"));
+  EXPECT_TRUE(debug.Says("mice.ini line 3: damaged line 'ProductId 5'")) << ::testing::PrintToString(debug.lines);
+  EXPECT_TRUE(debug.Says("mice.ini [A]: no ProductId"));
 }
 
 }  // namespace
