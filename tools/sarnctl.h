@@ -25,6 +25,7 @@ int RunApply(const Args& args);     // sarnctl apply [FOLDER]
 int RunMacros(const Args& args);    // sarnctl macros show [FOLDER]
 int RunTimers(const Args& args);    // sarnctl timers show [FOLDER]
 int RunMonitor(const Args& args);   // sarnctl monitor show|configure|exit|events
+int RunDevice(const Args& args);    // sarnctl device list [FOLDER], device add VID:PID [OPTIONS]
 
 // The eight "Setting" integers and the five profiles of a block, as members of an object the caller opened;
 // shared by `settings show` and `monitor show`.

@@ -31,6 +31,8 @@ constexpr Group kGroups[] = {
                                      "  monitor configure       ask the monitor to open the configuration window\n"
                                      "  monitor exit            ask the monitor to end\n"
                                      "  monitor events          follow the monitor's notifications as JSON lines until Ctrl+C"},
+    {"device", sarnctl::RunDevice, "device list [FOLDER]    every HID collection and why it is or is not the mouse\n"
+                                   "  device add VID:PID [--name N] [--usage-page P --usage U] [--folder FOLDER]  list a mouse"},
 };
 
 void PrintHelp(std::FILE* out) {
