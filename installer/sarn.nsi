@@ -226,6 +226,7 @@ Section "Programs"
   File "${SOURCE}\${MONITOR}"
   File "${SOURCE}\${OPTION}"
   File "${SOURCE}\hidport.dll"
+  File "${SOURCE}\mice.ini"
   File "${SOURCE}\sarnctl.exe"
   File "${SOURCE}\README.txt"
   SetOutPath "$INSTDIR\help"
@@ -292,6 +293,7 @@ SectionEnd
   !insertmacro RemoveDataFile "config\Default4.zmp"
   !insertmacro RemoveDataFile "config\Sarn_sequence.dat"
   !insertmacro RemoveDataFile "config\Timer.ini"
+  !insertmacro RemoveDataFile "mice.user.ini"
   RMDir "$INSTDIR\config"
 !macroend
 

@@ -36,6 +36,8 @@ check "17 language libraries" '[ "$(ls "$build"/stage/help/*_help.dll | wc -l)" 
 SARN_RELEASE_BUILD="$build" "$root/scripts/release" "$work/out" >"$work/release.log" 2>&1 || { cat "$work/release.log"; exit 1; }
 installer=$(ls "$work"/out/Sarn-Setup-*.exe)
 zip_file=$(ls "$work"/out/Sarn-*.zip)
+check "a release without --mouse ships a device list naming no mouse, and says so" \
+  '[ -f "$work"/out/Sarn-*/mice.ini ] && ! grep -q "^\[" "$work"/out/Sarn-*/mice.ini && grep -q "NO mouse" "$work/release.log"'
 check "zip holds no virtual mouse and no settings" \
   '! unzip -l "$zip_file" | grep -Eqi "config\.ini|/config/|virtual|_test"'
 sarn_ensure_display || exit 1
