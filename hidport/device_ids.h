@@ -1,11 +1,12 @@
-// The USB identity of the mouse, in one place: the real hidport.dll looks for it, the virtual one reports it.
+// The development test identity the virtual mouse reports (the pid.codes vendor and its test product id). The
+// real hidport.dll never includes this: it takes its mice from the device list beside it (device_list.h), and
+// this id is in that list only in development folders and test builds (hidport/virtual/mice.ini).
 #pragma once
 
 #include <cstdint>
 
 namespace sarn::hid {
 
-// The pid.codes vendor and its test product id: stand-ins until the mouse's own ids are known.
 inline constexpr std::uint16_t kVendorId = 0x1209;
 inline constexpr std::uint16_t kProductId = 0x0001;
 
