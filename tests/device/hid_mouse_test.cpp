@@ -327,7 +327,7 @@ TEST(HidMouseChoice, TheListsEventLayoutIsDecoded) {
   mouse.SetDeviceList(list);
   hid.devices = {Mouse()};
   mouse.OpenDevMonitor();
-  hid.Input({0x11, 0x04, 0x40, 0, 0, 0, 0, 0});  // the default layout is not this mouse's
+  hid.Input({0x11, 0x01, 0x30, 0, 0, 0, 0, 0});  // the default layout is not this mouse's
   hid.Input({0x22, 0xEE, 0x04, 0x40, 0, 0, 0, 0});
   EXPECT_EQ(sink.WaitFor(1), std::vector<std::string>{"16388"});
   mouse.CloseDevMonitor();
