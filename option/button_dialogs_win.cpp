@@ -9,6 +9,7 @@
 #include "option/dialogs_win.h"
 #include "option/key_capture_win.h"
 #include "option/macro_manager_win.h"
+#include "option/shortcut_typing.h"
 #include "option/skin_dialog_win.h"
 #include "option/ui_text_win.h"
 #include "option/ui_texts.h"
@@ -169,19 +170,27 @@ bool ShortcutDialog(HWND owner, int dpi, ShortcutChoice& choice, const KeyboardL
   };
   showChecks();
   AddClosingButtons(d, ok, cancel, exit);
+  // Key 0 would leave the button with an empty label that does nothing: OK waits for a key.
+  HWND okButton = GetDlgItem(d.hwnd, kIdOk);
+  const auto hasKey = [&] { return state.key != 0; };
+  EnableWindow(okButton, hasKey() ? TRUE : FALSE);
 
+  ShortcutTyping typing;
   d.onCommand = [&](int id) {
     if (id >= ids::kFirstCheck && id < ids::kFirstCheck + kShortcutCheckCount) {
       state.Toggle(id - ids::kFirstCheck);
       showChecks();
-    } else if (id == kIdOk) {
+    } else if (id == kIdOk && hasKey()) {
+      // Enter reaches here as IDOK whether the button is enabled or not.
       d.End(true);
     }
   };
-  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM, LRESULT&) {
+  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
     if (msg == kMsgKeyCaptured) {
-      if (state.TakeKey(static_cast<unsigned>(wp), layout)) {
+      if (typing.Take(state, static_cast<unsigned>(wp), lp != 0, layout)) {
         SetWindowTextW(field, Utf8ToWide(UsageName(state.key, layout)).c_str());
+        showChecks();
+        EnableWindow(okButton, hasKey() ? TRUE : FALSE);
       }
       return true;
     }
