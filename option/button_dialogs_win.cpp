@@ -91,9 +91,17 @@ void SetSpin(SpinField& spin, int value) {
   SetNumberBoxValue(spin.box, spin.value);
 }
 
+// The box reports only values in range while the user types, so 5 typed into it leaves the value it had. What
+// it shows is brought into range, visibly, as its Enter does, before the value is used: what is saved is then
+// what the box shows (5 becomes 10, 1000 becomes 999, an empty box 10).
+void TakeTyped(SpinField& spin) {
+  SendMessageW(spin.box, kMsgEditChanged, 13, 0);  // the box answers with kMsgNumberChanged, below
+}
+
 // Messages of a spin field: the arrows and the box's value reports.
 bool SpinCommand(SpinField& spin, int id) {
   if (id == ids::kTimerUp || id == ids::kTimerDown) {
+    TakeTyped(spin);
     SetSpin(spin, spin.value + (id == ids::kTimerUp ? 1 : -1));
     return true;
   }
@@ -340,6 +348,7 @@ bool TimerCreateDialog(HWND owner, int dpi, const TimerList& timers, std::string
   d.onCommand = [&](int id) {
     if (SpinCommand(f.number, id)) return;
     if (id != kIdOk) return;
+    TakeTyped(f.number);
     typed = WideToUtf8(TextOf(f.name));
     // An empty or taken name keeps the dialog open.
     if (TimerCreateAccepted(timers, typed)) d.End(true);
@@ -387,7 +396,10 @@ bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
     SetSpin(number, work.shownValue());
   };
   show();
-  const auto saveTyped = [&] { return work.Save(WideToUtf8(TextOf(nameEdit)), number.value); };
+  const auto saveTyped = [&] {
+    TakeTyped(number);
+    return work.Save(WideToUtf8(TextOf(nameEdit)), number.value);
+  };
   HFONT font = ArialFont(15, 0, dpi);
   MenuReopenGuard guard;
   d.onCommand = [&](int id) {

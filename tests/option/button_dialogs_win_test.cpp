@@ -270,6 +270,47 @@ TEST_F(ButtonDialogWindows, TimerCreateStaysOpenOnATakenNameAndCountsWithItsArro
   EXPECT_EQ(value, 32);
 }
 
+// Seconds typed into the number box itself, as the keyboard would put them there.
+Script::Step TypeSeconds(const wchar_t* t, const wchar_t* text) {
+  return [=] {
+    HWND edit = GetWindow(Item(t, ids::kTimerValue), GW_CHILD);
+    if (edit == nullptr) return false;
+    SetWindowTextW(edit, text);
+    return true;
+  };
+}
+Script::Step WaitSeconds(const wchar_t* t, std::wstring text) {
+  return [=] { return Text(GetWindow(Item(t, ids::kTimerValue), GW_CHILD)) == text; };
+}
+
+TEST_F(ButtonDialogWindows, TimerDialogsSaveSecondsOutOfRangeAsTheBoxShowsThemBroughtIntoRange) {
+  const struct {
+    const wchar_t* typed;
+    const wchar_t* shown;
+    unsigned saved;
+  } cases[] = {{L"5", L"10", 10}, {L"1000", L"999", 999}};
+  for (const auto& c : cases) {
+    const wchar_t* t = kTimerCreateDialogTitle;
+    std::string name;
+    int value = 0;
+    EXPECT_TRUE(Run({WaitText(t, ids::kTimerName, L""), SetText(t, ids::kTimerName, L"tea"), TypeSeconds(t, c.typed),
+                     Click(t, kIdOk)},
+                    [&] { return TimerCreateDialog(nullptr, 96, TimerList{}, name, value); }));
+    EXPECT_EQ(value, static_cast<int>(c.saved)) << "typed " << c.typed;
+
+    // The list's Save keeps the dialog open: the box shows what was saved.
+    t = kTimerListDialogTitle;
+    TimerListEditor editor(TwoTimers());
+    EXPECT_TRUE(Run({WaitText(t, ids::kTimerName, L"t0"), TypeSeconds(t, c.typed), Click(t, ids::kTimerSave),
+                     WaitSeconds(t, c.shown), Click(t, ids::kTimerList), MenuKeys({VK_DOWN, VK_DOWN, VK_RETURN}),
+                     WaitText(t, ids::kTimerName, L"t1"), TypeSeconds(t, c.typed), Click(t, kIdOk)},
+                    [&] { return TimerListDialog(nullptr, 96, editor); }));
+    ASSERT_EQ(editor.timers().timers.size(), 2u);
+    EXPECT_EQ(editor.timers().timers[0].value, c.saved) << "typed " << c.typed;
+    EXPECT_EQ(editor.timers().timers[1].value, c.saved) << "typed " << c.typed;
+  }
+}
+
 TEST_F(ButtonDialogWindows, TimerListRenamesPicksDeletesAfterConfirmingAndCancelKeepsTheList) {
   const wchar_t* t = kTimerListDialogTitle;
   TimerList three = TwoTimers();
