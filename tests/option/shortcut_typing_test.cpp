@@ -83,16 +83,5 @@ TEST(ShortcutTyping, KeypadEnterAndTheIsoKeyAreKeysOfTheirOwn) {
   EXPECT_EQ(t.choice.checks, (Checks{false, false, true, false, false}));
 }
 
-TEST(ShortcutTyping, ReportsAChangeOnlyWhenTheChoiceChanged) {
-  Typed t;
-  const auto take = [&](int vk, bool up) { return t.typing.Take(t.choice, static_cast<unsigned>(vk), up, UsKeyboardLayout()); };
-  EXPECT_FALSE(take(kLCtrl, false));
-  EXPECT_TRUE(take('C', false));
-  EXPECT_FALSE(take('C', false));  // auto-repeat
-  EXPECT_FALSE(take('C', true));
-  EXPECT_FALSE(take(kLCtrl, true));
-  EXPECT_FALSE(take(1000, false));
-}
-
 }  // namespace
 }  // namespace sarn
