@@ -32,6 +32,9 @@ constexpr KeyRow kRows[kKeyRowCount] = {
     {144, 83, 0}, {111, 84, 0}, {106, 85, 0}, {109, 86, 0}, {107, 87, 0}, {108, 88, 0},
     {97, 89, 0}, {98, 90, 0}, {99, 91, 0}, {100, 92, 0}, {101, 93, 0}, {102, 94, 0}, {103, 95, 0},
     {104, 96, 0}, {105, 97, 0}, {96, 98, 0}, {110, 99, 0},
+    // The ISO key beside the left Shift ("<" on German keyboards, "\" on British ones), placed by position
+    // as the main block is
+    {226, 100, 86},
     // Application, modifiers with their sides
     {93, 101, 0}, {162, 224, 0}, {160, 225, 0}, {164, 226, 0}, {91, 227, 0}, {163, 228, 0},
     {161, 229, 0}, {165, 230, 0}, {92, 231, 0},
@@ -39,7 +42,7 @@ constexpr KeyRow kRows[kKeyRowCount] = {
     {240, 240, 0}, {241, 241, 0}, {242, 242, 0}, {243, 243, 0}, {244, 244, 0},
 };
 
-constexpr bool IsPlacedByPosition(unsigned usage) { return usage >= 4 && usage <= 69; }
+constexpr bool IsPlacedByPosition(unsigned usage) { return (usage >= 4 && usage <= 69) || usage == 100; }
 
 const KeyRow* RowOfUsage(unsigned usage) {
   for (const KeyRow& row : kRows)
@@ -120,6 +123,13 @@ UsageLookup VirtualKeyToUsage(unsigned virtualKey, const KeyboardLayout& layout)
   }
   if (byKey == nullptr) return {false, 0};
   return {true, byKey->usage};
+}
+
+KeyStroke StrokeOfVirtualKey(unsigned virtualKey, const KeyboardLayout& layout) {
+  if (virtualKey == kVirtualKeyKeypadEnter) {
+    return {kVirtualKeyReturn, layout.VirtualKeyToScanCode(kVirtualKeyReturn), true};
+  }
+  return {virtualKey, layout.VirtualKeyToScanCode(virtualKey), false};
 }
 
 std::string UsageName(std::uint8_t usage, const KeyboardLayout& layout) {

@@ -9,6 +9,7 @@
 #include "option/dialogs_win.h"
 #include "option/key_capture_win.h"
 #include "option/macro_manager_win.h"
+#include "option/shortcut_typing.h"
 #include "option/skin_dialog_win.h"
 #include "option/ui_text_win.h"
 #include "option/ui_texts.h"
@@ -90,9 +91,17 @@ void SetSpin(SpinField& spin, int value) {
   SetNumberBoxValue(spin.box, spin.value);
 }
 
+// The box reports only values in range while the user types, so 5 typed into it leaves the value it had. What
+// it shows is brought into range, visibly, as its Enter does, before the value is used: what is saved is then
+// what the box shows (5 becomes 10, 1000 becomes 999, an empty box 10).
+void TakeTyped(SpinField& spin) {
+  SendMessageW(spin.box, kMsgEditChanged, 13, 0);  // the box answers with kMsgNumberChanged, below
+}
+
 // Messages of a spin field: the arrows and the box's value reports.
 bool SpinCommand(SpinField& spin, int id) {
   if (id == ids::kTimerUp || id == ids::kTimerDown) {
+    TakeTyped(spin);
     SetSpin(spin, spin.value + (id == ids::kTimerUp ? 1 : -1));
     return true;
   }
@@ -169,19 +178,27 @@ bool ShortcutDialog(HWND owner, int dpi, ShortcutChoice& choice, const KeyboardL
   };
   showChecks();
   AddClosingButtons(d, ok, cancel, exit);
+  // Key 0 would leave the button with an empty label that does nothing: OK waits for a key.
+  HWND okButton = GetDlgItem(d.hwnd, kIdOk);
+  const auto hasKey = [&] { return state.key != 0; };
+  EnableWindow(okButton, hasKey() ? TRUE : FALSE);
 
+  ShortcutTyping typing;
   d.onCommand = [&](int id) {
     if (id >= ids::kFirstCheck && id < ids::kFirstCheck + kShortcutCheckCount) {
       state.Toggle(id - ids::kFirstCheck);
       showChecks();
-    } else if (id == kIdOk) {
+    } else if (id == kIdOk && hasKey()) {
+      // Enter reaches here as IDOK whether the button is enabled or not.
       d.End(true);
     }
   };
-  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM, LRESULT&) {
+  d.onMessage = [&](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
     if (msg == kMsgKeyCaptured) {
-      if (state.TakeKey(static_cast<unsigned>(wp), layout)) {
+      if (typing.Take(state, static_cast<unsigned>(wp), lp != 0, layout)) {
         SetWindowTextW(field, Utf8ToWide(UsageName(state.key, layout)).c_str());
+        showChecks();
+        EnableWindow(okButton, hasKey() ? TRUE : FALSE);
       }
       return true;
     }
@@ -331,6 +348,7 @@ bool TimerCreateDialog(HWND owner, int dpi, const TimerList& timers, std::string
   d.onCommand = [&](int id) {
     if (SpinCommand(f.number, id)) return;
     if (id != kIdOk) return;
+    TakeTyped(f.number);
     typed = WideToUtf8(TextOf(f.name));
     // An empty or taken name keeps the dialog open.
     if (TimerCreateAccepted(timers, typed)) d.End(true);
@@ -378,7 +396,10 @@ bool TimerListDialog(HWND owner, int dpi, TimerListEditor& editor) {
     SetSpin(number, work.shownValue());
   };
   show();
-  const auto saveTyped = [&] { return work.Save(WideToUtf8(TextOf(nameEdit)), number.value); };
+  const auto saveTyped = [&] {
+    TakeTyped(number);
+    return work.Save(WideToUtf8(TextOf(nameEdit)), number.value);
+  };
   HFONT font = ArialFont(15, 0, dpi);
   MenuReopenGuard guard;
   d.onCommand = [&](int id) {

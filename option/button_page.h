@@ -139,7 +139,7 @@ struct ShortcutChoice {
   [[nodiscard]] bool Enabled(int check) const { return check == kCheckNone || !checks[kCheckNone]; }
   // A click on a check button; a disabled one does not change.
   void Toggle(int check);
-  // A key the hook captured: the last one that converts is the key. False when it has no usage code.
+  // A captured key (the table's virtual key) becomes the key. False when it has no usage code.
   bool TakeKey(unsigned virtualKey, const KeyboardLayout& layout);
   // Modifier flags: 0x01 alone when "None" or nothing is checked, else Shift 0x02, Ctrl 0x04, Alt 0x08,
   // Win 0x10.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 
+#include "common/keys.h"
 #include "common/worker_thread.h"
 #include "option/key_capture.h"
 
@@ -55,12 +56,13 @@ LRESULT CALLBACK KeyHookProc(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(nullptr, code, wp, lp);
   }
   const DWORD up = event->flags & LLKHF_UP;
+  const DWORD vk = TableVirtualKey(event->vkCode, (event->flags & LLKHF_EXTENDED) != 0);
   {
     // Stamp and post together, so the window never sees a key before its stamp.
     StampsLocked lock;
-    if (PostMessageW(target, kMsgKeyCaptured, event->vkCode, static_cast<LPARAM>(up))) {
+    if (PostMessageW(target, kMsgKeyCaptured, vk, static_cast<LPARAM>(up))) {
       if (g_stamps.size() == kMaxStamps) g_stamps.pop_front();
-      g_stamps.push_back({event->vkCode, up, event->time});
+      g_stamps.push_back({vk, up, event->time});
     }
   }
   // Swallowed: while a key is being captured no application, this one included, sees the keyboard.

@@ -15,8 +15,8 @@
 
 namespace sarn::win {
 
-// Posted to the capturing window for every key event: wParam the virtual key, lParam 0x80 for a release
-// and 0 for a press.
+// Posted to the capturing window for every key event: wParam the virtual key as the key table has it (keypad
+// Enter as the separator key, common/keys.h), lParam 0x80 for a release and 0 for a press.
 inline constexpr UINT kMsgKeyCaptured = 1034;
 
 // Starts the hook thread and its hook (or moves the capture to `target`); false when the system refused

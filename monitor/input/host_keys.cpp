@@ -44,7 +44,7 @@ void HostKeys::ShortcutButton(int button, const ButtonSlot& slot, bool pressed) 
     input_.KeyEvent(press.modifiers.keys[i], layout_.VirtualKeyToScanCode(press.modifiers.keys[i]), 0);
     (void)WaitFor(clock_, kModifierGap);
   }
-  if (press.key != 0) input_.KeyEvent(press.key, layout_.VirtualKeyToScanCode(press.key), 0);
+  if (press.key != 0) SendTableKey(input_, layout_, press.key, 0);
   held_.push_back(press);
   repeatButton_ = button;
   firstTick_ = true;
@@ -74,7 +74,7 @@ void HostKeys::ReleaseShortcut(int button) {
     repeatButton_ = -1;
   }
   if (press.key != 0 && !StillHeld(press.key)) {
-    input_.KeyEvent(press.key, layout_.VirtualKeyToScanCode(press.key), kKeyUp);
+    SendTableKey(input_, layout_, press.key, kKeyUp);
   }
   for (int i = press.modifiers.count - 1; i >= 0; --i) {
     const unsigned vk = press.modifiers.keys[i];
@@ -105,10 +105,9 @@ void HostKeys::OnShortcutTimer() {
     if (h.button == repeatButton_) vk = h.key;
   }
   if (vk == 0 || IsModifierKey(vk)) return;
-  const unsigned scan = layout_.VirtualKeyToScanCode(vk);
-  input_.KeyEvent(vk, scan, kKeyUp);
+  SendTableKey(input_, layout_, vk, kKeyUp);
   (void)WaitFor(clock_, kModifierGap);
-  input_.KeyEvent(vk, scan, 0);
+  SendTableKey(input_, layout_, vk, 0);
 }
 
 void HostKeys::LaunchProgram(const ButtonSlot& slot) {

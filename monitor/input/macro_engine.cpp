@@ -40,6 +40,11 @@ unsigned MacroVirtualKey(std::uint8_t key, const KeyboardLayout& layout) {
   return FoldModifier(UsageToVirtualKey(key, layout));
 }
 
+void SendTableKey(KeyInput& input, const KeyboardLayout& layout, unsigned virtualKey, unsigned flags) {
+  const KeyStroke stroke = StrokeOfVirtualKey(virtualKey, layout);
+  input.KeyEvent(stroke.virtualKey, stroke.scanCode, stroke.extended ? flags | kKeyExtended : flags);
+}
+
 MouseButtonEvent MouseButtonFor(std::uint8_t code, bool down) {
   switch (code) {
     case kMouseLeft:
@@ -92,15 +97,14 @@ MacroEngine::Interruption MacroEngine::PlayStep(const MacroEvent& step, ClockTim
   }
 
   const unsigned vk = MacroVirtualKey(key, layout_);
-  const unsigned scan = layout_.VirtualKeyToScanCode(vk);
-  input_.KeyEvent(vk, scan, kind == kKindRelease ? kKeyUp : 0);
+  SendTableKey(input_, layout_, vk, kind == kKindRelease ? kKeyUp : 0);
   if (kind == kKindRelease || (kind == kKindPress && wait <= kRepeatStartMs)) return WaitStep(due, wait);
   if (kind != kKindPress) return Interruption::kNone;
 
   if (WaitStep(due, kRepeatStartMs) == Interruption::kShutdown) return Interruption::kShutdown;
   for (int rest = wait - kRepeatStartMs; rest > 0; rest -= kRepeatPeriodMs) {
-    input_.KeyEvent(vk, scan, kKeyUp);
-    input_.KeyEvent(vk, scan, 0);
+    SendTableKey(input_, layout_, vk, kKeyUp);
+    SendTableKey(input_, layout_, vk, 0);
     const Interruption why = Pending();
     if (why == Interruption::kShutdown || why == Interruption::kCancel) return why;
     if (why == Interruption::kStop) break;  // noticed again before the next step
@@ -115,8 +119,7 @@ void MacroEngine::SendRelease(std::uint8_t key) {
     input_.MouseEvent(e.flags, e.data);
     return;
   }
-  const unsigned vk = MacroVirtualKey(key, layout_);
-  input_.KeyEvent(vk, layout_.VirtualKeyToScanCode(vk), kKeyUp);
+  SendTableKey(input_, layout_, MacroVirtualKey(key, layout_), kKeyUp);
 }
 
 void MacroEngine::ReleaseHeld(int first, Interruption why) {

@@ -44,6 +44,10 @@ struct PlaybackState {
 // The virtual key a key code is sent as: table conversion, then folding.
 [[nodiscard]] unsigned MacroVirtualKey(std::uint8_t key, const KeyboardLayout& layout);
 
+// keybd_event for a virtual key of the key table with `flags` (kKeyUp or 0): the scan code of the layout, and
+// keypad Enter (the table's separator key) as Enter with the extended flag.
+void SendTableKey(KeyInput& input, const KeyboardLayout& layout, unsigned virtualKey, unsigned flags);
+
 struct MouseButtonEvent {
   unsigned flags;
   unsigned data;

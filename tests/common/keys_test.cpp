@@ -17,12 +17,11 @@ TEST(KeyTable, UsagesAreUniqueAndTheGapsStayEmpty) {
   const KeyRow* rows = KeyTable();
   for (int i = 0; i < kKeyRowCount; ++i) {
     EXPECT_TRUE(usages.insert(rows[i].usage).second) << "duplicate usage " << unsigned{rows[i].usage};
-    // Only the main block is placed by position, and every key of it has a position.
-    const bool mainBlock = rows[i].usage >= 4 && rows[i].usage <= 69;
+    // Only the main block and the ISO key beside it are placed by position, and every key of them has one.
+    const bool mainBlock = (rows[i].usage >= 4 && rows[i].usage <= 69) || rows[i].usage == 100;
     EXPECT_EQ(rows[i].scanCode != 0, mainBlock) << "usage " << unsigned{rows[i].usage};
   }
   EXPECT_EQ(usages.count(50), 0u);
-  EXPECT_EQ(usages.count(100), 0u);
 }
 
 struct UsageCase {
@@ -39,9 +38,9 @@ TEST(UsageToVirtualKey, FollowsThePositionOnlyInTheMainBlock) {
       {Us, 240, 240},    {Us, 244, 244},
       {French, 4, 'Q'},  {French, 20, 'A'},  {French, 26, 'Z'}, {French, 29, 'W'},
       {French, 51, 'M'}, {French, 16, 188},  {French, 45, 219}, {French, 56, 223},
-      {French, 74, 36},  {French, 225, 160},
+      {French, 74, 36},  {French, 225, 160}, {Us, 100, 226},  {French, 100, 226},
       // No row: 0, the gaps of the table, and codes past it.
-      {Us, 0, 0},        {Us, 3, 0},         {Us, 50, 0},       {Us, 100, 0},    {Us, 102, 0},
+      {Us, 0, 0},        {Us, 3, 0},         {Us, 50, 0},       {Us, 102, 0},
       {Us, 130, 0},      {Us, 245, 0},       {Us, 255, 0},
   };
   for (const auto& c : cases)
@@ -68,7 +67,7 @@ TEST(VirtualKeyToUsage, KeepsSidesAndDropsKeysWithoutARow) {
   } const cases[] = {
       {165, true, 230}, {160, true, 225}, {92, true, 231}, {108, true, 88}, {13, true, 40},
       {16, false, 0},   {17, false, 0},   {18, false, 0},  {0, false, 0},   {124, false, 0},
-      {226, false, 0},  {255, false, 0},  {0x10041, false, 0},
+      {226, true, 100}, {255, false, 0},  {0x10041, false, 0},
   };
   for (const auto& c : cases) {
     const UsageLookup r = VirtualKeyToUsage(c.virtualKey, Us());
@@ -129,6 +128,21 @@ TEST(VirtualKeyName, NamesByTableOrByTheLayoutsCharacter) {
       {Us, 256 + 'A', ""},
   };
   for (const auto& c : cases) EXPECT_EQ(VirtualKeyName(c.code, c.layout()), c.name) << "vk " << c.code;
+}
+
+TEST(KeypadEnter, IsTheSeparatorKeyInTheTableAndEnterWithTheExtendedFlagOnTheWire) {
+  // The hook's events: only the extended flag tells keypad Enter from the main Enter.
+  EXPECT_EQ(TableVirtualKey(13, false), 13u);
+  EXPECT_EQ(TableVirtualKey(13, true), 108u);
+  EXPECT_EQ(TableVirtualKey(37, true), 37u);  // other extended keys keep their own virtual key
+  EXPECT_EQ(VirtualKeyToUsage(TableVirtualKey(13, true), Us()).usage, 88);
+  EXPECT_EQ(VirtualKeyToUsage(TableVirtualKey(13, false), Us()).usage, 40);
+  // Typed back out: Enter's scan code with the extended flag; every other key as the layout places it.
+  for (const KeyboardLayout* layout : {&Us(), &French()}) {
+    EXPECT_EQ(StrokeOfVirtualKey(108, *layout), (KeyStroke{13, 0x1C, true}));
+    EXPECT_EQ(StrokeOfVirtualKey(13, *layout), (KeyStroke{13, 0x1C, false}));
+    EXPECT_EQ(StrokeOfVirtualKey(226, *layout), (KeyStroke{226, 0x56, false}));
+  }
 }
 
 TEST(KeyboardLayoutTables, MainBlockScanCodesRoundTripToDistinctKeys) {

@@ -61,6 +61,18 @@ TEST_F(HostKeysTest, ModifiersGoDownInFixedOrderAndComeUpInReverse) {
                           "@52 key 18-", "@53 key 16-", "@54 key 17-"));
 }
 
+TEST_F(HostKeysTest, KeypadEnterShortcutIsPressedRepeatedAndReleasedWithTheExtendedFlag) {
+  const ButtonSlot slot = Shortcut(88, 0x04);  // Ctrl+keypad Enter
+  keys.ShortcutButton(0, slot, true);
+  RunTimersUntil(1050);
+  keys.ShortcutButton(0, slot, false);
+  EXPECT_THAT(desk.TakeLog(), ElementsAre("@0 key 17+", "@1 key 13+ ext", "@1 timer 102 start 1000",
+                                          "@1001 timer 102 stop", "@1001 timer 102 start 100", "@1001 key 13- ext",
+                                          "@1002 key 13+ ext", "@1050 timer 102 stop", "@1050 key 13- ext",
+                                          "@1051 key 17-"));
+  for (const auto& k : desk.keys) EXPECT_EQ(k.scan, k.vk == 13 ? 0x1Cu : 0x1Du);
+}
+
 TEST_F(HostKeysTest, HeldShortcutRepeatsAfterASecondThenEveryTenthOfASecond) {
   const ButtonSlot slot = Shortcut(4, 0x01);
   keys.ShortcutButton(0, slot, true);

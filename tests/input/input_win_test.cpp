@@ -26,6 +26,8 @@ struct Arrival {
   std::string what;  // "key 65+", "mouse 0x20b 1" (the message and the extended button), ...
   DWORD time;        // the input's own time stamp (ms): hook delivery itself may lag
   bool marked;       // injected and carrying our mark, as everything the monitor sends must
+  DWORD scanCode = 0;
+  bool extended = false;
 };
 
 // Installs the hooks on a thread of its own with a message loop, as the hooks require.
@@ -81,9 +83,9 @@ class HookRecorder {
     if (keyboard_) UnhookWindowsHookEx(keyboard_);
     if (mouse_) UnhookWindowsHookEx(mouse_);
   }
-  void Add(std::string what, DWORD time, bool marked) {
+  void Add(std::string what, DWORD time, bool marked, DWORD scanCode = 0, bool extended = false) {
     std::lock_guard lock(mutex_);
-    arrivals_.push_back({std::move(what), time, marked});
+    arrivals_.push_back({std::move(what), time, marked, scanCode, extended});
   }
   static LRESULT CALLBACK OnKey(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && instance_ != nullptr) {
@@ -92,7 +94,8 @@ class HookRecorder {
       std::string what = "key ";
       what += std::to_string(k->vkCode);
       what += up ? "-" : "+";
-      instance_->Add(std::move(what), k->time, IsOwnInjectedKey(k->flags, k->dwExtraInfo));
+      instance_->Add(std::move(what), k->time, IsOwnInjectedKey(k->flags, k->dwExtraInfo), k->scanCode,
+                     (k->flags & LLKHF_EXTENDED) != 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
@@ -198,6 +201,36 @@ TEST(InputWin, HeldShortcutPressesRepeatsAndReleasesInOrder) {
   EXPECT_THAT(hooks.Names(got), ElementsAre("key 17+", "key 16+", "key 113+", "key 113-", "key 113+", "key 113-",
                                             "key 113+", "key 113-", "key 16-", "key 17-"));
   EXPECT_THAT(hooks.Unmarked(got), ::testing::IsEmpty());
+}
+
+// Keypad Enter reaches programs as the keyboard sends it: Enter with the extended flag and Enter's scan code;
+// the ISO key by its position.
+TEST(InputWin, KeypadEnterGoesOutAsExtendedEnterAndTheIsoKeyWithItsScanCode) {
+  HookRecorder hooks;
+  ASSERT_TRUE(hooks.Hooked());
+  Win32KeyInput input;
+  Win32Clock clock;
+  Win32Desktop desktop(kNoWindow);
+  Win32WindowTree windows;
+  NoTimers timers;
+  MediaPlayers players(desktop, windows, clock, kNoWindow);
+  HostKeys keys(input, SystemKeyboardLayout(), clock, timers, desktop, players);
+  for (std::uint8_t usage : {std::uint8_t{88}, std::uint8_t{100}}) {
+    ButtonSlot slot{};
+    slot.functionCode = kFnShortcut;
+    slot.count = 1;
+    slot.events[0] = MacroEvent{usage, kModNone, 0};
+    keys.ShortcutButton(0, slot, true);
+    keys.ShortcutButton(0, slot, false);
+  }
+  const std::vector<Arrival> got = hooks.WaitFor(4);
+  ASSERT_THAT(hooks.Names(got), ElementsAre("key 13+", "key 13-", "key 226+", "key 226-"));
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_TRUE(got[i].extended) << i;
+    EXPECT_EQ(got[i].scanCode, 0x1Cu) << i;
+    EXPECT_FALSE(got[i + 2].extended) << i;
+    EXPECT_EQ(got[i + 2].scanCode, 0x56u) << i;
+  }
 }
 
 // A launch may sit in the shell for tens of seconds (an offline share): the caller never waits for it, the

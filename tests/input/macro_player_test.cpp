@@ -155,7 +155,7 @@ TEST_F(MacroPlayerTest, SideModifiersFoldButWindowsKeysKeepTheirSide) {
     unsigned vk;
   };
   const Row rows[] = {{225, 16}, {229, 16}, {224, 17}, {228, 17}, {226, 18}, {230, 18},
-                      {227, 91}, {231, 92}, {50, 0},   {100, 0},  {255, 0}};
+                      {227, 91}, {231, 92}, {50, 0},   {255, 0}};
   for (const Row& row : rows) {
     desk.keys.clear();
     clock.Set(0);
@@ -166,6 +166,13 @@ TEST_F(MacroPlayerTest, SideModifiersFoldButWindowsKeysKeepTheirSide) {
       EXPECT_EQ(desk.keys[0].scan, 0u) << "usage " << int(row.usage);
     }
   }
+}
+
+TEST_F(MacroPlayerTest, KeypadEnterGoesOutExtendedEvenWhenRepeatedAndTheIsoKeyByItsPosition) {
+  EXPECT_THAT(Play(MacroSlot({{88, 1, 566}, {88, 2, 1}, {100, 1, 1}, {100, 2, 1}})),
+              ElementsAre("@0 key 13+ ext", "@500 key 13- ext", "@500 key 13+ ext", "@533 key 13- ext",
+                          "@533 key 13+ ext", "@566 key 13- ext", "@567 key 226+", "@568 key 226-"));
+  for (const auto& k : desk.keys) EXPECT_EQ(k.scan, k.vk == 13 ? 0x1Cu : 0x56u);
 }
 
 TEST_F(MacroPlayerTest, StopReleasesWhatThePlayedStepsHoldMostRecentFirst) {
