@@ -89,6 +89,14 @@ TEST_F(MacroPlayerTest, PassCountFollowsLoopsWithOnePassForZeroOrLess) {
   }
 }
 
+// The last step's delay is the pause between loops: the next pass starts only after it.
+TEST_F(MacroPlayerTest, TheLastStepsDelayIsThePauseBetweenLoops) {
+  clock.Set(0);
+  EXPECT_THAT(Play(MacroSlot({{kA, 1, 20}, {kA, 2, 300}}, 2)),
+              ElementsAre("@0 key 65+", "@20 key 65-", "@320 key 65+", "@340 key 65-"));
+  EXPECT_FALSE(player.Playing());
+}
+
 TEST_F(MacroPlayerTest, SlotsThatAreNotPlayableStartNothing) {
   ButtonSlot empty = MacroSlot({});
   ButtonSlot shortcut = MacroSlot({{kA, 1, 10}});
