@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/settings_file.h"
 #include "common/text_encoding.h"
 #include "option/key_capture_win.h"
 #include "option/macro_timeline_win.h"
@@ -18,7 +20,8 @@ namespace {
 
 namespace ids = macro_manager_ids;
 
-// Sent by an in-place edit when its editing ends (wParam 1 when Enter or focus loss took the text, 0 for Esc).
+// Posted by an in-place edit when its editing ends (wParam 1 when Enter or focus loss took the text, 0 for
+// Esc; lParam the edit's number, so that a late message of an edit already ended cannot end the next one).
 constexpr UINT kMsgInPlaceDone = WM_APP + 40;
 constexpr UINT_PTR kFirstSetTimer = 1;
 
@@ -122,23 +125,27 @@ bool SetNameDialog(HWND owner, int dpi, std::string& name) {
 WNDPROC g_editProc = nullptr;
 LRESULT CALLBACK InPlaceEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | CallWindowProcW(g_editProc, hwnd, msg, wp, lp);
+  const LPARAM number = GetWindowLongPtrW(hwnd, GWLP_USERDATA);
   if (msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE)) {
-    PostMessageW(GetParent(hwnd), kMsgInPlaceDone, wp == VK_RETURN ? 1 : 0, 0);
+    PostMessageW(GetParent(hwnd), kMsgInPlaceDone, wp == VK_RETURN ? 1 : 0, number);
     return 0;
   }
   if (msg == WM_CHAR && (wp == '\r' || wp == 27)) return 0;
-  if (msg == WM_KILLFOCUS) PostMessageW(GetParent(hwnd), kMsgInPlaceDone, 1, 0);
+  if (msg == WM_KILLFOCUS) PostMessageW(GetParent(hwnd), kMsgInPlaceDone, 1, number);
   return CallWindowProcW(g_editProc, hwnd, msg, wp, lp);
 }
 
 class ManagerWindow {
  public:
-  ManagerWindow(MacroStore& store, int setIndex, const ButtonSlot& slot, const KeyboardLayout& layout, int dpi)
+  ManagerWindow(MacroStore& store, int setIndex, const ButtonSlot& slot, const KeyboardLayout& layout, int dpi,
+                std::filesystem::path settingsFolder)
       : manager_(store, setIndex < 0 ? MacroManager::Mode::kCreate : MacroManager::Mode::kEdit, setIndex, slot),
         layout_(layout),
+        settingsFolder_(std::move(settingsFolder)),
         timeline_(layout, TimelineView::Hooks{[this] { return MayEditTimeline(); },
                                               [this](bool on) { TimelineCapturing(on); }}) {
     d_.dpi = dpi;
+    recorder_.SetDelayOption(LoadRecordDelaysChoice(settingsFolder_));
   }
 
   bool Run(HWND owner) {
@@ -284,6 +291,8 @@ class ManagerWindow {
       case ids::kDelayOption:
         recorder_.SetDelayOption(!recorder_.delayOption());
         SetSkinButtonPressed(delayOption_, recorder_.delayOption());
+        // A choice that cannot be written holds for this session; the next opening asks the file again.
+        (void)SaveRecordDelaysChoice(settingsFolder_, recorder_.delayOption());
         return;
       case ids::kLoopOption:
         LoopChanged(!loopOn_);
@@ -318,8 +327,10 @@ class ManagerWindow {
     } else if (chosen != 0 && !StoreTimeline()) {
       return;
     } else if (chosen == ids::kCmdDeleteSet) {
-      if (manager_.selectedSet() >= 0 &&
-          MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, Label(ui::kDeleteSet1), Label(ui::kDeleteSet2))) {
+      if (const Notice notice = manager_.DeleteSetCheck(); notice != Notice::kNone) {
+        return ShowNotice(d_.hwnd, d_.dpi, notice);
+      }
+      if (MessageDialog(d_.hwnd, d_.dpi, kMacroConfirmTitle, Label(ui::kDeleteSet1), Label(ui::kDeleteSet2))) {
         manager_.DeleteSelectedSet();
         ShowAll();
       }
@@ -445,7 +456,12 @@ class ManagerWindow {
   }
 
   void StopRecording() {
-    recorder_.Stop();
+    // The time until Stop becomes the last recorded key's delay (with the delay option on).
+    if (MacroRecord* macro = manager_.selectedRecord()) {
+      recorder_.Stop(*macro, GetTickCount());
+    } else {
+      recorder_.Stop();
+    }
     StopKeyHook();
     SetSkinButtonPressed(record_, false);
     EnableControls(true);
@@ -474,6 +490,8 @@ class ManagerWindow {
   // --- Step list context menu ------------------------------------------------------------------------------
 
   void StepMenu(POINT screen) {
+    // An edit still open ends first: the menu's commands work on the list as it then stands.
+    if (editing_ != Editing::kNone) EndInPlace(true);
     POINT client = screen;
     ScreenToClient(stepList_, &client);
     const LRESULT hit = SendMessageW(stepList_, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
@@ -496,6 +514,28 @@ class ManagerWindow {
     StepCommand(menu.Show(d_.hwnd, screen));
   }
 
+  // The delay of the step of any line, edited in place: on its delay line, or on a line opened under the
+  // step when it has none yet. The edit is bound to this macro and step, whatever is selected when it ends.
+  void EditDelay(int line) {
+    MacroRecord* macro = manager_.selectedRecord();
+    if (macro == nullptr || line < 0 || line >= static_cast<int>(lines_.size())) return;
+    const StepLine& chosen = lines_[static_cast<std::size_t>(line)];
+    const int step = chosen.step - 1;
+    if (step < 0 || step >= static_cast<int>(macro->count)) return;
+    int at = line;
+    if (chosen.kind != LineKind::kDelay) {
+      const bool hasLine = line + 1 < static_cast<int>(lines_.size()) &&
+                           lines_[static_cast<std::size_t>(line) + 1].kind == LineKind::kDelay &&
+                           lines_[static_cast<std::size_t>(line) + 1].step == chosen.step;
+      at = line + 1;
+      if (!hasLine) SendMessageW(stepList_, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(L""));
+    }
+    SendMessageW(stepList_, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    delayTarget_ = DelayTargetOf(*macro, step);
+    const std::uint16_t delay = macro->events[step].delay;
+    BeginInPlace(stepList_, at, delay == 0 ? L"" : std::to_wstring(delay), 20, Editing::kDelay, step);
+  }
+
   void StepCommand(unsigned command) {
     if (command == 0) return;
     MacroRecord* macro = manager_.selectedRecord();
@@ -514,8 +554,7 @@ class ManagerWindow {
         select = line;  // the new delay line takes the place of the selected step line
         break;
       case ids::kCmdEditDelay:
-        if (line < 0 || lines_[static_cast<std::size_t>(line)].kind != LineKind::kDelay) return;
-        return BeginInPlace(stepList_, line, std::to_wstring(macro->events[step].delay), 20, Editing::kDelay, step);
+        return EditDelay(line);
       case ids::kCmdDeleteLine:
         if (line < 0) return;
         DeleteLine(*macro, lines_[static_cast<std::size_t>(line)]);
@@ -546,6 +585,7 @@ class ManagerWindow {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kInPlaceEdit)), Instance(), nullptr);
     SendMessageW(inPlace_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), FALSE);
     SendMessageW(inPlace_, EM_LIMITTEXT, static_cast<WPARAM>(limit), 0);
+    SetWindowLongPtrW(inPlace_, GWLP_USERDATA, static_cast<LONG_PTR>(++inPlaceNumber_));
     g_editProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(inPlace_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InPlaceEditProc)));
     SetWindowPos(inPlace_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -572,12 +612,15 @@ class ManagerWindow {
         if (take) (void)manager_.RenameMacro(editIndex_, ToStored(text));
         ShowAll();
         break;
-      case Editing::kDelay:
-        if (MacroRecord* macro = manager_.selectedRecord(); take && macro != nullptr && editIndex_ < static_cast<int>(macro->count)) {
-          macro->events[editIndex_].delay = DelayFromText(WideToUtf8(text));
+      case Editing::kDelay: {
+        // An empty field on a step that had no delay adds none.
+        const DelayTarget target = std::exchange(delayTarget_, DelayTarget{});
+        if (take && !(text.empty() && target.event.delay == 0)) {
+          (void)manager_.SetDelay(target, DelayFromText(WideToUtf8(text)));
         }
         ShowSteps(true);
         break;
+      }
       case Editing::kNone:
         break;
     }
@@ -589,7 +632,7 @@ class ManagerWindow {
         KeyCaptured(wp, lp);
         return true;
       case kMsgInPlaceDone:
-        EndInPlace(wp != 0);
+        if (lp == static_cast<LPARAM>(inPlaceNumber_)) EndInPlace(wp != 0);
         return true;
       case WM_TIMER:
         if (wp != kFirstSetTimer) return false;
@@ -618,6 +661,10 @@ class ManagerWindow {
                        kMacroNameMaxChars, Editing::kRename, index);
           return true;
         }
+        if (LOWORD(wp) == ids::kStepList && HIWORD(wp) == LBN_DBLCLK && editing_ == Editing::kNone) {
+          EditDelay(SelectedLine());
+          return true;
+        }
         if (LOWORD(wp) == ids::kLoopField && HIWORD(wp) == EN_CHANGE) {
           LoopTextChanged();
           return true;
@@ -639,6 +686,7 @@ class ManagerWindow {
   MacroManager manager_;
   MacroRecorder recorder_;
   const KeyboardLayout& layout_;
+  std::filesystem::path settingsFolder_;
   TimelineView timeline_;
   std::vector<StepLine> lines_;
   MenuReopenGuard guard_;
@@ -649,6 +697,8 @@ class ManagerWindow {
   HBRUSH listBrush_ = CreateSolidBrush(palette::kPanel);
   Editing editing_ = Editing::kNone;
   int editIndex_ = 0;
+  DelayTarget delayTarget_;
+  int inPlaceNumber_ = 0;
   bool settingLoopText_ = false;
   bool loopOn_ = false;
 };
@@ -656,8 +706,9 @@ class ManagerWindow {
 }  // namespace
 
 bool MacroManagerDialog(HWND owner, int dpi, MacroStore& store, int setIndex, const ButtonSlot& slot,
-                        const KeyboardLayout& layout) {
-  auto window = std::make_unique<ManagerWindow>(store, setIndex, slot, layout, dpi);
+                        const KeyboardLayout& layout, const std::filesystem::path& settingsFolder) {
+  auto window = std::make_unique<ManagerWindow>(store, setIndex, slot, layout, dpi,
+                                                settingsFolder.empty() ? ProgramFolder() : settingsFolder);
   return window->Run(owner);
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 #include "common/keyboard_layout.h"
 #include "option/macro/macro_editor.h"
 
@@ -40,8 +42,9 @@ inline constexpr unsigned kCmdDeleteLine = 2031;
 }  // namespace macro_manager_ids
 
 // Modal; true for OK. `setIndex` -1 opens in create mode (nothing selected), otherwise in edit mode on that
-// set (or on the set of `slot`'s macro when the store has it).
+// set (or on the set of `slot`'s macro when the store has it). The manager's own settings live in the
+// config.ini of `settingsFolder` (empty: the program folder).
 bool MacroManagerDialog(HWND owner, int dpi, MacroStore& store, int setIndex, const ButtonSlot& slot,
-                        const KeyboardLayout& layout);
+                        const KeyboardLayout& layout, const std::filesystem::path& settingsFolder = {});
 
 }  // namespace sarn::win

@@ -8,6 +8,7 @@
 #include "common/keys.h"
 #include "common/text_encoding.h"
 #include "option/key_capture_win.h"
+#include "option/macro/macro_editor.h"
 #include "option/skin_dialog_win.h"
 #include "option/ui_text_win.h"
 #include "option/ui_texts.h"
@@ -43,6 +44,10 @@ struct TimelineView::Impl {
   int pending = -1;  // the new bar waiting for its key
   int dragBar = -1;
   BarEdge dragEdge = BarEdge::kStart;
+  // The pause after the last step (the wait before the macro repeats): drawn as a marker after the last
+  // step and dragged like a bar's edge.
+  std::int32_t pause = 0;
+  bool dragPause = false;
 
   Impl(const KeyboardLayout& l, Hooks h) : layout(l), hooks(std::move(h)) {}
 
@@ -56,10 +61,10 @@ struct TimelineView::Impl {
 
   void UpdateScrollBars() {
     firstRow = FirstRowShowing(firstRow, -1, count());
-    offset = std::clamp<std::int32_t>(offset, 0, MaxOffset(bars, span));
+    offset = std::clamp<std::int32_t>(offset, 0, MaxOffset(bars, span, pause));
     SCROLLINFO v = {sizeof v, SIF_ALL | SIF_DISABLENOSCROLL, 0, std::max(0, count() - 1), kTimelineRows, firstRow, 0};
     SetScrollInfo(rows, SB_VERT, &v, TRUE);
-    SCROLLINFO h = {sizeof h, SIF_ALL | SIF_DISABLENOSCROLL, 0, MaxOffset(bars, span) + span - 1,
+    SCROLLINFO h = {sizeof h, SIF_ALL | SIF_DISABLENOSCROLL, 0, MaxOffset(bars, span, pause) + span - 1,
                     static_cast<UINT>(span), offset, 0};
     SetScrollInfo(rows, SB_HORZ, &h, TRUE);
     InvalidateRect(rows, nullptr, FALSE);
@@ -153,8 +158,30 @@ struct TimelineView::Impl {
     return row;
   }
 
+  // The pixel of the pause marker (the end of the pause after the last step), or nothing without bars.
+  [[nodiscard]] bool PauseMarker(int& x) const {
+    if (std::none_of(bars.begin(), bars.end(), [](const TimelineBar& b) { return b.key != 0; })) return false;
+    x = Px(kNameColumn) + TimeToPixel(LastStepTime(bars) + pause, offset, span, RowWidth());
+    return true;
+  }
+  // Whether the pause marker is within reach at x; a bar's edge there wins, except in the ruler.
+  [[nodiscard]] bool NearPauseMarker(int x, int y) const {
+    int marker = 0;
+    if (!PauseMarker(marker) || std::abs(x - marker) > Px(kEdgeGrip) || x < Px(kNameColumn)) return false;
+    if (y < Px(kRuler)) return true;
+    bool nearEdge = false;
+    BarEdge edge = BarEdge::kStart;
+    (void)BarAt(x, y, nearEdge, edge);
+    return !nearEdge;
+  }
+
   void MouseDown(int x, int y) {
     SetFocus(rows);
+    if (pending < 0 && NearPauseMarker(x, y)) {
+      dragPause = true;
+      SetCapture(rows);
+      return;
+    }
     bool nearEdge = false;
     BarEdge edge = BarEdge::kStart;
     const int bar = BarAt(x, y, nearEdge, edge);
@@ -168,14 +195,25 @@ struct TimelineView::Impl {
   }
 
   void MouseMove(int x, int y) {
+    const std::int32_t time = PixelToTime(x - Px(kNameColumn), offset, span, RowWidth());
+    if (dragPause) {
+      const std::int32_t moved = PauseAt(bars, time);
+      if (moved != pause) {
+        pause = moved;
+        dirty = true;
+        InvalidateRect(rows, nullptr, FALSE);
+      }
+      return;
+    }
     if (dragBar < 0) {
       bool nearEdge = false;
       BarEdge edge = BarEdge::kStart;
       (void)BarAt(x, y, nearEdge, edge);
-      if (nearEdge && x >= Px(kNameColumn)) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)));
+      if ((nearEdge && x >= Px(kNameColumn)) || NearPauseMarker(x, y)) {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)));
+      }
       return;
     }
-    const std::int32_t time = PixelToTime(x - Px(kNameColumn), offset, span, RowWidth());
     if (DragEdge(bars, dragBar, dragEdge, time)) {
       dirty = true;
       InvalidateRect(rows, nullptr, FALSE);
@@ -210,10 +248,10 @@ struct TimelineView::Impl {
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: pos = si.nTrackPos; break;
         case SB_LEFT: pos = 0; break;
-        case SB_RIGHT: pos = MaxOffset(bars, span); break;
+        case SB_RIGHT: pos = MaxOffset(bars, span, pause); break;
         default: return;
       }
-      offset = std::clamp<std::int32_t>(pos, 0, MaxOffset(bars, span));
+      offset = std::clamp<std::int32_t>(pos, 0, MaxOffset(bars, span, pause));
     }
     UpdateScrollBars();
   }
@@ -264,6 +302,20 @@ struct TimelineView::Impl {
       // Bars of no length stay visible as a thin mark.
       fill(RECT{x0, y + Px(2), std::max(x1, x0 + Px(2)), y + height - Px(1)}, colour);
     }
+    // The pause after the last step: a band on the ruler from the last step to the marker, the marker line
+    // across the rows, and its length in the row under the last bar.
+    if (int marker = 0; PauseMarker(marker)) {
+      const int last = names + TimeToPixel(LastStepTime(bars), offset, span, width);
+      const int from = std::clamp(last, names, names + width), to = std::clamp(marker, names, names + width);
+      if (to > from) fill(RECT{from, top - Px(4), to, top}, palette::kAccent);
+      if (marker >= names && marker <= names + width) {
+        fill(RECT{marker, top, marker + Px(2), top + pitch * kTimelineRows}, palette::kAccent);
+        const int row = std::clamp(count() - firstRow, 0, kTimelineRows - 1);
+        const std::wstring label = std::to_wstring(pause) + L" ms";
+        SetTextColor(dc, palette::kText);
+        TextOutW(dc, marker + Px(4), top + row * pitch, label.c_str(), static_cast<int>(label.size()));
+      }
+    }
     BitBlt(target, 0, 0, c.right, c.bottom, dc, 0, 0, SRCCOPY);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
@@ -292,8 +344,9 @@ struct TimelineView::Impl {
         return 0;
       case WM_LBUTTONUP:
       case WM_CAPTURECHANGED:
-        if (self->dragBar >= 0) {
+        if (self->dragBar >= 0 || self->dragPause) {
           self->dragBar = -1;
+          self->dragPause = false;
           if (GetCapture() == hwnd) ReleaseCapture();
           self->UpdateScrollBars();  // the last bar's end may have moved the scroll range
         }
@@ -400,12 +453,14 @@ void TimelineView::Load(const MacroRecord* macro) {
   Impl& m = *impl_;
   m.EndCapture();
   m.bars = macro != nullptr ? BarsFromMacro(*macro) : std::vector<TimelineBar>{};
+  m.pause = macro != nullptr ? PauseAfterLast(*macro) : 0;
   m.dirty = false;
-  m.span = FittingSpan(m.bars);
+  m.span = FittingSpan(m.bars, m.pause);
   m.selected = -1;
   m.firstRow = 0;
   m.offset = 0;
   m.dragBar = -1;
+  m.dragPause = false;
   m.UpdateScrollBars();
 }
 
@@ -418,11 +473,12 @@ WriteBack TimelineView::Store(MacroRecord& macro) {
   }
   if (!m.dirty) return {};
   m.dirty = false;
-  return MacroFromBars(m.bars, macro);
+  return MacroFromBars(m.bars, macro, m.pause);
 }
 
 const std::vector<TimelineBar>& TimelineView::bars() const { return impl_->bars; }
 int TimelineView::selected() const { return impl_->selected; }
 std::int32_t TimelineView::span() const { return impl_->span; }
+std::int32_t TimelineView::pause() const { return impl_->pause; }
 
 }  // namespace sarn::win

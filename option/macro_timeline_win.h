@@ -53,6 +53,8 @@ class TimelineView {
   [[nodiscard]] const std::vector<TimelineBar>& bars() const;
   [[nodiscard]] int selected() const;
   [[nodiscard]] std::int32_t span() const;
+  // The pause after the last step, as shown (ms).
+  [[nodiscard]] std::int32_t pause() const;
 
   struct Impl;
 

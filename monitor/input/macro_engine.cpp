@@ -75,10 +75,14 @@ MacroEngine::Interruption MacroEngine::WaitStep(ClockTime& due, int ms) {
   return Interruption::kNone;
 }
 
-MacroEngine::Interruption MacroEngine::PlayStep(const MacroEvent& step, ClockTime& due) {
+MacroEngine::Interruption MacroEngine::PlayStep(const MacroEvent& step, ClockTime& due, bool last) {
   const std::uint8_t key = step.key;
   const std::uint8_t kind = step.kind;
   const int wait = step.delay == 0 ? 1 : step.delay;
+  // The last step's delay is the pause before the next pass. After the run's very last step nothing follows:
+  // a release or mouse step does not wait it, so the macro ends at once and the next press of its button
+  // starts it again instead of only stopping it. A press still waits: its delay is a held key that repeats.
+  const bool waits = !last || kind == kKindPress;
 
   if (kind == kKindPress) {
     held_.push_back(key);
@@ -93,12 +97,14 @@ MacroEngine::Interruption MacroEngine::PlayStep(const MacroEvent& step, ClockTim
       const MouseButtonEvent e = MouseButtonFor(key, kind == kKindPress);
       input_.MouseEvent(e.flags, e.data);
     }
-    return WaitStep(due, wait);
+    return waits ? WaitStep(due, wait) : Interruption::kNone;
   }
 
   const unsigned vk = MacroVirtualKey(key, layout_);
   SendTableKey(input_, layout_, vk, kind == kKindRelease ? kKeyUp : 0);
-  if (kind == kKindRelease || (kind == kKindPress && wait <= kRepeatStartMs)) return WaitStep(due, wait);
+  if (kind == kKindRelease || (kind == kKindPress && wait <= kRepeatStartMs)) {
+    return waits ? WaitStep(due, wait) : Interruption::kNone;
+  }
   if (kind != kKindPress) return Interruption::kNone;
 
   if (WaitStep(due, kRepeatStartMs) == Interruption::kShutdown) return Interruption::kShutdown;
@@ -148,7 +154,7 @@ void MacroEngine::Run(const MacroEvent* events, int first, int end, int passes) 
       state_.currentStep.store(j);
       why = Pending();
       if (why != Interruption::kNone) break;
-      why = PlayStep(events[j], due);
+      why = PlayStep(events[j], due, pass + 1 == passes && j + 1 == end);
       if (why != Interruption::kNone) break;
     }
     if (why == Interruption::kNone) why = Pending();

@@ -70,7 +70,8 @@ class MacroEngine {
   [[nodiscard]] Interruption Pending() const;
   // Waits until `due` (advanced by the wait) and reports a shut-down that cut the wait short.
   [[nodiscard]] Interruption WaitStep(ClockTime& due, int ms);
-  [[nodiscard]] Interruption PlayStep(const MacroEvent& step, ClockTime& due);
+  // `last`: the final step of the run's final pass.
+  [[nodiscard]] Interruption PlayStep(const MacroEvent& step, ClockTime& due, bool last);
   void SendRelease(std::uint8_t key);
   void ReleaseHeld(int first, Interruption why);
 

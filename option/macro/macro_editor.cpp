@@ -7,7 +7,9 @@
 #include "common/button_functions.h"
 #include "common/keys.h"
 #include "common/name_match.h"
+#include "common/private_profile.h"
 #include "common/profile_record.h"
+#include "common/settings_file.h"
 #include "common/text_encoding.h"
 
 namespace sarn {
@@ -101,6 +103,16 @@ std::uint16_t DelayFromText(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
+std::uint16_t PauseAfterLast(const MacroRecord& macro) {
+  const int count = Count(macro);
+  return count == 0 ? 0 : macro.events[count - 1].delay;
+}
+
+DelayTarget DelayTargetOf(const MacroRecord& macro, int step) {
+  if (step < 0 || step >= Count(macro)) return {};
+  return {&macro, step, macro.events[step]};
+}
+
 void DeleteLine(MacroRecord& macro, const StepLine& line) {
   const int index = line.step - 1;
   if (index < 0 || index >= Count(macro)) return;
@@ -147,6 +159,7 @@ void MacroRecorder::Start(MacroRecord& macro, Place place, int step) {
   recording_ = true;
   havePrevious_ = false;
   haveLastEvent_ = false;
+  lastStep_ = -1;
 }
 
 MacroRecorder::Result MacroRecorder::TakeKey(MacroRecord& macro, unsigned virtualKey, bool released,
@@ -161,14 +174,16 @@ MacroRecorder::Result MacroRecorder::TakeKey(MacroRecord& macro, unsigned virtua
 
   const int count = Count(macro);
   if (havePrevious_ && delayOption_) {
-    // Unsigned arithmetic keeps the gap right across the wrap of the 32-bit millisecond stamp.
-    const std::uint32_t gap = timeMs - lastTime_;
-    const auto delay = static_cast<std::uint16_t>(std::min<std::uint32_t>(gap, kMaxStepDelay));
     const int previous = insertion_ < 0 ? count - 1 : insertion_ - 1;
-    if (previous >= 0 && previous < count) macro.events[previous].delay = delay;
+    if (previous >= 0 && previous < count) macro.events[previous].delay = GapSince(timeMs);
   }
   const MacroEvent step{usage.usage, released ? kKindRelease : kKindPress, 0};
-  if (InsertStep(macro, insertion_, step) && insertion_ >= 0) ++insertion_;
+  lastStep_ = insertion_ < 0 ? count : insertion_;
+  if (!InsertStep(macro, insertion_, step)) {
+    lastStep_ = -1;
+  } else if (insertion_ >= 0) {
+    ++insertion_;
+  }
   lastTime_ = timeMs;
   havePrevious_ = true;
   haveLastEvent_ = true;
@@ -181,8 +196,23 @@ MacroRecorder::Result MacroRecorder::TakeKey(MacroRecord& macro, unsigned virtua
   return Result::kTaken;
 }
 
+std::uint16_t MacroRecorder::GapSince(std::uint32_t timeMs) const {
+  // Unsigned arithmetic keeps the gap right across the wrap of the 32-bit millisecond stamp.
+  const std::uint32_t gap = timeMs - lastTime_;
+  return static_cast<std::uint16_t>(std::min<std::uint32_t>(gap, kMaxStepDelay));
+}
+
+void MacroRecorder::Stop(MacroRecord& macro, std::uint32_t timeMs) {
+  if (recording_ && havePrevious_ && delayOption_ && lastStep_ >= 0 && lastStep_ < Count(macro)) {
+    macro.events[lastStep_].delay = GapSince(timeMs);
+  }
+  Stop();
+}
+
 void MacroRecorder::Stop() {
   recording_ = false;
+  havePrevious_ = false;
+  lastStep_ = -1;
   lastTime_ = 0;
 }
 
@@ -315,11 +345,42 @@ void MacroManager::DeleteSelectedMacro() {
   macro_ = left == 0 ? -1 : std::min(macro_, left - 1);
 }
 
+Notice MacroManager::DeleteSetCheck() const { return set() == nullptr ? Notice::kNoSet : Notice::kNone; }
+
+bool MacroManager::SetDelay(const DelayTarget& target, std::uint16_t delay) {
+  for (const auto& s : store_.sets) {
+    for (const auto& record : s->macros) {
+      if (record.get() != target.macro) continue;
+      if (target.step < 0 || target.step >= Count(*record)) return false;
+      MacroEvent& e = record->events[target.step];
+      // Steps may have moved under the editor (nothing in the window does that today, but a wrong step
+      // would be worse than none).
+      if (e.key != target.event.key || e.kind != target.event.kind) return false;
+      e.delay = delay;
+      return true;
+    }
+  }
+  return false;
+}
+
 Notice MacroManager::EditorNotice() const {
   if (set() == nullptr) return Notice::kNoSet;
   return selectedRecordConst() == nullptr ? Notice::kNoMacro : Notice::kNone;
 }
 
 const MacroRecord* MacroManager::selectedRecordConst() const { return FindMacroByIndex(store_, set_, macro_); }
+
+// --- The manager's own settings -------------------------------------------------------------------------
+
+bool LoadRecordDelaysChoice(const std::filesystem::path& programFolder) {
+  IniDocument doc;
+  if (!LoadIniFile(SettingsFilePath(programFolder), doc)) return true;
+  return doc.GetInt(kMacroManagerSection, kRecordDelaysKey, 1) != 0;
+}
+
+bool SaveRecordDelaysChoice(const std::filesystem::path& programFolder, bool on) {
+  return EditIniFile(SettingsFilePath(programFolder),
+                     [on](IniDocument& doc) { doc.SetInt(kMacroManagerSection, kRecordDelaysKey, on ? 1 : 0); });
+}
 
 }  // namespace sarn

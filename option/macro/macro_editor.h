@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,19 @@ bool InsertMouseEvent(MacroRecord& macro, int beforeStep, std::uint8_t button, M
 int InsertDelay(MacroRecord& macro, int step);
 // What the in-place delay editor's text becomes: trimmed decimal, above 65534 is 65535, 0 or less is 1.
 [[nodiscard]] std::uint16_t DelayFromText(std::string_view text);
+// The pause after the last step: the last step's delay, which the player waits before the next loop (0 for
+// an empty macro).
+[[nodiscard]] std::uint16_t PauseAfterLast(const MacroRecord& macro);
+
+// The step a delay editor was opened for, remembered by identity: the record (records of a store never
+// move while they exist), the step's place and what the step was. The value typed goes there, wherever the
+// selection has gone meanwhile, or nowhere when that step no longer exists.
+struct DelayTarget {
+  const MacroRecord* macro = nullptr;
+  int step = -1;
+  MacroEvent event{};
+};
+[[nodiscard]] DelayTarget DelayTargetOf(const MacroRecord& macro, int step);
 // "Delete" on a line: a delay line clears the step's delay, a step line removes the step.
 void DeleteLine(MacroRecord& macro, const StepLine& line);
 
@@ -83,6 +97,11 @@ class MacroRecorder {
   // the macro now holds 500 steps and the recording has ended.
   Result TakeKey(MacroRecord& macro, unsigned virtualKey, bool released, std::uint32_t timeMs,
                  const KeyboardLayout& layout);
+  // Ends the recording at `timeMs` (the same clock as the keys'). With the delay option on, the last key
+  // taken keeps the time until then as its delay (at most 65535 ms): recorded at the end of a macro, that
+  // is the pause before the macro repeats.
+  void Stop(MacroRecord& macro, std::uint32_t timeMs);
+  // Ends the recording without touching the steps (the 500-step limit, a closing window).
   void Stop();
 
   [[nodiscard]] bool recording() const { return recording_; }
@@ -91,10 +110,13 @@ class MacroRecorder {
   [[nodiscard]] int insertionIndex() const { return insertion_; }
 
  private:
+  [[nodiscard]] std::uint16_t GapSince(std::uint32_t timeMs) const;
+
   bool recording_ = false;
   bool delayOption_ = false;
   bool havePrevious_ = false;
   int insertion_ = -1;
+  int lastStep_ = -1;  // where the last key taken went
   std::uint32_t lastTime_ = 0;
   bool haveLastEvent_ = false;
   unsigned lastKey_ = 0;
@@ -147,10 +169,16 @@ class MacroManager {
   // another macro has it.
   bool RenameMacro(int macroIndex, std::string_view name);
   [[nodiscard]] Notice DeleteMacroCheck() const;
+  // "[x]Delete Macro Set": kNoSet without a selected set.
+  [[nodiscard]] Notice DeleteSetCheck() const;
   void DeleteSelectedMacro();
 
   // What the editor views need before a command: kNoSet, kNoMacro, or kNone.
   [[nodiscard]] Notice EditorNotice() const;
+
+  // Sets the delay of the step `target` names when that macro is still in the store and the step is still
+  // there as it was; false (and nothing changes) otherwise.
+  bool SetDelay(const DelayTarget& target, std::uint16_t delay);
 
  private:
   [[nodiscard]] MacroSet* set();
@@ -163,5 +191,15 @@ class MacroManager {
   int set_ = -1;
   int macro_ = -1;
 };
+
+// --- The manager's own settings -------------------------------------------------------------------------
+
+// "Record delays" is remembered in config.ini (section "MacroManager", key "RecordDelays", 0 or 1) so that a
+// recording keeps its delays unless the user switched them off; a missing or unreadable key means on.
+inline constexpr const char* kMacroManagerSection = "MacroManager";
+inline constexpr const char* kRecordDelaysKey = "RecordDelays";
+[[nodiscard]] bool LoadRecordDelaysChoice(const std::filesystem::path& programFolder);
+// False when config.ini could not be written (the choice then holds for this session only).
+bool SaveRecordDelaysChoice(const std::filesystem::path& programFolder, bool on);
 
 }  // namespace sarn

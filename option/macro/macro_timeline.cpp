@@ -72,7 +72,7 @@ std::vector<TimelineBar> BarsFromMacro(const MacroRecord& macro) {
   return bars;
 }
 
-WriteBack MacroFromBars(const std::vector<TimelineBar>& bars, MacroRecord& macro) {
+WriteBack MacroFromBars(const std::vector<TimelineBar>& bars, MacroRecord& macro, std::int32_t pause) {
   const std::vector<TimedStep> steps = StepsOf(bars);
   WriteBack result;
   std::memset(macro.events, 0, sizeof macro.events);
@@ -86,7 +86,21 @@ WriteBack MacroFromBars(const std::vector<TimelineBar>& bars, MacroRecord& macro
     macro.events[i] = e;
   }
   macro.count = static_cast<std::uint32_t>(steps.size());
+  if (!steps.empty()) macro.events[steps.size() - 1].delay = static_cast<std::uint16_t>(std::clamp(pause, 0, kMaxStepGap));
   return result;
+}
+
+std::int32_t LastStepTime(const std::vector<TimelineBar>& bars) {
+  std::int32_t last = 0;
+  for (const TimelineBar& bar : bars) {
+    if (bar.key != 0) last = std::max(last, bar.end);
+  }
+  return last;
+}
+
+std::int32_t PauseAt(const std::vector<TimelineBar>& bars, std::int32_t time) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(static_cast<std::int64_t>(time) - LastStepTime(bars), 0, kMaxStepGap));
 }
 
 std::int32_t LongestGap(const std::vector<TimelineBar>& bars) {
@@ -111,20 +125,22 @@ std::int32_t SnapSpan(std::int32_t span) {
 std::int32_t ZoomInSpan(std::int32_t span) { return SnapSpan(std::min(span * 2, kMaxSpan)); }
 std::int32_t ZoomOutSpan(std::int32_t span) { return SnapSpan(span / 2); }
 
-std::int32_t FittingSpan(const std::vector<TimelineBar>& bars) {
+std::int32_t FittingSpan(const std::vector<TimelineBar>& bars, std::int32_t pause) {
   if (bars.empty()) return kFirstSpan;
   std::int64_t last = 0;
   for (const TimelineBar& bar : bars) last = std::max<std::int64_t>(last, bar.end);
+  last += std::max(pause, 0);
   const std::int64_t wanted = last + last / 10;
   std::int32_t span = 10;
   while (span < kMaxSpan && span < wanted) span = ZoomInSpan(span);
   return span;
 }
 
-std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span) {
-  std::int32_t last = kMaxSpan;
-  for (const TimelineBar& bar : bars) last = std::max(last, bar.end);
-  return std::max<std::int32_t>(0, last - span);
+std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span, std::int32_t pause) {
+  std::int64_t last = 0;
+  for (const TimelineBar& bar : bars) last = std::max<std::int64_t>(last, bar.end);
+  last = std::max<std::int64_t>(kMaxSpan, last + std::max(pause, 0));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(last - span, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int32_t OffsetAfterZoomIn(const std::vector<TimelineBar>& bars, std::int32_t offset, std::int32_t span) {

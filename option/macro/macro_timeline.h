@@ -34,8 +34,14 @@ struct WriteBack {
 };
 // Writes the bars into the macro's steps: a press at each bar's start and a release at its end, sorted by
 // time (stable: equal times keep bar order, a bar's press before its release), each delay the time to the
-// next step, the last 0. At most 250 bars are written; the rest of the 500 entries is zeroed.
-WriteBack MacroFromBars(const std::vector<TimelineBar>& bars, MacroRecord& macro);
+// next step, the last one `pause` (the wait before the macro repeats, at most 65535 ms). At most 250 bars are
+// written; the rest of the 500 entries is zeroed.
+WriteBack MacroFromBars(const std::vector<TimelineBar>& bars, MacroRecord& macro, std::int32_t pause = 0);
+
+// The time of the bars' last step (the latest end; 0 for none): where the pause after the last step begins.
+[[nodiscard]] std::int32_t LastStepTime(const std::vector<TimelineBar>& bars);
+// The pause after the last step when its end is dragged to `time`: 0..65535 ms from LastStepTime.
+[[nodiscard]] std::int32_t PauseAt(const std::vector<TimelineBar>& bars, std::int32_t time);
 
 // The longest gap between two consecutive steps the bars would give (0 for fewer than two steps).
 [[nodiscard]] std::int32_t LongestGap(const std::vector<TimelineBar>& bars);
@@ -54,11 +60,12 @@ inline constexpr std::int32_t kFirstSpan = 3000;  // the span a timeline opens w
 // A span below 2000 put on one of the fixed steps (10, 25, 45, 90, 187, 375, 750, 1500).
 [[nodiscard]] std::int32_t SnapSpan(std::int32_t span);
 
-// The span a macro's timeline opens with: the smallest zoom step that shows every bar with a tenth to
-// spare (3000 ms for no bars).
-[[nodiscard]] std::int32_t FittingSpan(const std::vector<TimelineBar>& bars);
-// How far the time offset may go: the end of the last bar or 48000 ms, whichever is later, less a span.
-[[nodiscard]] std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span);
+// The span a macro's timeline opens with: the smallest zoom step that shows every bar and the pause after
+// the last step with a tenth to spare (3000 ms for no bars).
+[[nodiscard]] std::int32_t FittingSpan(const std::vector<TimelineBar>& bars, std::int32_t pause = 0);
+// How far the time offset may go: the end of the last bar (and the pause after it) or 48000 ms, whichever is
+// later, less a span.
+[[nodiscard]] std::int32_t MaxOffset(const std::vector<TimelineBar>& bars, std::int32_t span, std::int32_t pause = 0);
 // The offset after zooming in to `span`: inside MaxOffset, and 0 when no bar's start or end reaches the span.
 [[nodiscard]] std::int32_t OffsetAfterZoomIn(const std::vector<TimelineBar>& bars, std::int32_t offset,
                                              std::int32_t span);

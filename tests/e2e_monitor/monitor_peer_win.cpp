@@ -21,6 +21,8 @@
 //                       would; writes the file READY once the hook is in and prints every key event as it
 //                       comes ("122+", "17-"). When the file STOP appears it prints "left down:" and the keys
 //                       still down, and exits 0 when there are none, 4 otherwise.
+//   timed-keys READY STOP
+//                       the same, each event with the hook's millisecond stamp ("118+@123456").
 //   post MSG W L        posts message MSG with wParam W and lParam L (numbers, 0x for hex) to the monitor, as
 //                       any program of the session can; exits 0 when it was posted.
 //   exit-within MS      asks the monitor to end (its Exit command, as the tray and the installer do) and waits
@@ -135,13 +137,19 @@ int Hold(const char* ready, const char* stop) {
 
 HHOOK g_keyboard = nullptr;
 std::map<DWORD, bool> g_down;
+bool g_timed = false;
 
 LRESULT CALLBACK OnKey(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     const bool up = (key->flags & LLKHF_UP) != 0;
     g_down[key->vkCode] = !up;
-    std::printf("%lu%c\n", static_cast<unsigned long>(key->vkCode), up ? '-' : '+');
+    if (g_timed) {
+      std::printf("%lu%c@%lu\n", static_cast<unsigned long>(key->vkCode), up ? '-' : '+',
+                  static_cast<unsigned long>(key->time));
+    } else {
+      std::printf("%lu%c\n", static_cast<unsigned long>(key->vkCode), up ? '-' : '+');
+    }
     std::fflush(stdout);
   }
   return CallNextHookEx(g_keyboard, code, wParam, lParam);
@@ -232,6 +240,10 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 4) return Hold(argv[2], argv[3]);
   if (mode == "keys" && argc == 4) return WatchKeys(argv[2], argv[3]);
+  if (mode == "timed-keys" && argc == 4) {
+    g_timed = true;
+    return WatchKeys(argv[2], argv[3]);
+  }
   if (mode == "keep-block" && argc == 4) return KeepBlock(argv[2], argv[3]);
   if (mode == "kill-monitor") return KillMonitor();
   if (mode == "end-session") return EndSession();

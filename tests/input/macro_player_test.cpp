@@ -89,6 +89,21 @@ TEST_F(MacroPlayerTest, PassCountFollowsLoopsWithOnePassForZeroOrLess) {
   }
 }
 
+// The last step's delay is the pause between loops: the next pass starts only after it. After the final
+// pass it is not waited (the run ends with the release), unless the last step is a press, whose delay holds
+// the key with its repeats.
+TEST_F(MacroPlayerTest, TheLastStepsDelayIsThePauseBetweenLoops) {
+  clock.Set(0);
+  EXPECT_THAT(Play(MacroSlot({{kA, 1, 20}, {kA, 2, 300}}, 2)),
+              ElementsAre("@0 key 65+", "@20 key 65-", "@320 key 65+", "@340 key 65-"));
+  EXPECT_FALSE(player.Playing());
+  EXPECT_EQ(clock.Now(), ClockTime(std::chrono::milliseconds(340)));
+  (void)Play(MacroSlot({{240, 1, 20}, {240, 2, 300}}));  // a mouse button: the same
+  EXPECT_EQ(clock.Now(), ClockTime(std::chrono::milliseconds(360)));
+  (void)Play(MacroSlot({{kA, 1, 300}}));
+  EXPECT_EQ(clock.Now(), ClockTime(std::chrono::milliseconds(660)));
+}
+
 TEST_F(MacroPlayerTest, SlotsThatAreNotPlayableStartNothing) {
   ButtonSlot empty = MacroSlot({});
   ButtonSlot shortcut = MacroSlot({{kA, 1, 10}});

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -80,6 +83,39 @@ TEST_F(Recording, DelayCappedAtSixteenBitsAndSafeAcrossTheStampWrap) {
   EXPECT_EQ(Steps(*macro)[2], Step(5, 1, 512));
 }
 
+// The last key waits until Stop: at the end of a macro that is the pause before it repeats. Without the
+// delay option, and when the limit ended the recording, it stays 0.
+TEST_F(Recording, StopGivesTheLastKeyTheTimeUntilStop) {
+  recorder.SetDelayOption(true);
+  recorder.Start(*macro, MacroRecorder::Place::kAnew, -1);
+  Feed({{kVkA, false, 1000}, {kVkA, true, 1040}});
+  recorder.Stop(*macro, 1340);
+  EXPECT_EQ(Steps(*macro), (std::vector<Step>{{4, 1, 40}, {4, 2, 300}}));
+  EXPECT_FALSE(recorder.recording());
+  recorder.Stop(*macro, 9000);  // a second stop changes nothing
+  EXPECT_EQ(macro->events[1].delay, 300);
+
+  // Recorded into the middle: the last new key, not the macro's last step, waits until Stop.
+  macro = MacroOf({{20, 1, 11}, {20, 2, 12}});
+  recorder.Start(*macro, MacroRecorder::Place::kBefore, 1);
+  Feed({{kVkB, false, 100}});
+  recorder.Stop(*macro, 100 + 70'000);
+  EXPECT_EQ(Steps(*macro), (std::vector<Step>{{20, 1, 11}, {5, 1, 65535}, {20, 2, 12}}));
+
+  // Nothing recorded: the old last step keeps its pause.
+  macro = MacroOf({{20, 1, 11}, {20, 2, 250}});
+  recorder.Start(*macro, MacroRecorder::Place::kAppend, -1);
+  recorder.Stop(*macro, 5000);
+  EXPECT_EQ(macro->events[1].delay, 250);
+
+  recorder.SetDelayOption(false);
+  macro = NewMacroRecord("m");
+  recorder.Start(*macro, MacroRecorder::Place::kAnew, -1);
+  Feed({{kVkA, false, 0}});
+  recorder.Stop(*macro, 500);
+  EXPECT_EQ(macro->events[0].delay, 0);
+}
+
 TEST_F(Recording, DelayOptionOffRecordsNoTime) {
   recorder.Start(*macro, MacroRecorder::Place::kAnew, -1);
   Feed({{kVkA, false, 0}, {kVkA, true, 300}, {kVkB, false, 900}, {kVkB, true, 5000}});
@@ -125,10 +161,13 @@ TEST_F(Recording, RecordAfterAndAppendAndAnew) {
 
 TEST_F(Recording, FiveHundredStepsEndTheRecording) {
   macro = MacroOf(std::vector<Step>(498, Step{20, 1, 0}));
+  recorder.SetDelayOption(true);
   recorder.Start(*macro, MacroRecorder::Place::kAppend, -1);
   EXPECT_EQ(Feed({{kVkA, false, 0}}), MacroRecorder::Result::kTaken);
   EXPECT_EQ(Feed({{kVkA, true, 5}}), MacroRecorder::Result::kLimitReached);
   EXPECT_FALSE(recorder.recording());
+  recorder.Stop(*macro, 900);  // the window's Stop after the limit: the recording already ended
+  EXPECT_EQ(macro->events[499].delay, 0);
   EXPECT_EQ(Feed({{kVkB, false, 9}}), MacroRecorder::Result::kIgnored);
   EXPECT_EQ(macro->count, 500u);
 }
@@ -285,6 +324,9 @@ TEST(Manager, NoSetNotices) {
   MacroManager manager(*store, MacroManager::Mode::kCreate, 0, ButtonSlot{});
   bool allowed = true;
   EXPECT_EQ(manager.selectedSet(), -1);  // create mode selects nothing
+  EXPECT_EQ(manager.DeleteSetCheck(), Notice::kNoSet);
+  manager.DeleteSelectedSet();
+  EXPECT_EQ(store->sets.size(), 1u);
   EXPECT_EQ(manager.NewMacroCheck(allowed), Notice::kNoSet);
   EXPECT_FALSE(allowed);
   EXPECT_FALSE(manager.CreateMacro("n"));
@@ -314,6 +356,62 @@ TEST(Manager, SetMenu) {
   for (const SetMenuLine& l : manager.SetMenu()) shape.push_back(l.kind == SetMenuLine::Kind::kSeparator ? "-" : (l.highlight ? "*" : "") + l.text);
   EXPECT_EQ(shape, (std::vector<std::string>{"World of Warcraft", "-", "xfire", "-", "*Mine", "Xfire", "-",
                                              "[+]Add Macro Set", "[x]Delete Macro Set"}));
+}
+
+// A delay editor is bound to the macro and step it was opened for: the value lands there even after the
+// selection moved to another macro, and nowhere once that macro or step is gone.
+TEST(Manager, DelayEditsGoToTheirOwnStepOrNowhere) {
+  auto store = StoreOf({{"s", {"first", "second"}}});
+  MacroRecord& first = *store->sets[0]->macros[0];
+  MacroRecord& second = *store->sets[0]->macros[1];
+  for (MacroRecord* m : {&first, &second}) {
+    m->events[0] = {4, 1, 0};
+    m->events[1] = {4, 2, 0};
+    m->count = 2;
+  }
+  MacroManager manager(*store, MacroManager::Mode::kEdit, 0, ButtonSlot{});
+  const DelayTarget last = DelayTargetOf(first, 1);  // the pause after the last step
+  manager.SelectMacro(1);
+  EXPECT_TRUE(manager.SetDelay(last, 300));
+  EXPECT_EQ(PauseAfterLast(first), 300);
+  EXPECT_EQ(PauseAfterLast(second), 0);
+
+  const DelayTarget removedStep = DelayTargetOf(first, 1);
+  RemoveStep(first, 1);
+  EXPECT_FALSE(manager.SetDelay(removedStep, 50));
+  const DelayTarget changedStep = DelayTargetOf(second, 0);
+  second.events[0].key = 5;
+  EXPECT_FALSE(manager.SetDelay(changedStep, 50));
+  const DelayTarget deleted = DelayTargetOf(second, 1);
+  manager.DeleteSelectedMacro();
+  EXPECT_FALSE(manager.SetDelay(deleted, 50));
+  EXPECT_FALSE(manager.SetDelay(DelayTargetOf(first, 7), 50));  // no such step: no target
+  EXPECT_EQ(Steps(first), (std::vector<Step>{{4, 1, 0}}));
+}
+
+// "Record delays" is the user's last choice, kept beside the other keys of config.ini; a new user has it on.
+TEST(Manager, RecordDelaysChoiceIsRemembered) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("sarn-record-delays-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  EXPECT_TRUE(LoadRecordDelaysChoice(folder));  // no config.ini
+  {
+    std::ofstream ini(folder / "config.ini", std::ios::binary);
+    ini << "[Setting]\r\nCurrentProfile=2\r\n";
+  }
+  EXPECT_TRUE(LoadRecordDelaysChoice(folder));  // no key
+  ASSERT_TRUE(SaveRecordDelaysChoice(folder, false));
+  EXPECT_FALSE(LoadRecordDelaysChoice(folder));
+  ASSERT_TRUE(SaveRecordDelaysChoice(folder, true));
+  EXPECT_TRUE(LoadRecordDelaysChoice(folder));
+  std::string text;
+  {
+    std::ifstream in(folder / "config.ini", std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_NE(text.find("CurrentProfile=2"), std::string::npos);  // the other keys stay
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -100,6 +100,32 @@ TEST(MacroTimelineTest, GapsBeyondSixteenBitsAreShortenedAndCounted) {
   EXPECT_EQ(BarsFromMacro(*m), chain);
 }
 
+// The pause after the last step comes in as the last step's delay, goes back out unchanged however the bars
+// moved, and is what the pause marker's drag sets: 0..65535 ms after the last step.
+TEST(MacroTimelineTest, ThePauseAfterTheLastStepRoundTrips) {
+  const auto m = MacroOf({{kA, 1, 100}, {kB, 1, 50}, {kA, 2, 200}, {kB, 2, 300}});
+  const std::vector<TimelineBar> bars = BarsFromMacro(*m);
+  ASSERT_EQ(PauseAfterLast(*m), 300);
+  auto back = NewMacroRecord("m");
+  (void)MacroFromBars(bars, *back, PauseAfterLast(*m));
+  EXPECT_EQ(StepsOf(*back), StepsOf(*m));
+  (void)MacroFromBars(bars, *back, 100000);
+  EXPECT_EQ(PauseAfterLast(*back), 65535);
+  (void)MacroFromBars({}, *back, 300);
+  EXPECT_EQ(back->count, 0u);
+  EXPECT_EQ(back->events[0].delay, 0);
+
+  EXPECT_EQ(LastStepTime(bars), 350);
+  EXPECT_EQ(PauseAt(bars, 650), 300);
+  EXPECT_EQ(PauseAt(bars, 100), 0);  // never before the last step
+  EXPECT_EQ(PauseAt(bars, 350 + 70000), 65535);
+  // A pending bar (no key yet) is no step: the pause starts after the real ones.
+  EXPECT_EQ(LastStepTime({{kA, 0, 100}, {0, 0, 900}}), 100);
+  // The view opens wide enough and scrolls far enough to show the pause.
+  EXPECT_EQ(FittingSpan(bars, 300), 750);
+  EXPECT_EQ(MaxOffset({{kA, 0, 60000}}, 3000, 5000), 62000);
+}
+
 TEST(MacroTimelineTest, PendingBarsAndTooManyBarsAreNotWritten) {
   std::vector<TimelineBar> bars(260, TimelineBar{kA, 0, 1});
   bars[0].key = 0;  // still waiting for its key

@@ -89,6 +89,8 @@ TEST(MacroStoreFile, RoundTripThroughTheFile) {
       EXPECT_EQ(std::memcmp(back.sets[i]->macros[j].get(), store.sets[i]->macros[j].get(), sizeof(MacroRecord)), 0);
     }
   }
+  // The last step's delay (the pause before the macro repeats) is kept like any other.
+  EXPECT_EQ(back.sets[0]->macros[0]->events[499].delay, 4990);
   // From the first load on, the store and its file reproduce each other.
   ASSERT_EQ(SaveMacroStore(back, folder.path()), 1);
   MacroStore again;
