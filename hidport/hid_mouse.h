@@ -10,12 +10,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "hidport/hid_recovery.h"
 #include "hidport/virtual_mouse.h"  // EventSink
 
 namespace sarn::hid {
@@ -56,9 +58,12 @@ class HidApi {
 // The event code of an input report, or 0 when it is not an event report.
 [[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length);
 
+// How long a failed read waits before the re-look (see hid_recovery.h).
+inline constexpr std::chrono::milliseconds kRecoveryWait{250};
+
 class HidMouse {
  public:
-  HidMouse(HidApi& api, vmouse::EventSink& sink);
+  HidMouse(HidApi& api, vmouse::EventSink& sink, std::chrono::milliseconds recoveryWait = kRecoveryWait);
   ~HidMouse();
   HidMouse(const HidMouse&) = delete;
   HidMouse& operator=(const HidMouse&) = delete;
@@ -75,24 +80,35 @@ class HidMouse {
   int GetFeature(std::uint8_t* buffer, int length);
 
   // From the platform's device notifications (any HID device came or went): presence is posted only when
-  // the mouse itself came or went.
+  // the mouse itself came or went, or came back (on the same or a new path) with its old handles dead, which
+  // is posted as a removal then an arrival so that the host sets the mouse up afresh.
   void DevicesChanged();
 
  private:
   void StartReader(const HidDeviceInfo& device);
   void StopReader();
   void ReadLoop(HidHandle handle, int length);
+  // The re-look of hid_recovery.h; notice: from an arrival or removal notice (gives a failing mouse its
+  // reopens back).
+  void Relook(bool notice);
+  void Reopen(const HidDeviceInfo& device);
+  void Gone();
 
   HidApi& api_;
   vmouse::EventSink& sink_;
   std::mutex mutex_;
   bool monitoring_ = false;
   bool present_ = false;
+  std::string path_;            // what the handles were opened on
   HidHandle feature_ = 0;
   int featureLength_ = 0;
+  bool featureWanted_ = false;  // the host opened the feature channel and has not closed it
   HidHandle input_ = 0;
   std::thread reader_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> readFailed_{false};
+  std::atomic<int> failedReopens_{0};
+  RecoveryWorker worker_;  // last: stopped before anything it uses goes
 };
 
 }  // namespace sarn::hid
