@@ -38,13 +38,13 @@ int HidMouse::OpenDevMonitor() {
   const auto devices = api_.Enumerate();
   const int found = MatchMouse(devices);
   failedReopens_ = 0;
+  worker_.Start([this] { Relook(false); });
   if (found >= 0) {
     const auto& device = devices[static_cast<std::size_t>(found)];
     StartReader(device);
     path_ = device.path;
   }
   present_ = input_ != 0;
-  worker_.Start([this] { Relook(false); });
   return 1;
 }
 

@@ -17,8 +17,8 @@ void RecoveryWorker::Start(std::function<void()> relook) {
   if (thread_.joinable()) return;
   relook_ = std::move(relook);
   {
+    // A request made before the start (a read that failed at once) is kept: the thread takes it first.
     std::lock_guard<std::mutex> lock(mutex_);
-    requested_ = false;
     stopping_ = false;
   }
   thread_ = std::thread([this] { Run(); });
