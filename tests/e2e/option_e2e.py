@@ -749,6 +749,8 @@ def without_mouse(args):
         rc, out = stage.run(stage.sarnctl, "mouse", "unplug")
         check(rc == 0, "sarnctl mouse unplug: %s" % out)
         wait_for("Device=0 in config.ini", lambda: stage.ini("Device") == "0", 60)
+        # The pointer off the window: a hovered control's help would take the help line.
+        check(stage.run(stage.driver, "move-to", "0", "0")[0] == 0, "move-to")
         option = stage.start(stage.option)
         s = stage.window(90)
         check(s["window"]["help"].startswith(NO_MOUSE_NOTE), "the help line says %r" % s["window"]["help"])
