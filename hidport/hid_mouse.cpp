@@ -42,7 +42,7 @@ int HidMouse::OpenDevMonitor() {
   if (found >= 0) {
     const auto& device = devices[static_cast<std::size_t>(found)];
     StartReader(device);
-    path_ = device.path;
+    if (input_ != 0) path_ = device.path;
   }
   present_ = input_ != 0;
   return 1;
