@@ -211,6 +211,12 @@ int ReadFirmwareVersion(const std::filesystem::path& programFolder) {
   return doc.GetInt(kSetting, "FWVersion", 100);
 }
 
+int ReadDeviceState(const std::filesystem::path& programFolder) {
+  IniDocument doc;
+  (void)LoadIniFile(SettingsFilePath(programFolder), doc);
+  return doc.GetInt(kSetting, "Device", -1);
+}
+
 std::string FirmwareVersionText(int version) {
   if (version < 100 || version > 500) return "N/A";
   return WithPoint(version);

@@ -80,6 +80,8 @@ int SaveSettings(const SharedBlock& block, const SettingsContext& context, const
 
 // "Setting"/"FWVersion", 100 when missing.
 [[nodiscard]] int ReadFirmwareVersion(const std::filesystem::path& programFolder);
+// "Setting"/"Device" as the monitor wrote it (1 found and set up, 0 not found or removed); -1 when missing.
+[[nodiscard]] int ReadDeviceState(const std::filesystem::path& programFolder);
 // "1.28" for 128; "N/A" outside 100..500.
 [[nodiscard]] std::string FirmwareVersionText(int version);
 // After the monitor read the mouse again: only values below 100 give "N/A".

@@ -23,8 +23,8 @@ std::uint32_t DecodeEventReport(const std::uint8_t* r, int length, std::uint8_t 
          static_cast<std::uint32_t>(r[2]) << 16 | static_cast<std::uint32_t>(r[3]) << 24;
 }
 
-HidMouse::HidMouse(HidApi& api, vmouse::EventSink& sink)
-    : api_(api), sink_(sink), debug_([](std::string_view line) { WriteDebugLine(line); }) {}
+HidMouse::HidMouse(HidApi& api, vmouse::EventSink& sink, std::chrono::milliseconds recoveryWait)
+    : api_(api), sink_(sink), debug_([](std::string_view line) { WriteDebugLine(line); }), worker_(recoveryWait) {}
 
 void HidMouse::SetDeviceList(DeviceList list) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -85,14 +85,25 @@ int HidMouse::OpenDevMonitor() {
   monitoring_ = true;
   const auto devices = api_.Enumerate();
   const int found = MatchMouse(devices);
-  present_ = found >= 0;
-  if (present_) StartReader(devices[static_cast<std::size_t>(found)]);
+  failedReopens_ = 0;
+  worker_.Start([this] { Relook(false); });
+  if (found >= 0) {
+    const auto& device = devices[static_cast<std::size_t>(found)];
+    StartReader(device);
+    if (input_ != 0) path_ = device.path;
+  }
+  present_ = input_ != 0;
   return 1;
 }
 
 int HidMouse::CloseDevMonitor() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    monitoring_ = false;
+  }
+  // Not under the lock: a re-look running on the worker waits for it.
+  worker_.Stop();
   std::lock_guard<std::mutex> lock(mutex_);
-  monitoring_ = false;
   StopReader();
   return 1;
 }
@@ -150,20 +161,63 @@ int HidMouse::GetFeature(std::uint8_t* buffer, int length) {
   return 1;
 }
 
-void HidMouse::DevicesChanged() {
+void HidMouse::DevicesChanged() { Relook(true); }
+
+void HidMouse::Relook(bool notice) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!monitoring_) return;
+  if (notice) failedReopens_ = 0;
+  RelookState state;
+  state.held = present_;
+  state.heldPath = path_;
+  state.readFailed = readFailed_.exchange(false);
+  state.failedReopens = failedReopens_.load();
   const auto devices = api_.Enumerate();
   const int found = MatchMouse(devices);
-  const bool present = found >= 0;
-  if (present == present_) return;
-  present_ = present;
-  if (present) {
-    StartReader(devices[static_cast<std::size_t>(found)]);
-  } else {
-    StopReader();
+  const std::string foundPath = found >= 0 ? devices[static_cast<std::size_t>(found)].path : std::string();
+  switch (DecideRelook(state, found >= 0, foundPath)) {
+    case RelookAction::kKeep:
+      return;
+    case RelookAction::kGone:
+      Gone();
+      return;
+    case RelookAction::kReopen:
+      if (state.held && state.readFailed && foundPath == state.heldPath) ++failedReopens_;
+      Reopen(devices[static_cast<std::size_t>(found)]);
+      return;
   }
-  sink_.DevicePresence(present);
+}
+
+void HidMouse::Reopen(const HidDeviceInfo& device) {
+  const bool told = present_;
+  const bool hadFeature = feature_ != 0;
+  StopReader();
+  if (feature_ != 0) api_.Close(feature_);
+  feature_ = 0;
+  present_ = false;
+  path_.clear();
+  // The host sets the mouse up afresh only on an arrival, and takes one only after a removal.
+  if (told) sink_.DevicePresence(false);
+  StartReader(device);
+  if (input_ == 0) return;  // not ready yet: the next notice tries again
+  present_ = true;
+  path_ = device.path;
+  if (hadFeature) {
+    feature_ = api_.Open(device.path);
+    featureLength_ = device.featureReportLength;
+    productId_ = device.productId;
+  }
+  sink_.DevicePresence(true);
+}
+
+void HidMouse::Gone() {
+  StopReader();
+  // A dead feature handle kept open would let OpenFeatureDevice answer "open" for a mouse that came back.
+  if (feature_ != 0) api_.Close(feature_);
+  feature_ = 0;
+  present_ = false;
+  path_.clear();
+  sink_.DevicePresence(false);
 }
 
 void HidMouse::StartReader(const HidDeviceInfo& device) {
@@ -175,6 +229,7 @@ void HidMouse::StartReader(const HidDeviceInfo& device) {
   input_ = api_.Open(device.path);
   if (input_ == 0) return;
   stopping_ = false;
+  readFailed_ = false;  // the old reader is joined: nothing of its handle is left to report
   reader_ = std::thread([this, handle = input_, length = std::max(device.inputReportLength, 1)] {
     ReadLoop(handle, length);
   });
@@ -193,7 +248,17 @@ void HidMouse::ReadLoop(HidHandle handle, int length) {
   std::vector<std::uint8_t> report(static_cast<std::size_t>(length));
   while (!stopping_) {
     const int got = api_.ReadInput(handle, report.data(), length);
-    if (got < 0) return;  // gone or cancelled; removal comes through DevicesChanged
+    if (got < 0) {
+      // Not stopped by us: the handle is dead (removed, reset, resumed from sleep). Whether the mouse is
+      // still there, here or under a new path, the re-look finds out; it may stop this thread, so it runs
+      // on the worker.
+      if (!stopping_) {
+        readFailed_ = true;
+        worker_.Request();
+      }
+      return;
+    }
+    if (got > 0) failedReopens_ = 0;
     if (const std::uint32_t code = DecodeEventReport(report.data(), got)) sink_.DeviceEvent(code);
   }
 }

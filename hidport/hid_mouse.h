@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "hidport/device_list.h"
+#include "hidport/hid_recovery.h"
 #include "hidport/virtual_mouse.h"  // EventSink
 
 namespace sarn::hid {
@@ -65,9 +67,12 @@ class HidApi {
 [[nodiscard]] std::uint32_t DecodeEventReport(const std::uint8_t* report, int length,
                                               std::uint8_t reportId = kEventReportId, int codeOffset = 1);
 
+// How long a failed read waits before the re-look (see hid_recovery.h).
+inline constexpr std::chrono::milliseconds kRecoveryWait{250};
+
 class HidMouse {
  public:
-  HidMouse(HidApi& api, vmouse::EventSink& sink);
+  HidMouse(HidApi& api, vmouse::EventSink& sink, std::chrono::milliseconds recoveryWait = kRecoveryWait);
   using DebugOutput = std::function<void(std::string_view)>;
 
   // The mice to look for (none until given: nothing is taken for the mouse). Its problems go to the debug
@@ -92,7 +97,8 @@ class HidMouse {
   int GetFeature(std::uint8_t* buffer, int length);
 
   // From the platform's device notifications (any HID device came or went): presence is posted only when
-  // the mouse itself came or went.
+  // the mouse itself came or went, or came back (on the same or a new path) with its old handles dead, which
+  // is posted as a removal then an arrival so that the host sets the mouse up afresh.
   void DevicesChanged();
 
  private:
@@ -107,12 +113,18 @@ class HidMouse {
   void StartReader(const HidDeviceInfo& device);
   void StopReader();
   void ReadLoop(HidHandle handle, int length);
+  // The re-look of hid_recovery.h; notice: from an arrival or removal notice (gives a failing mouse its
+  // reopens back).
+  void Relook(bool notice);
+  void Reopen(const HidDeviceInfo& device);
+  void Gone();
 
   HidApi& api_;
   vmouse::EventSink& sink_;
   std::mutex mutex_;
   bool monitoring_ = false;
   bool present_ = false;
+  std::string path_;  // what the handles were opened on
   HidHandle feature_ = 0;
   int featureLength_ = 0;
   int productId_ = 0;
@@ -125,6 +137,9 @@ class HidMouse {
   HidHandle input_ = 0;
   std::thread reader_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> readFailed_{false};
+  std::atomic<int> failedReopens_{0};
+  RecoveryWorker worker_;  // last: stopped before anything it uses goes
 };
 
 }  // namespace sarn::hid

@@ -122,16 +122,63 @@ void MonitorCore::Presence(unsigned value) {
       attachPending_ = false;
       timers_.StopTimer(kTimerOpenAttached);
     }
-    if (deviceState_.load() != kDeviceRemoved) {
-      ReleaseEverything();
-      deviceState_.store(kDeviceRemoved);
-      device_.CloseFeatureDevice();
-      device_.RequestAbort();
-      host_.SetTrayIcon(false);
-      timers_.StopTimer(kTimerGameCheck);
-      host_.WriteDeviceState(0);
-      host_.CloseOptionWindow();
-    }
+    MouseGone();
+  }
+}
+
+void MonitorCore::MouseGone() {
+  if (deviceState_.load() == kDeviceRemoved) return;
+  ReleaseEverything();
+  deviceState_.store(kDeviceRemoved);
+  device_.CloseFeatureDevice();
+  device_.RequestAbort();
+  host_.SetTrayIcon(false);
+  timers_.StopTimer(kTimerGameCheck);
+  host_.WriteDeviceState(0);
+  host_.CloseOptionWindow();
+}
+
+void MonitorCore::OnConsoleDisconnect() {
+  consoleDisconnected_ = true;
+  ReleaseEverything();
+  if (attachPending_) {
+    attachPending_ = false;
+    timers_.StopTimer(kTimerOpenAttached);
+  }
+  timers_.StopTimer(kTimerResumeCheck);
+  timers_.StopTimer(kTimerGameCheck);
+  host_.WriteDeviceState(0);
+  device_.RequestAbort();
+  device_.CloseDevice();
+  // Not open any more: kept "open", the mouse's arrival after the connect would be taken for a repeat and
+  // ignored, and the feature channel would stay closed.
+  deviceState_.store(kDeviceClosed);
+}
+
+void MonitorCore::OnConsoleConnect() {
+  consoleDisconnected_ = false;
+  if (device_.OpenDevice()) {
+    MouseOpened();
+  } else {
+    // Unplugged meanwhile: as a removal (no icon); the watch is open again, so its arrival opens it.
+    MouseGone();
+  }
+}
+
+void MonitorCore::OnResume() { timers_.StartTimer(kTimerResumeCheck, kResumeCheckDelayMs); }
+
+void MonitorCore::ResumeCheck() {
+  // An arrival waits to be opened (the library found the mouse again by itself): that opening reads it.
+  if (attachPending_) return;
+  // While the console is disconnected the mouse stays closed; the connect looks for it.
+  if (consoleDisconnected_) return;
+  // What was known before the sleep is not trusted: the handles may point at a device that is no more.
+  device_.RequestAbort();
+  device_.CloseDevice();
+  if (device_.OpenDevice()) {
+    MouseOpened();
+  } else {
+    MouseGone();
   }
 }
 
@@ -272,6 +319,10 @@ bool MonitorCore::OnTimer(unsigned id) {
         OpenAttachedMouse();
       }
       return true;
+    case kTimerResumeCheck:
+      timers_.StopTimer(id);
+      ResumeCheck();
+      return true;
     case kTimerSoundProfile:
     case kTimerSoundWindowsProfile:
     case kTimerSoundDpi:
@@ -307,8 +358,15 @@ bool MonitorCore::OnTimer(unsigned id) {
 
 void MonitorCore::OpenAttachedMouse() {
   if (deviceState_.load() == kDeviceOpen) return;
-  deviceState_.store(kDeviceOpen);
   device_.OpenFeatureDevice();
+  MouseOpened();
+}
+
+// The job reads everything and ends with host mode on.
+void MonitorCore::MouseOpened() {
+  // Opened afresh and read again now: a resume check still waiting has nothing older left to check.
+  timers_.StopTimer(kTimerResumeCheck);
+  deviceState_.store(kDeviceOpen);
   device_.PostDeviceJob(kJobReadAll);
   host_.SetTrayIcon(true);
   host_.WriteDeviceState(1);

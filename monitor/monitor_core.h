@@ -26,6 +26,7 @@ enum MonitorTimer : unsigned {
   kTimerGameCheck = 500,
   kTimerFirstRead = 502,
   kTimerOpenAttached = 503,  // the wait before an attached mouse is opened
+  kTimerResumeCheck = 505,   // the wait after a resume from sleep before the mouse is looked for again
   kTimerCountdown = 600,
   kTimerSoundProfile = 601,
   kTimerSoundWindowsProfile = 602,
@@ -34,6 +35,8 @@ enum MonitorTimer : unsigned {
   kTimerSoundSensDown = 605,
 };
 inline constexpr unsigned kAttachOpenDelayMs = 5000;
+// After a resume the bus re-enumerates and the mouse, powered again, needs the same moment as after an attach.
+inline constexpr unsigned kResumeCheckDelayMs = kAttachOpenDelayMs;
 inline constexpr unsigned kGameCheckPeriodMs = 2000;
 inline constexpr unsigned kSoundDelayMs = 500;
 
@@ -77,6 +80,9 @@ class MonitorDevice {
   virtual ~MonitorDevice() = default;
   virtual void OpenFeatureDevice() = 0;
   virtual void CloseFeatureDevice() = 0;
+  // The library's watch of the mouse and the feature channel together: true when the mouse was opened.
+  virtual bool OpenDevice() = 0;
+  virtual void CloseDevice() = 0;
   virtual void RequestAbort() = 0;
   virtual void PostDeviceJob(int job) = 0;
 };
@@ -126,6 +132,15 @@ class MonitorCore {
   // is that of the presence codes (0x7F00) is the mouse's or another program's, and is ignored.
   void OnDeviceEvent(std::uint32_t code);
   void OnDevicePresence(std::uintptr_t wParam);
+  // The console session was disconnected or connected (WM_WTSSESSION_CHANGE 2 and 1). While disconnected
+  // the mouse is closed and not watched: whatever happened to it meanwhile, the connect (or a later arrival)
+  // opens it afresh.
+  void OnConsoleDisconnect();
+  void OnConsoleConnect();
+  // Resumed from sleep (either resume notice; they may both come): after kResumeCheckDelayMs the library
+  // looks for the mouse again with fresh handles, and a mouse found is read again and taken into host mode
+  // as after an attach, since it may have lost power and with it host mode; a mouse not found is removed.
+  void OnResume();
   // Releases every pressed shortcut or media button before the host switches profile or takes new
   // settings; the mouse's own release of the last pressed one is then dropped once.
   void ReleaseHeldButton();
@@ -133,7 +148,7 @@ class MonitorCore {
   // from the mouse will ever come for it.
   void ReleaseEverything();
   void SwitchProfile(int slot);
-  // One tick of a window timer that the core owns (600, 601..605, 503). False for other ids.
+  // One tick of a window timer that the core owns (600, 601..605, 503, 505). False for other ids.
   bool OnTimer(unsigned id);
   // The game check's decision, given the executable of the foreground program ("" when none is known).
   void GameCheck(std::string_view foregroundExecutable);
@@ -155,6 +170,9 @@ class MonitorCore {
   void Announce(unsigned timer);
   void StopSoundTimers();
   void OpenAttachedMouse();
+  void MouseOpened();
+  void MouseGone();
+  void ResumeCheck();
   [[nodiscard]] bool ActiveProfileValid() const { return block_.CurrentProfile >= 0 && block_.CurrentProfile < kProfileCount; }
   ProfileRecord& ActiveProfile() { return block_.profiles[block_.CurrentProfile]; }
 
@@ -169,6 +187,7 @@ class MonitorCore {
   std::uint32_t lastEvent_ = 0;
   bool releasedByHost_ = false;
   bool attachPending_ = false;
+  bool consoleDisconnected_ = false;
   int countdown_ = 0;
   bool timerRunning_ = false;
   bool finalSeconds_ = false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/json_writer.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
 #include "common/shared_block.h"
@@ -228,6 +229,12 @@ class MainWindow final : public OptionShell, public PageHost {
   HFONT versionFont_ = nullptr, helpFont_ = nullptr;
   int osClass_ = 0;
   std::wstring helpShown_;
+  // The help line as drawn: the help text, or when there is none and the monitor found no mouse, where to
+  // read why.
+  [[nodiscard]] std::wstring HelpLine() const {
+    if (helpShown_.empty() && core_ != nullptr && core_->mouseMissing()) return Label(ui::kNoMouse);
+    return helpShown_;
+  }
 };
 
 // The end-to-end driver asks for the window's controls with this message (wParam: its window) and gets them
@@ -560,7 +567,9 @@ void MainWindow::Describe(HWND replyTo) const {
     if (p > 0) json += ",";
     json += pages_[static_cast<std::size_t>(p)] != nullptr ? pages_[static_cast<std::size_t>(p)]->Describe() : "[]";
   }
-  json += "]}";
+  json += "],\"help\":";
+  json += JsonWriter().String(WideToUtf8(HelpLine())).str();
+  json += "}";
   COPYDATASTRUCT data = {1, static_cast<DWORD>(json.size()), json.data()};
   DWORD_PTR ignored = 0;
   // SMTO_BLOCK: nothing else runs in this window while it waits, so no second request nests inside this one.
@@ -581,7 +590,8 @@ void MainWindow::Paint(HDC dc, const RECT& dirty) {
   SelectObject(dc, helpFont_);
   SetTextColor(dc, palette::kTextDim);
   RECT help = Scaled(kHelpArea);
-  DrawTextW(dc, helpShown_.c_str(), -1, &help, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+  const std::wstring helpLine = HelpLine();
+  DrawTextW(dc, helpLine.c_str(), -1, &help, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
   SelectObject(dc, oldFont);
 }
 

@@ -100,6 +100,7 @@ void FileStorage::LoadSettings(SharedBlock& block) {
   }
 }
 int FileStorage::ReadFirmwareVersion() { return sarn::ReadFirmwareVersion(folder_); }
+int FileStorage::ReadDeviceState() { return sarn::ReadDeviceState(folder_); }
 void FileStorage::LoadNotificationSettings(NotificationSettings& s) {
   if (sarn::LoadNotificationSettings(s, folder_) == -1) unread_.notification = true;
 }
@@ -185,6 +186,9 @@ void OptionCore::Start() {
   shell_.RebuildSupportAddresses();
   if (block_ != nullptr && block_->ReadBlock(*lastApplied_) == 1) {
     ClearChangeFlags(*lastApplied_);
+    // Only a running monitor knows: it writes the state at its start and at every arrival and removal.
+    // Without one the state in the file may be from any time before.
+    mouseMissing_ = storage_.ReadDeviceState() == 0;
   } else {
     // No monitor (or its mutex could not be waited for): the files are the truth.
     storage_.LoadSettings(*lastApplied_);
@@ -298,6 +302,7 @@ void OptionCore::ChooseLanguage(int index) {
 }
 
 void OptionCore::OnDeviceReadDone() {
+  mouseMissing_ = false;  // the monitor has just read it
   firmwareText_ = FirmwareVersionTextAfterRead(storage_.ReadFirmwareVersion());
   shell_.Refresh(RefreshScope::kVersionTexts);
   ReadBlockIntoLastApplied();

@@ -115,6 +115,8 @@ class OptionStorage {
   virtual ~OptionStorage() = default;
   virtual void LoadSettings(SharedBlock& block) = 0;
   virtual int ReadFirmwareVersion() = 0;
+  // What the monitor last wrote of the mouse: 1 found, 0 not found, -1 unknown.
+  virtual int ReadDeviceState() = 0;
   virtual void LoadNotificationSettings(NotificationSettings& settings) = 0;
   virtual void SaveNotificationSettings(const NotificationSettings& settings) = 0;
   virtual void SaveSettings(const SharedBlock& block) = 0;
@@ -136,6 +138,7 @@ class FileStorage final : public OptionStorage {
   FileStorage(std::filesystem::path folder, RegistryPort* registry) : folder_(std::move(folder)), registry_(registry) {}
   void LoadSettings(SharedBlock& block) override;
   int ReadFirmwareVersion() override;
+  int ReadDeviceState() override;
   void LoadNotificationSettings(NotificationSettings& settings) override;
   void SaveNotificationSettings(const NotificationSettings& settings) override;
   void SaveSettings(const SharedBlock& block) override;
@@ -186,6 +189,8 @@ class OptionCore {
   void Apply(int reason);
   // The last Apply reached a monitor that did not answer: its changes still wait to go to the mouse.
   [[nodiscard]] bool applyPending() const { return applyPending_; }
+  // The running monitor found no mouse: the help line says so while it has nothing else to say.
+  [[nodiscard]] bool mouseMissing() const { return mouseMissing_; }
   // The sensitivity page's restore-defaults action, after the user confirmed it.
   void RestoreDefaults();
   // A pick from the language list: 0..16 changes the language, anything else nothing.
@@ -225,6 +230,7 @@ class OptionCore {
   std::unique_ptr<SharedBlock> working_;
   std::unique_ptr<SharedBlock> lastApplied_;
   bool applyPending_ = false;
+  bool mouseMissing_ = false;
   MacroStore macros_;
   TimerList timers_;
   NotificationSettings notifications_{};

@@ -142,6 +142,7 @@ constexpr UiText kTexts[] = {
     {3462, "Insert Mouse Event"},
     {3463, "Edit Delay"},
     {3464, "Timeline (drag the edges of a bar)"},
+    {3470, "No supported mouse was found. See README.txt, \"My mouse is not found\"."},
 };
 
 }  // namespace

@@ -116,6 +116,8 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   // MonitorDevice
   void OpenFeatureDevice() override { (void)link_->Open_FeatureDevice(); }
   void CloseFeatureDevice() override { (void)link_->Close_FeatureDevice(); }
+  bool OpenDevice() override;
+  void CloseDevice() override;
   void RequestAbort() override { sarn::RequestAbort(flags_); }
   // The DeviceThread never reads the working copy: a read carries the count of the copy's changes (to tell,
   // when it comes back, what changed meanwhile) and a profile write carries its slot.
@@ -186,8 +188,6 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
   bool OpenSharedBlock();
   void ShutDown(bool sessionEnding);
 
-  int OpenDevice();
-  void CloseDevice();
   void ApplyActiveWindowsSettings();
   void OnApplyAllSetting(WPARAM restoreDefaults);
   LRESULT OnCopyData(const COPYDATASTRUCT* data);
@@ -269,7 +269,8 @@ LRESULT MonitorWindow::OnCreate(HWND hwnd) {
   core_ = std::make_unique<MonitorCore>(*block_, flags_.deviceState, *this, *this, *this, *this);
 
   SetWindowLongPtrA(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
-  if (OpenDevice() != 0) {
+  if (OpenDevice()) {
+    SetTimer(hwnd, kTimerGameCheck, kGameCheckPeriodMs, nullptr);
     SetTimer(hwnd, kTimerFirstRead, 200, nullptr);
     AddTrayIcon();
     if (openConfiguration_) OnCustomizer();
@@ -336,6 +337,7 @@ void MonitorWindow::ShutDown(bool sessionEnding) {
   if (protocol_ && flags_.deviceState.load() == kDeviceOpen) (void)protocol_->WriteHostMode(false);
   KillTimer(hwnd_, kTimerGameCheck);
   KillTimer(hwnd_, kTimerFirstRead);
+  KillTimer(hwnd_, kTimerResumeCheck);
   for (unsigned id = kTimerSoundProfile; id <= kTimerSoundSensDown; ++id) KillTimer(hwnd_, id);
   PostCloseIfExists(kOptionWindowTitle);
   for (const char* title : {kOsdWindowTitle, kOsdPop3Title, kOsdCpuRamTitle, kOsdSkypeTitle}) PostCloseIfExists(title);
@@ -376,11 +378,9 @@ void MonitorWindow::RegisterSessionNotification() {
   }
 }
 
-int MonitorWindow::OpenDevice() {
+bool MonitorWindow::OpenDevice() {
   (void)link_->Open_DevMonitor(hwnd_, kDeviceEventMessage, kDevicePresenceMessage);
-  int opened = link_->Open_FeatureDevice();
-  if (opened != 0) SetTimer(hwnd_, kTimerGameCheck, kGameCheckPeriodMs, nullptr);
-  return opened;
+  return link_->Open_FeatureDevice() != 0;
 }
 
 void MonitorWindow::CloseDevice() {
@@ -552,18 +552,13 @@ LRESULT MonitorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& 
     case WM_DEVICECHANGE:
       return 1;
     case kMsgWtsSessionChange:
-      if (wParam == 1) {
-        if (OpenDevice() != 0) {
-          PostDeviceJob(kJobReadAll);
-          AddTrayIcon();
-          WriteDeviceState(1);
-        }
-      } else if (wParam == 2) {
-        core_->ReleaseEverything();
-        WriteDeviceState(0);
-        CloseDevice();
-      }
+      if (wParam == WTS_CONSOLE_CONNECT) core_->OnConsoleConnect();
+      else if (wParam == WTS_CONSOLE_DISCONNECT) core_->OnConsoleDisconnect();
       return 0;
+    case WM_POWERBROADCAST:
+      // Sleep may have cut the mouse's power (host mode lost) or re-enumerated it under new handles.
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) core_->OnResume();
+      return TRUE;
     case kMsgApplyAll:
       OnApplyAllSetting(wParam);
       return 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -27,6 +28,7 @@ class FakeHid : public HidApi {
   std::vector<HidDeviceInfo> devices;
   std::vector<std::vector<std::uint8_t>> featuresSent;
   std::vector<std::string> featurePaths;  // the collection each SetFeature went to
+  bool failEveryRead = false;
   std::vector<std::uint8_t> featureAnswer;
   // The answer to a read of the ready status (report 4) by collection path; a collection not named answers
   // as the mouse (04 01, padded to the length asked). An empty answer is a failed read.
@@ -48,6 +50,7 @@ class FakeHid : public HidApi {
   }
   bool SetFeature(HidHandle handle, const std::uint8_t* b, int n) override {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (dead_.count(handle)) return false;
     featuresSent.emplace_back(b, b + n);
     featurePaths.push_back(open_.count(handle) ? open_[handle] : "(closed)");
     return true;
@@ -68,8 +71,12 @@ class FakeHid : public HidApi {
   }
   int ReadInput(HidHandle handle, std::uint8_t* b, int n) override {
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [&] { return !input_.empty() || cancelled_.count(handle) || !open_.count(handle); });
-    if (cancelled_.count(handle) || input_.empty()) return -1;
+    ++reads;
+    if (failEveryRead) return -1;
+    wake_.wait(lock, [&] {
+      return !input_.empty() || cancelled_.count(handle) || !open_.count(handle) || dead_.count(handle);
+    });
+    if (cancelled_.count(handle) || dead_.count(handle) || input_.empty()) return -1;
     auto report = input_.front();
     input_.pop_front();
     const int len = std::min(n, static_cast<int>(report.size()));
@@ -91,7 +98,21 @@ class FakeHid : public HidApi {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(open_.size());
   }
-  int opened = 0;
+  // The paths of the handles still open, in the order they were opened.
+  std::vector<std::string> OpenPaths() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> paths;
+    for (const auto& [handle, path] : open_) paths.push_back(path);
+    return paths;
+  }
+  // A USB reset, a resume or a hub glitch: every handle open now fails from here on.
+  void KillHandles() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [handle, path] : open_) dead_[handle] = true;
+    wake_.notify_all();
+  }
+  std::atomic<int> opened{0};
+  std::atomic<int> reads{0};
 
  private:
   std::mutex mutex_;
@@ -99,6 +120,7 @@ class FakeHid : public HidApi {
   std::deque<std::vector<std::uint8_t>> input_;
   std::map<HidHandle, std::string> open_;
   std::map<HidHandle, bool> cancelled_;
+  std::map<HidHandle, bool> dead_;
   HidHandle next_ = 0;
 };
 
@@ -112,6 +134,10 @@ struct Sink : vmouse::EventSink {
   void DevicePresence(bool attached) override {
     std::lock_guard<std::mutex> lock(mutex);
     got.push_back(attached ? "attached" : "removed");
+  }
+  std::vector<std::string> Got() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return got;
   }
   std::vector<std::string> WaitFor(std::size_t count) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -342,6 +368,108 @@ TEST(HidMouseChoice, ListProblemsReachTheDebugOutput) {
   mouse.SetDeviceList(ParseDeviceList("[A]\nVendorId=0x1234\nProductId 5\n", "mice.ini"));
   EXPECT_TRUE(debug.Says("mice.ini line 3: damaged line 'ProductId 5'")) << ::testing::PrintToString(debug.lines);
   EXPECT_TRUE(debug.Says("mice.ini [A]: no ProductId"));
+}
+
+using Log = std::vector<std::string>;
+constexpr std::chrono::milliseconds kShortWait{1};
+constexpr std::chrono::hours kNeverByItself{1};  // only notices re-look
+
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+
+TEST(HidMouseRecovery, AReadErrorWithTheMouseStillThereReopensBothHandles) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink, kShortWait);
+  mouse.SetDeviceList(TestList());
+  hid.devices = {Mouse()};
+  mouse.OpenDevMonitor();
+  ASSERT_EQ(mouse.OpenFeatureDevice(), 1);
+
+  hid.KillHandles();  // reset on the bus; the mouse stays enumerated under its path
+  EXPECT_EQ(sink.WaitFor(2), (Log{"removed", "attached"}));
+  hid.Input({0x11, 0x04, 0x40, 0, 0, 0, 0, 0});
+  EXPECT_EQ(sink.WaitFor(3).back(), "16388");
+  std::uint8_t report[3] = {5, 3, 2};
+  EXPECT_EQ(mouse.SetFeature(report, 3), 1) << "the feature channel is on a live handle";
+  EXPECT_EQ(hid.OpenHandles(), 2);
+
+  // The platform's notices of the same re-enumeration, late: the handles are good, nothing is told twice.
+  mouse.DevicesChanged();
+  mouse.DevicesChanged();
+  Settle();
+  EXPECT_EQ(sink.Got().size(), 3u);
+
+  // Then a real unplug and plug: the channel is opened again by the host, and works.
+  hid.devices.clear();
+  hid.KillHandles();
+  mouse.DevicesChanged();
+  EXPECT_EQ(mouse.SetFeature(report, 3), 0);
+  EXPECT_EQ(mouse.OpenFeatureDevice(), 0) << "no dead handle answers for a mouse that is gone";
+  hid.devices = {Mouse()};
+  mouse.DevicesChanged();
+  ASSERT_EQ(mouse.OpenFeatureDevice(), 1);
+  EXPECT_EQ(mouse.SetFeature(report, 3), 1);
+  hid.Input({0x11, 0x04, 0x41, 0, 0, 0, 0, 0});
+  EXPECT_EQ(sink.WaitFor(6), (Log{"removed", "attached", "16388", "removed", "attached", "16644"}));
+}
+
+TEST(HidMouseRecovery, AQuickRemoveAndReAddBetweenTwoLooksIsReopened) {
+  struct Case {
+    const char* what;
+    std::string newPath;
+    bool readFailsFirst;  // else the notice comes before the old handle's read has failed
+    std::chrono::milliseconds wait;
+  };
+  // A new path is seen by the notice alone; the same path only through the failed read.
+  const Case cases[] = {{"new path", "mouse-after-reset", false, kNeverByItself},
+                        {"same path", "mouse-vendor", true, kShortWait}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHid hid;
+    Sink sink;
+    HidMouse mouse(hid, sink, c.wait);
+    mouse.SetDeviceList(TestList());
+    hid.devices = {Mouse()};
+    mouse.OpenDevMonitor();
+    ASSERT_EQ(mouse.OpenFeatureDevice(), 1);
+
+    if (c.readFailsFirst) hid.KillHandles();
+    hid.devices = {Mouse(c.newPath)};
+    mouse.DevicesChanged();
+    EXPECT_EQ(sink.WaitFor(2), (Log{"removed", "attached"}));
+    Settle();
+    EXPECT_EQ(sink.Got().size(), 2u) << "one reopen, told once";
+    EXPECT_EQ(hid.OpenPaths(), (Log{c.newPath, c.newPath}));
+    std::uint8_t report[3] = {5, 3, 2};
+    ASSERT_EQ(mouse.SetFeature(report, 3), 1);
+    EXPECT_EQ(hid.featurePaths.back(), c.newPath);
+    hid.Input({0x11, 0x02, 0x00, 0x00, 0x30});
+    EXPECT_EQ(sink.WaitFor(3).back(), std::to_string(0x30000002));
+  }
+}
+
+TEST(HidMouseRecovery, AMouseThatFailsEveryReadIsGivenUpUntilTheNextNotice) {
+  FakeHid hid;
+  Sink sink;
+  HidMouse mouse(hid, sink, kShortWait);
+  mouse.SetDeviceList(TestList());
+  hid.devices = {Mouse()};
+  hid.failEveryRead = true;
+  mouse.OpenDevMonitor();
+  const Log reopens{"removed", "attached", "removed", "attached", "removed", "attached", "removed"};
+  EXPECT_EQ(sink.WaitFor(reopens.size()), reopens);
+  Settle();
+  EXPECT_EQ(sink.Got(), reopens) << "given up, told removed";
+  constexpr int kProbe = 1;  // the ready-status read opens the collection once, before it is taken
+  EXPECT_EQ(hid.opened.load(), kProbe + 1 + kMaxFailedReopens);
+  EXPECT_EQ(hid.reads.load(), 1 + kMaxFailedReopens);
+  EXPECT_EQ(hid.OpenHandles(), 0);
+
+  mouse.DevicesChanged();  // a notice gives it another few tries
+  Settle();
+  EXPECT_EQ(hid.opened.load(), kProbe + 2 * (1 + kMaxFailedReopens));
+  EXPECT_EQ(sink.Got().size(), reopens.size() + 1 + reopens.size()) << "arrival, then the same tries";
+  mouse.CloseDevMonitor();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //   option_driver dblclick ID PAGE    a real double click there
 //   option_driver click-at X Y        a real click at a screen point (an open menu's item)
 //   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
+//   option_driver move-to X Y         the pointer to a screen point, no button
 //   option_driver record-keys SECONDS [timed] [COUNT]  records every key event of the desktop with a
 //                                     low-level keyboard hook for that long, or until COUNT events and half a
 //                                     second more: prints "ready", then one "VK down|up" line per event;
@@ -421,6 +422,10 @@ int main(int argc, char** argv) {
   if (is("state", 0)) return State();
   if (is("click", 1)) return ClickControl(std::atoi(argv[2]), argc >= 4 ? std::atoi(argv[3]) : -1, 1);
   if (is("dblclick", 2)) return ClickControl(std::atoi(argv[2]), std::atoi(argv[3]), 2);
+  if (is("move-to", 2)) {
+    MouseAt(std::atoi(argv[2]), std::atoi(argv[3]), 0);
+    return 0;
+  }
   if (is("click-at", 2)) {
     ClickAt(std::atoi(argv[2]), std::atoi(argv[3]), 1);
     return 0;

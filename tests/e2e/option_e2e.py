@@ -736,6 +736,38 @@ def with_monitor(args):
             monitor.kill()
 
 
+NO_MOUSE_NOTE = "No supported mouse was found."
+
+
+def without_mouse(args):
+    """The monitor runs without a mouse: the window's help line says so and where to read why, until the
+    monitor has read a mouse that came."""
+    stage = Stage(args, "without-mouse", True)
+    stage.warm_up()
+    monitor = stage.start(stage.monitor)
+    try:
+        wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 120)
+        rc, out = stage.run(stage.sarnctl, "mouse", "unplug")
+        check(rc == 0, "sarnctl mouse unplug: %s" % out)
+        wait_for("Device=0 in config.ini", lambda: stage.ini("Device") == "0", 60)
+        # The pointer off the window: a hovered control's help would take the help line.
+        check(stage.run(stage.driver, "move-to", "0", "0")[0] == 0, "move-to")
+        option = stage.start(stage.option)
+        s = stage.window(90)
+        check(s["window"]["help"].startswith(NO_MOUSE_NOTE), "the help line says %r" % s["window"]["help"])
+        rc, out = stage.run(stage.sarnctl, "mouse", "plug")
+        check(rc == 0, "sarnctl mouse plug: %s" % out)
+        wait_for("the note gone after the mouse was read",
+                 lambda: not stage.state()["window"]["help"].startswith(NO_MOUSE_NOTE), 60)
+        stage.click(CANCEL)
+        wait_for("the window to close", lambda: option.poll() is not None, 60)
+        rc, _ = stage.run(stage.sarnctl, "monitor", "exit")
+        wait_for("the monitor to end", lambda: monitor.poll() is not None, 60)
+    finally:
+        if monitor.poll() is None:
+            monitor.kill()
+
+
 def start_display():
     """An Xvfb when DISPLAY is unset; returns what ends it and Wine's server after the run."""
     xvfb = None
@@ -764,7 +796,7 @@ def main():
         parser.add_argument("--" + name, required=True)
     for name in ("monitor", "hidport", "sarnctl"):
         parser.add_argument("--" + name)
-    parser.add_argument("--only", choices=["languages", "describe"])  # one part, while working on it
+    parser.add_argument("--only", choices=["languages", "describe", "without-mouse"])  # one part, while working on it
     args = parser.parse_args()
     for name in ("option", "help_library", "driver", "work", "monitor", "hidport", "sarnctl"):
         if getattr(args, name):
@@ -772,6 +804,10 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     stop_display = start_display()
     try:
+        if args.only == "without-mouse":
+            without_mouse(args)
+            print("option end to end: without-mouse passed")
+            return 0
         if args.only != "describe":
             language_switch(args, os.path.abspath(args.work))
         if args.only in (None, "describe"):
@@ -782,6 +818,7 @@ def main():
         without_monitor(args, os.path.abspath(args.work))
         if args.monitor and os.path.exists(args.monitor):
             with_monitor(args)
+            without_mouse(args)
         else:
             print("no monitor given: the tests with the monitor were skipped")
     except (Failure, subprocess.TimeoutExpired) as e:

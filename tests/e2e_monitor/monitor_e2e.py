@@ -124,6 +124,14 @@ def main():
         stage.mouse("plug")
         wait_for("Device=1", lambda: stage.ini("Device") == "1", 30)
         wait_for("a new full read ending in host mode on", lambda: host_mode()[host_mode_before:] == [1], 60)
+        # A button works after the plug: B4 of the active slot 2 becomes "profile up" (report 7 through the
+        # channel opened again), and its click switches to slot 3.
+        before = len(stage.reports())
+        rc, _ = stage.run(stage.block_apply, "button=1,3,17")
+        check(rc == 0 and [token(op, d) for op, d in without_polls(stage.reports()[before:])] == ["SET07"],
+              "ApplyAll after the plug sent %s" % without_polls(stage.reports()[before:]))
+        stage.mouse("click", "4")
+        wait_for("CurrentProfile=2 in config.ini", lambda: stage.ini("CurrentProfile") == "2")
 
         # 6. Exit: host mode off, the block removed, the program ends.
         rc, _ = stage.run(stage.sarnctl, "monitor", "exit")

@@ -58,6 +58,12 @@ struct Recorder final : MonitorDevice, MonitorHost, ButtonActions {
   void Add(std::string s) { log.push_back(std::move(s)); }
   void OpenFeatureDevice() override { Add("open"); }
   void CloseFeatureDevice() override { Add("close"); }
+  bool mousePresent = true;  // what the library finds when it opens
+  bool OpenDevice() override {
+    Add(mousePresent ? "open device" : "open device: none");
+    return mousePresent;
+  }
+  void CloseDevice() override { Add("close device"); }
   void RequestAbort() override { Add("abort"); }
   void PostDeviceJob(int job) override { Add("job " + std::to_string(job)); }
   void WriteBlock() override { Add("block"); }
@@ -358,6 +364,94 @@ TEST_F(MonitorCoreTest, AttachWaitsThenOpensAndRemovalCloses) {
   Advance(10000);
   EXPECT_TRUE(rec.Take().empty());
   EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+}
+
+TEST_F(MonitorCoreTest, AfterAConsoleDisconnectTheMouseIsOpenedAfreshWhateverHappenedMeanwhile) {
+  const Log opened{"job 2", "tray on", "ini Device=1"};
+  const Log gone{"release all", "close", "abort", "tray off", "ini Device=0", "option close"};
+  const Log disconnect{"release all", "ini Device=0", "abort", "close device"};
+
+  // Disconnect, unplug, reconnect, plug: the plug opens the mouse.
+  core->OnConsoleDisconnect();
+  EXPECT_EQ(rec.Take(), disconnect);
+  EXPECT_FALSE(timers.Running(kTimerGameCheck));
+  rec.mousePresent = false;
+  core->OnConsoleConnect();
+  Log expected{"open device: none"};
+  expected.insert(expected.end(), gone.begin(), gone.end());
+  EXPECT_EQ(rec.Take(), expected);
+  core->OnDevicePresence(1);
+  Advance(kAttachOpenDelayMs);
+  expected = {"open"};
+  expected.insert(expected.end(), opened.begin(), opened.end());
+  EXPECT_EQ(rec.Take(), expected);
+  EXPECT_EQ(deviceState.load(), kDeviceOpen);
+  EXPECT_TRUE(timers.Running(kTimerGameCheck));
+
+  // Disconnect and reconnect with the mouse left in: opened and read again at the connect.
+  core->OnConsoleDisconnect();
+  rec.Take();
+  rec.mousePresent = true;
+  core->OnConsoleConnect();
+  expected = {"open device"};
+  expected.insert(expected.end(), opened.begin(), opened.end());
+  EXPECT_EQ(rec.Take(), expected);
+  EXPECT_EQ(deviceState.load(), kDeviceOpen);
+
+  // An attach still waiting at the disconnect opens nothing while the console is away.
+  deviceState = kDeviceRemoved;
+  core->OnDevicePresence(1);
+  core->OnConsoleDisconnect();
+  Advance(2 * kAttachOpenDelayMs);
+  EXPECT_EQ(rec.Take(), disconnect);
+}
+
+TEST_F(MonitorCoreTest, AResumeLooksForTheMouseAgainAndReadsIt) {
+  const Log relook{"abort", "close device", "open device"};
+  Log expected = relook;
+  expected.insert(expected.end(), {"job 2", "tray on", "ini Device=1"});
+
+  // Both resume notices come: one look, after the wait.
+  core->OnResume();
+  Advance(1000);
+  core->OnResume();
+  Advance(kResumeCheckDelayMs - 1);
+  EXPECT_TRUE(rec.Take().empty());
+  Advance(1);
+  EXPECT_EQ(rec.Take(), expected) << "read again, which ends with host mode on";
+  Advance(3 * kResumeCheckDelayMs);
+  EXPECT_TRUE(rec.Take().empty());
+
+  // Unplugged during the sleep: removed, then its arrival opens it.
+  rec.mousePresent = false;
+  core->OnResume();
+  Advance(kResumeCheckDelayMs);
+  EXPECT_EQ(rec.Take(), (Log{"abort", "close device", "open device: none", "release all", "close", "abort",
+                             "tray off", "ini Device=0", "option close"}));
+  EXPECT_EQ(deviceState.load(), kDeviceRemoved);
+  EXPECT_FALSE(timers.Running(kTimerGameCheck));
+
+  // Plugged in during the sleep, with no mouse before it: opened, with its icon.
+  rec.mousePresent = true;
+  core->OnResume();
+  Advance(kResumeCheckDelayMs);
+  EXPECT_EQ(rec.Take(), expected);
+  EXPECT_EQ(deviceState.load(), kDeviceOpen);
+
+  // The library found the mouse again by itself (removal, arrival): the attach opens it, the resume leaves it.
+  core->OnResume();
+  core->OnDevicePresence(0);
+  core->OnDevicePresence(1);
+  rec.Take();
+  Advance(kAttachOpenDelayMs);
+  EXPECT_EQ(rec.Take(), (Log{"open", "job 2", "tray on", "ini Device=1"}));
+
+  // Resumed with the console disconnected: the connect looks for the mouse, not the resume.
+  core->OnConsoleDisconnect();
+  rec.Take();
+  core->OnResume();
+  Advance(kResumeCheckDelayMs);
+  EXPECT_TRUE(rec.Take().empty());
 }
 
 TEST_F(MonitorCoreTest, PresenceValuesOtherThanAttachedAndRemovedAreIgnored) {

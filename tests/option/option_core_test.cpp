@@ -93,6 +93,7 @@ struct FakeStorage final : OptionStorage {
     b = *files;
   }
   int ReadFirmwareVersion() override { return firmware; }
+  int ReadDeviceState() override { return device; }
   void LoadNotificationSettings(NotificationSettings&) override { log.push_back("loadNotes"); }
   void SaveNotificationSettings(const NotificationSettings&) override { log.push_back("saveNotes"); }
   void SaveSettings(const SharedBlock& b) override {
@@ -121,6 +122,7 @@ struct FakeStorage final : OptionStorage {
   Log& log;
   std::unique_ptr<SharedBlock> files;
   int firmware = 0;
+  int device = -1;
   std::size_t savedSets = 0;
   bool macroFileExists = false;
 };
@@ -186,6 +188,30 @@ TEST(OptionStart, MonitorWhoseMutexCannotBeWaitedForFallsBackToTheFiles) {
   rig.block.failWait = true;
   rig.core->Start();
   EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "loadSettings"), 1);
+}
+
+// The monitor writes "Device" at its start and at every arrival and removal; without a monitor the value may
+// be from any time before and says nothing.
+TEST(OptionStart, TheHelpLineTellsOfAMissingMouseOnlyWhenARunningMonitorFoundNone) {
+  struct Case {
+    bool monitor;
+    bool blockReadable;
+    int device;
+    bool missing;
+  };
+  const Case cases[] = {{true, true, 0, true},    {true, true, 1, false},  {true, true, -1, false},
+                        {false, true, 0, false},  {true, false, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.monitor << c.blockReadable << " device " << c.device);
+    Rig rig(c.monitor);
+    rig.block.failWait = !c.blockReadable;
+    rig.storage.device = c.device;
+    rig.core->Start();
+    EXPECT_EQ(rig.core->mouseMissing(), c.missing);
+    // The monitor read a mouse after all (plugged in while the window is open).
+    rig.core->OnDeviceReadDone();
+    EXPECT_FALSE(rig.core->mouseMissing());
+  }
 }
 
 TEST(Apply, RunsItsStepsInOrderAndSwapsTheCopies) {
