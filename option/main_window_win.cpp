@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/json_writer.h"
 #include "common/registry.h"
 #include "common/settings_file.h"
 #include "common/shared_block.h"
@@ -555,7 +556,10 @@ void MainWindow::Describe(HWND replyTo) const {
   if (replyTo == nullptr || !IsWindow(replyTo)) return;
   DWORD process = 0;
   if (GetWindowThreadProcessId(replyTo, &process) == 0 || process == GetCurrentProcessId()) return;
-  std::string json = "{\"shown\":" + std::to_string(shownPage_) + ",\"main\":" + surface_->Describe() + ",\"pages\":[";
+  JsonWriter help;
+  help.String(WideToUtf8(helpShown_));
+  std::string json = "{\"shown\":" + std::to_string(shownPage_) + ",\"help\":" + help.str() +
+                     ",\"main\":" + surface_->Describe() + ",\"pages\":[";
   for (int p = 0; p < kPageCount; ++p) {
     if (p > 0) json += ",";
     json += pages_[static_cast<std::size_t>(p)] != nullptr ? pages_[static_cast<std::size_t>(p)]->Describe() : "[]";

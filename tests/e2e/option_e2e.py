@@ -225,6 +225,21 @@ def language_switch(args, shots):
             print("screenshot: " + path)
         choose(1)
         wait_for("English labels again", lambda: labels() == ("Apply", "Light on"))
+
+        def hover(control, text):
+            """The pointer over a control of the main window, with no click and no window brought forward."""
+            left, top, right, bottom = controls(stage.state()["window"]["main"])[control]["rect"]
+            rc, _ = stage.run(stage.driver, "move-to", str((left + right) // 2), str((top + bottom) // 2))
+            check(rc == 0, "move-to %d" % control)
+            wait_for("the help text of %d on hover" % control, lambda: stage.state()["window"]["help"] == text, 10)
+
+        # Right after a choice, and after the list was closed with Esc, the window is active and hovers.
+        hover(APPLY, "Apply the changes to the mouse")
+        stage.click(LANGUAGE_BUTTON)
+        time.sleep(0.5)
+        stage.run(stage.driver, "key", "0x1B")
+        hover(CANCEL, "Close the window without applying the changes")
+        check(option.poll() is None, "Esc in the language list closed the window")
         stage.run(stage.driver, "key", "0x1B")
         check(option.wait(timeout=60) == 0, "Esc did not close the window")
         check(not os.path.exists(os.path.join(stage.dir, "config.ini")), "a language choice wrote config.ini")
