@@ -284,9 +284,13 @@ std::string SettingsPageWindow::Describe() const {
   if (numberBox_ != nullptr) {
     wchar_t text[32] = {};
     GetWindowTextW(GetWindow(numberBox_, GW_CHILD), text, 32);
+    RECT r;
+    GetWindowRect(numberBox_, &r);
     json.insert(json.size() - 1, std::string(json.size() > 2 ? "," : "") + "{\"id\":" +
-                                     std::to_string(GetDlgCtrlID(numberBox_)) + ",\"text\":\"" + WideToUtf8(text) +
-                                     "\"}");
+                                     std::to_string(GetDlgCtrlID(numberBox_)) + ",\"rect\":[" +
+                                     std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                                     std::to_string(r.right) + "," + std::to_string(r.bottom) + "],\"text\":\"" +
+                                     WideToUtf8(text) + "\"}");
   }
   if (kind_ == PageKind::kUpdate) {
     json.insert(json.size() - 1, ",{\"id\":0,\"software\":\"" + WideToUtf8(software_) + "\",\"firmware\":\"" +

@@ -22,6 +22,7 @@ from e2e_support import WINE_RUN, Failure, ProgramFolder, check, wait_for  # noq
 SLOT, APPLY, OK, CANCEL, LOAD, SAVE, TAB, NAME, MARKED = 120, 173, 172, 174, 111, 112, 100, 150, 140
 MAIN_PAGE, BUTTON_PAGE, ADVANCED_PAGE, UPDATE_PAGE = 0, 1, 2, 4
 SENSITIVITY, DOUBLE_CLICK, RESET, RATE_250, VOLUME, DOUBLE_CLICK_TEST = 300, 304, 340, 241, 200, 341
+SENSITIVITY_NUMBER = 400
 DEFAULT_NAMES = ["Default%d" % i for i in range(1, 6)]
 # The button page: labels 200 + slot index, the orientation buttons, and the open function menu's items as
 # controls (100000 + command; submenus 200000 + their position in the description).
@@ -168,6 +169,17 @@ def without_monitor(args, shots):
 
         stage.click(SLOT + 2)
         wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
+        # Esc while typing in the number box ends the typing and keeps the typed value and the window.
+        stage.show_page(MAIN_PAGE)
+        stage.click(SENSITIVITY_NUMBER, MAIN_PAGE)
+        for vk in ("0x23", "0x08", "0x08", "0x37"):  # End, Backspace twice, 7
+            stage.run(stage.driver, "key", vk)
+        wait_for("7 typed into the number box", lambda: stage.control(MAIN_PAGE, SENSITIVITY_NUMBER)["text"] == "7")
+        stage.run(stage.driver, "key", "0x1B")
+        time.sleep(1)
+        check(first.poll() is None and "window" in stage.state(), "Esc in the number box closed the window")
+        check(stage.control(MAIN_PAGE, SENSITIVITY_NUMBER)["text"] == "7", "Esc in the number box lost the value")
+        check(stage.control(MAIN_PAGE, SENSITIVITY)["value"] == 7, "the slider did not take the typed value")
         stage.run(stage.driver, "key", "0x1B")  # Esc is Cancel
         check(first.wait(timeout=60) == 0, "Esc did not close the window")
         check(not os.path.exists(os.path.join(stage.dir, "config.ini")), "Cancel wrote config.ini")
@@ -778,7 +790,7 @@ def main():
         parser.add_argument("--" + name, required=True)
     for name in ("monitor", "hidport", "sarnctl"):
         parser.add_argument("--" + name)
-    parser.add_argument("--only", choices=["languages", "describe"])  # one part, while working on it
+    parser.add_argument("--only", choices=["languages", "describe", "plain"])  # one part, while working on it
     args = parser.parse_args()
     for name in ("option", "help_library", "driver", "work", "monitor", "hidport", "sarnctl"):
         if getattr(args, name):
@@ -786,10 +798,12 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     stop_display = start_display()
     try:
-        if args.only != "describe":
+        if args.only in (None, "languages"):
             language_switch(args, os.path.abspath(args.work))
         if args.only in (None, "describe"):
             describe_to_a_stalled_window(args)
+        if args.only == "plain":
+            without_monitor(args, os.path.abspath(args.work))
         if args.only:
             print("option end to end: %s passed" % args.only)
             return 0
