@@ -171,6 +171,11 @@ def without_monitor(args, shots):
         wait_for("slot 3 selected", lambda: stage.state()["slots"] == [0, 0, 1, 0, 0])
         # Esc while typing in the number box ends the typing and keeps the typed value and the window.
         stage.show_page(MAIN_PAGE)
+        # The number box puts its help text up on hover (over its field, which fills all but its frame).
+        left, top, right, bottom = stage.control(MAIN_PAGE, SENSITIVITY_NUMBER)["rect"]
+        stage.run(stage.driver, "move-to", str((left + right) // 2), str((top + bottom) // 2))
+        wait_for("the number box's help text on hover",
+                 lambda: stage.state()["window"]["help"] == "Type the sensitivity and press Enter", 10)
         stage.click(SENSITIVITY_NUMBER, MAIN_PAGE)
         for vk in ("0x23", "0x08", "0x08", "0x37"):  # End, Backspace twice, 7
             stage.run(stage.driver, "key", vk)
