@@ -142,6 +142,8 @@ constexpr UiText kTexts[] = {
     {3462, "Insert Mouse Event"},
     {3463, "Edit Delay"},
     {3464, "Timeline (drag the edges of a bar)"},
+    {3475, "Not set in this build"},
+    {3476, "The manual (README.txt) is not in the program folder"},
 };
 
 }  // namespace

@@ -53,6 +53,8 @@ inline constexpr int kAddMacroSet = 3430, kNewSetName = 3431, kMacroSet = 3432, 
                      kLeftButton = 3453, kRightButton = 3454, kWheel = 3455, kDown = 3456, kUp = 3457,
                      kClick = 3458, kRecordBefore = 3459, kRecordAfter = 3460, kInsertDelay = 3461,
                      kInsertMouseEvent = 3462, kEditDelay = 3463, kTimelineNote = 3464;
+// Why a support page button is unavailable.
+inline constexpr int kNotInThisBuild = 3475, kManualMissing = 3476;
 }  // namespace ui
 
 // Every label, in number order.
