@@ -1149,9 +1149,26 @@ LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (m->CtlType != ODT_MENU) break;
       const auto* item = reinterpret_cast<const SkinMenu::Item*>(m->itemData);
       if (item == nullptr) break;
-      // A submenu's item has no command of its own (0 here) but is a full row, not a separator.
-      const MenuItemSize size =
-          MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text), item->owner->width_);
+      // A submenu's item has no command of its own (0 here) but is a full row, not a separator. The text is
+      // measured in the font the item is drawn with, at the screen's dpi (the fonts are made at that dpi).
+      HDC screen = GetDC(nullptr);
+      const int dpi = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
+      const auto drawnWidth = [&](std::string_view text) {
+        const std::wstring wide = Utf8ToWide(text);
+        HGDIOBJ old = SelectObject(screen, item->owner->font_ != nullptr ? item->owner->font_ : CaptionFont());
+        SIZE extent = {};
+        GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &extent);
+        int width = extent.cx;
+        if (item->trademark) {
+          SelectObject(screen, TrademarkFont());
+          if (GetTextExtentPoint32W(screen, L"TM", 2, &extent)) width += 1 + extent.cx;
+        }
+        SelectObject(screen, old);
+        return static_cast<int>(width);
+      };
+      const MenuItemSize size = MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text),
+                                                item->owner->width_, dpi, drawnWidth);
+      ReleaseDC(nullptr, screen);
       m->itemWidth = static_cast<UINT>(size.width);
       m->itemHeight = static_cast<UINT>(size.height);
       return TRUE;
