@@ -157,8 +157,12 @@ def without_monitor(args, shots):
         check(stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"], "the double-click picture is not shown")
         rc, _ = stage.run(stage.driver, "dblclick", str(DOUBLE_CLICK_TEST), str(MAIN_PAGE))
         check(rc == 0, "double click on the test picture (%d)" % rc)
-        wait_for("the animation over the test picture",
-                 lambda: not stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"])
+        if os.path.exists(os.path.join(stage.dir, "wave", "double_click.avi")):
+            wait_for("the animation over the test picture",
+                     lambda: not stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"])
+        else:  # without the animation the picture stays, never an empty box
+            time.sleep(1)
+            check(stage.control(MAIN_PAGE, DOUBLE_CLICK_TEST)["visible"], "the picture went without an animation")
 
         # Ctrl+Tab and Ctrl+Shift+Tab move between the tabs (the console page has none).
         stage.run(stage.driver, "key", "0x09", "ctrl")
