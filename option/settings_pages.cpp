@@ -288,7 +288,8 @@ bool UsableMailAddress(std::string_view address) {
     address.remove_prefix(7);
   }
   const std::size_t at = address.find('@');
-  if (address.size() > 254 || at == std::string_view::npos || at == 0 || address.find('@', at + 1) != std::string_view::npos) {
+  if (address.size() > 254 || at == std::string_view::npos || at == 0 ||
+      address.find('@', at + 1) != std::string_view::npos) {
     return false;
   }
   const std::string_view local = address.substr(0, at), domain = address.substr(at + 1);

@@ -217,7 +217,9 @@ bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
   if (kind_ == PageKind::kUpdate) {
     update_ = static_cast<UpdatePage*>(logic_.get());
     update_->SetAddresses(ReadSupportAddresses(folder));
-    for (const PageControlSpec& s : logic_->Controls()) surface_->SetEnabled(s.id, update_->UnavailableReason(s.id) == 0);
+    for (const PageControlSpec& s : logic_->Controls()) {
+      surface_->SetEnabled(s.id, update_->UnavailableReason(s.id) == 0);
+    }
   }
   if (kind_ == PageKind::kUpdate) versionFont_ = CreateFontW(-MulDiv(12, dpi_, 96), MulDiv(6, dpi_, 96), 0, 0,
                                                              FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -339,7 +341,8 @@ void SettingsPageWindow::PlayDoubleClickTest() {
   const RECT r = surface_->RectOf(main_page::kDoubleClickTest);
   if (animation_ == nullptr && !animationFailed_) {
     if (!LoadAnimationControl()) return;
-    animation_ = CreateWindowExW(0, L"SysAnimate32", L"", WS_CHILD | WS_VISIBLE | ACS_CENTER, r.left, r.top,
+    // Shown only once its film is open.
+    animation_ = CreateWindowExW(0, L"SysAnimate32", L"", WS_CHILD | ACS_CENTER, r.left, r.top,
                                  r.right - r.left, r.bottom - r.top, hwnd_, nullptr, nullptr, nullptr);
     if (animation_ == nullptr) return;
     const std::wstring avi = folder + L"wave\\double_click.avi";
@@ -350,6 +353,7 @@ void SettingsPageWindow::PlayDoubleClickTest() {
       animation_ = nullptr;
       animationFailed_ = true;
     } else {
+      ShowWindow(animation_, SW_SHOWNA);
       surface_->SetVisible(main_page::kDoubleClickTest, false);
     }
   }

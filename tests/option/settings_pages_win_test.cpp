@@ -118,8 +118,9 @@ TEST_F(SettingsPageWindows, SupportButtonsOpenTheReleaseAddressesAndTheInstalled
     Click(id);
   }
   const std::wstring manual = folder_.wstring() + L"\\README.txt";
-  EXPECT_EQ(g_opened, (std::vector<std::wstring>{L"https://example.net/dl/", manual, L"https://support.example.net/form",
-                                                 L"mailto:help@example.net", L"mailto:help@example.net"}));
+  EXPECT_EQ(g_opened, (std::vector<std::wstring>{L"https://example.net/dl/", manual,
+                                                 L"https://support.example.net/form", L"mailto:help@example.net",
+                                                 L"mailto:help@example.net"}));
 }
 
 TEST_F(SettingsPageWindows, SupportButtonsWithoutAddressesAreUnavailableAndSayWhy) {
