@@ -229,6 +229,9 @@ Section "Programs"
   File "${SOURCE}\mice.ini"
   File "${SOURCE}\sarnctl.exe"
   File "${SOURCE}\README.txt"
+  !ifdef WITH_LINKS
+  File "${SOURCE}\links.ini"
+  !endif
   SetOutPath "$INSTDIR\help"
   File "${SOURCE}\help\*_help.dll"
   !ifdef WITH_WAVE

@@ -179,9 +179,10 @@ LRESULT CALLBACK LanguageListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       d->result = msg == WM_LBUTTONDOWN ? HitAt(*d, lp) : -1;
       d->done = true;
       return 0;
-    case WM_KEYDOWN:
-      if (wp == VK_ESCAPE) d->done = true;
-      return 0;
+    case WM_MOUSEACTIVATE:
+      // The list never takes activation from the main window: otherwise the main window would be left
+      // inactive (no hover, no help line) when the list goes.
+      return MA_NOACTIVATE;
     case WM_CAPTURECHANGED:
     case WM_ACTIVATEAPP:
       if (msg == WM_ACTIVATEAPP && wp != FALSE) break;
@@ -220,12 +221,33 @@ int LanguageList(HWND owner, const RECT& buttonOnScreen, int dpi) {
       quit = got == 0;
       break;
     }
+    // The list is never focused, so its keys reach the focused main window: Esc is taken here.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+      d.done = true;
+      break;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   SetWindowLongPtrW(list, GWLP_USERDATA, 0);
   if (GetCapture() == list) ReleaseCapture();
+  // The owner is enabled and made active before the list goes, so that the system never hands activation to
+  // another program's window in between; then the pointer's place is given to the owner again, so the
+  // control under it hovers (and puts its help text up) without waiting for the next move.
+  if (owner != nullptr) {
+    EnableWindow(owner, TRUE);
+    SetActiveWindow(owner);
+  }
   DestroyWindow(list);
+  if (owner != nullptr) {
+    POINT pt;
+    GetCursorPos(&pt);
+    HWND under = WindowFromPoint(pt);
+    if (under != nullptr && (under == owner || IsChild(owner, under))) {
+      ScreenToClient(under, &pt);
+      PostMessageW(under, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+    }
+  }
   DeleteObject(d.font);
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
   return quit ? -1 : d.result;

@@ -533,6 +533,17 @@ bool MainWindow::TranslateKey(const MSG& msg) {
   const bool ctrl = GetKeyState(VK_CONTROL) < 0;
   switch (msg.wParam) {
     case VK_ESCAPE:
+      // Esc in a number box ends the typing: the box keeps the typed value (the working copy has followed
+      // every key already) shown as Enter would show it, and the focus goes back to the window. Everywhere
+      // else Esc is Cancel.
+      if (inEdit) {
+        HWND box = GetParent(msg.hwnd);
+        wchar_t boxClass[32] = {};
+        GetClassNameW(box, boxClass, 32);
+        if (lstrcmpW(boxClass, L"SarnNumberBox") == 0) SendMessageW(box, kMsgEditChanged, 13, 0);
+        SetFocus(hwnd_);
+        return true;
+      }
       OnCommand(kIdCancel);
       return true;
     case VK_RETURN:

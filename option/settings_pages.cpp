@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "common/private_profile.h"
+#include "option/ui_texts.h"
+
 namespace sarn {
 namespace {
 
@@ -261,10 +264,70 @@ PageEffects AdvancedPage::Value(SharedBlock& working, int id, int value) {
 
 // --- Support and update ----------------------------------------------------------------------------------
 
-SupportAddresses BuildSupportAddresses() {
-  const std::string host = kSupportHost;
-  return {host + "/Support/ZORVAN-SarnPlus/Driver-Download/", host + "/Support/",
-          host + "/Support/Support/Support-Form/", kSupportMailAddress};
+bool UsableWebAddress(std::string_view address) {
+  const auto startsWith = [&](std::string_view scheme) {
+    if (address.size() <= scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+      const char c = address[i];
+      if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != scheme[i]) return false;
+    }
+    return true;
+  };
+  if (address.size() > 2000 || !(startsWith("https://") || startsWith("http://"))) return false;
+  // Anything outside printable ASCII, and the characters an address must carry encoded, could make the shell
+  // open something else than what the release named (or a file of that name).
+  for (const char c : address) {
+    if (c <= ' ' || c > '~' || std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos) return false;
+  }
+  const std::size_t host = address.find("//") + 2;
+  return host < address.size() && address[host] != '/';
+}
+
+bool UsableMailAddress(std::string_view address) {
+  if (address.size() > 7 && (address.substr(0, 7) == "mailto:" || address.substr(0, 7) == "MAILTO:")) {
+    address.remove_prefix(7);
+  }
+  const std::size_t at = address.find('@');
+  if (address.size() > 254 || at == std::string_view::npos || at == 0 ||
+      address.find('@', at + 1) != std::string_view::npos) {
+    return false;
+  }
+  const std::string_view local = address.substr(0, at), domain = address.substr(at + 1);
+  const auto alnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+  for (const char c : local) {
+    if (!alnum(c) && std::string_view(".!#$%&'*+/=^_`{|}~-").find(c) == std::string_view::npos) return false;
+  }
+  if (domain.empty() || domain.front() == '.' || domain.back() == '.' || domain.find('.') == std::string_view::npos ||
+      domain.find("..") != std::string_view::npos) {
+    return false;
+  }
+  for (const char c : domain) {
+    if (!alnum(c) && c != '.' && c != '-') return false;
+  }
+  return true;
+}
+
+SupportLinks ParseSupportLinks(std::string_view fileBytes) {
+  const IniDocument ini = IniDocument::Parse(fileBytes);
+  SupportLinks links;
+  const auto web = [&](const char* key) {
+    std::string v = ini.GetString(kLinksSection, key, "");
+    return UsableWebAddress(v) ? v : std::string();
+  };
+  links.support = web("Support");
+  links.update = web("Update");
+  std::string mail = ini.GetString(kLinksSection, "Mail", "");
+  if (UsableMailAddress(mail)) {
+    if (mail.size() > 7 && (mail.compare(0, 7, "mailto:") == 0 || mail.compare(0, 7, "MAILTO:") == 0)) {
+      mail.erase(0, 7);
+    }
+    links.mail = "mailto:" + mail;
+  }
+  return links;
+}
+
+SupportAddresses BuildSupportAddresses(const SupportLinks& links, std::string manual) {
+  return {links.update, std::move(manual), links.support, links.mail};
 }
 
 std::string VersionLabel(std::string_view versionText) { return "V" + std::string(versionText); }
@@ -281,24 +344,34 @@ std::span<const PageControlSpec> UpdatePage::Controls() const {
   return kSpecs;
 }
 
+const std::string* UpdatePage::AddressOf(int id) const {
+  using namespace update_page;
+  switch (id) {
+    case kUpdate: return &addresses_.download;
+    case kHelp: return &addresses_.manual;
+    case kSupportForm: return &addresses_.form;
+    // Both of these start a mail, though one carries the support form's layout name.
+    case kMailRequest:
+    case kSupportMail: return &addresses_.mail;
+    default: return nullptr;
+  }
+}
+
+int UpdatePage::UnavailableReason(int id) const {
+  const std::string* address = AddressOf(id);
+  if (address == nullptr || !address->empty()) return 0;
+  return id == update_page::kHelp ? ui::kManualMissing : ui::kNotInThisBuild;
+}
+
 std::vector<ControlView> UpdatePage::View(const SharedBlock&) const {
   std::vector<ControlView> v;
-  for (const PageControlSpec& s : Controls()) Put(v, s.id, false, true);
+  for (const PageControlSpec& s : Controls()) Put(v, s.id, false, UnavailableReason(s.id) == 0);
   return v;
 }
 
 PageEffects UpdatePage::Click(SharedBlock&, int id, bool) {
-  using namespace update_page;
   PageEffects e;
-  switch (id) {
-    case kUpdate: e.openAddress = addresses_.download; break;
-    case kHelp: e.openAddress = addresses_.start; break;
-    case kSupportForm: e.openAddress = addresses_.form; break;
-    // Both of these start a mail, though one carries the support form's layout name.
-    case kMailRequest:
-    case kSupportMail: e.openAddress = addresses_.mail; break;
-    default: break;
-  }
+  if (const std::string* address = AddressOf(id)) e.openAddress = *address;
   return e;
 }
 

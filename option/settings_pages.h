@@ -138,13 +138,27 @@ namespace update_page {
 inline constexpr int kUpdate = 260, kHelp = 261, kMailRequest = 262, kSupportForm = 263, kSupportMail = 264;
 }  // namespace update_page
 
-// Our support site and mail address, in one place.
-inline constexpr const char* kSupportHost = "https://support.sarnplus.example";
-inline constexpr const char* kSupportMailAddress = "mailto:support@sarnplus.example";
-struct SupportAddresses {
-  std::string download, start, form, mail;
+// The addresses of this build's support site and mail, read from links.ini beside the program, which the
+// release build writes (scripts/release --support-url, --update-url, --mail; docs/release.md). A build
+// without them leaves them empty and the page shows their buttons unavailable.
+inline constexpr const char* kLinksFileName = "links.ini";
+inline constexpr const char* kLinksSection = "Links";
+struct SupportLinks {
+  std::string support, update, mail;  // mail as "mailto:ADDRESS"; each empty when not set or not usable
+  bool operator==(const SupportLinks&) const = default;
 };
-[[nodiscard]] SupportAddresses BuildSupportAddresses();
+[[nodiscard]] SupportLinks ParseSupportLinks(std::string_view fileBytes);
+// An http or https address that the shell opens as it stands: printable ASCII, no blanks or quotes.
+[[nodiscard]] bool UsableWebAddress(std::string_view address);
+// NAME@DOMAIN (a leading "mailto:" allowed) with nothing a mail address cannot hold.
+[[nodiscard]] bool UsableMailAddress(std::string_view address);
+
+// What each button opens; empty: unavailable. `manual` is the README.txt installed with the program (a
+// path), empty when it is not there.
+struct SupportAddresses {
+  std::string download, manual, form, mail;
+};
+[[nodiscard]] SupportAddresses BuildSupportAddresses(const SupportLinks& links, std::string manual);
 // "V" and the version text: "V1.28", "VN/A".
 [[nodiscard]] std::string VersionLabel(std::string_view versionText);
 
@@ -155,9 +169,12 @@ class UpdatePage final : public PageLogic {
   PageEffects Click(SharedBlock& working, int id, bool pressed) override;
   PageEffects Value(SharedBlock&, int, int) override { return {}; }
   void SetAddresses(SupportAddresses addresses) { addresses_ = std::move(addresses); }
+  // The number of the label that says why button `id` is unavailable; 0 while it is available.
+  [[nodiscard]] int UnavailableReason(int id) const;
 
  private:
-  SupportAddresses addresses_ = BuildSupportAddresses();
+  [[nodiscard]] const std::string* AddressOf(int id) const;
+  SupportAddresses addresses_;
 };
 
 }  // namespace sarn

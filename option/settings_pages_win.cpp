@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "common/settings_file.h"
@@ -101,6 +103,21 @@ Bitmap LoadPicture(const std::wstring& path) {
   return Bitmap(handle, info.bmWidth, info.bmHeight);
 }
 
+// What the support page's buttons open in this program folder: the addresses of links.ini (written by the
+// release build) and the manual installed beside the program.
+SupportAddresses ReadSupportAddresses(const std::wstring& folder) {
+  std::string bytes;
+  if (std::ifstream in(std::filesystem::path(folder + Utf8ToWide(kLinksFileName)), std::ios::binary); in) {
+    bytes.resize(64 * 1024);  // a few lines; anything longer is no file of ours
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  const std::wstring manual = folder + L"README.txt";
+  const DWORD attributes = GetFileAttributesW(manual.c_str());
+  const bool haveManual = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return BuildSupportAddresses(ParseSupportLinks(bytes), haveManual ? WideToUtf8(manual) : std::string());
+}
+
 class SettingsPageWindow final : public OptionPage {
  public:
   SettingsPageWindow(PageKind kind, std::unique_ptr<PageLogic> logic, PageHost& host)
@@ -121,6 +138,7 @@ class SettingsPageWindow final : public OptionPage {
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void Carry(const PageEffects& e);
   void PlayDoubleClickTest();
+  void ShowWhyUnavailable(bool moved, LPARAM lp);
   // The page's images with the loaded language's labels; painted again only when a label or the face changed.
   void PaintSkin();
   [[nodiscard]] RECT Scaled(const char* layout) const { return LayoutRect(ParseLayout(layout), dpi_); }
@@ -140,6 +158,9 @@ class SettingsPageWindow final : public OptionPage {
   std::wstring software_, firmware_;
   std::wstring paintedLabels_;
   bool testPictureFromFile_ = false;
+  bool animationFailed_ = false;
+  UpdatePage* update_ = nullptr;   // the support page's logic, on that page
+  std::wstring unavailableShown_;  // the reason put on the help line for an unavailable button
 };
 
 bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
@@ -191,6 +212,13 @@ bool SettingsPageWindow::Create(HWND parent, int id, const RECT& area) {
         surface_->AddButton(s.id, r, &skin_, o);
         break;
       }
+    }
+  }
+  if (kind_ == PageKind::kUpdate) {
+    update_ = static_cast<UpdatePage*>(logic_.get());
+    update_->SetAddresses(ReadSupportAddresses(folder));
+    for (const PageControlSpec& s : logic_->Controls()) {
+      surface_->SetEnabled(s.id, update_->UnavailableReason(s.id) == 0);
     }
   }
   if (kind_ == PageKind::kUpdate) versionFont_ = CreateFontW(-MulDiv(12, dpi_, 96), MulDiv(6, dpi_, 96), 0, 0,
@@ -284,9 +312,13 @@ std::string SettingsPageWindow::Describe() const {
   if (numberBox_ != nullptr) {
     wchar_t text[32] = {};
     GetWindowTextW(GetWindow(numberBox_, GW_CHILD), text, 32);
+    RECT r;
+    GetWindowRect(numberBox_, &r);
     json.insert(json.size() - 1, std::string(json.size() > 2 ? "," : "") + "{\"id\":" +
-                                     std::to_string(GetDlgCtrlID(numberBox_)) + ",\"text\":\"" + WideToUtf8(text) +
-                                     "\"}");
+                                     std::to_string(GetDlgCtrlID(numberBox_)) + ",\"rect\":[" +
+                                     std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                                     std::to_string(r.right) + "," + std::to_string(r.bottom) + "],\"text\":\"" +
+                                     WideToUtf8(text) + "\"}");
   }
   if (kind_ == PageKind::kUpdate) {
     json.insert(json.size() - 1, ",{\"id\":0,\"software\":\"" + WideToUtf8(software_) + "\",\"firmware\":\"" +
@@ -307,17 +339,44 @@ void SettingsPageWindow::Carry(const PageEffects& e) {
 void SettingsPageWindow::PlayDoubleClickTest() {
   const std::wstring folder = host_.ProgramFolder();
   const RECT r = surface_->RectOf(main_page::kDoubleClickTest);
-  if (animation_ == nullptr) {
+  if (animation_ == nullptr && !animationFailed_) {
     if (!LoadAnimationControl()) return;
-    animation_ = CreateWindowExW(0, L"SysAnimate32", L"", WS_CHILD | WS_VISIBLE | ACS_CENTER, r.left, r.top,
+    // Shown only once its film is open.
+    animation_ = CreateWindowExW(0, L"SysAnimate32", L"", WS_CHILD | ACS_CENTER, r.left, r.top,
                                  r.right - r.left, r.bottom - r.top, hwnd_, nullptr, nullptr, nullptr);
     if (animation_ == nullptr) return;
     const std::wstring avi = folder + L"wave\\double_click.avi";
-    SendMessageW(animation_, ACM_OPENW, 0, reinterpret_cast<LPARAM>(avi.c_str()));
-    surface_->SetVisible(main_page::kDoubleClickTest, false);
+    if (SendMessageW(animation_, ACM_OPENW, 0, reinterpret_cast<LPARAM>(avi.c_str())) == FALSE) {
+      // A missing or unreadable animation would leave an empty box where the test was: the still picture
+      // stays, and the sound still answers the double click.
+      DestroyWindow(animation_);
+      animation_ = nullptr;
+      animationFailed_ = true;
+    } else {
+      ShowWindow(animation_, SW_SHOWNA);
+      surface_->SetVisible(main_page::kDoubleClickTest, false);
+    }
   }
-  SendMessageW(animation_, ACM_PLAY, 1, MAKELPARAM(0, 0xFFFF));
+  if (animation_ != nullptr) SendMessageW(animation_, ACM_PLAY, 1, MAKELPARAM(0, 0xFFFF));
   PlaySoundFile((folder + L"wave\\double_click.wav").c_str());
+}
+
+// An unavailable button takes no hover; the pointer over it puts up why it is unavailable instead, in the
+// same place and on the same terms (this window active) as a help text.
+void SettingsPageWindow::ShowWhyUnavailable(bool moved, LPARAM lp) {
+  std::wstring reason;
+  if (moved && GetActiveWindow() == GetAncestor(hwnd_, GA_ROOT)) {
+    const SurfaceControl* c = surface_->model().Find(surface_->model().HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)));
+    const int number = c != nullptr && !c->enabled ? update_->UnavailableReason(c->id) : 0;
+    if (number != 0) reason = Label(number);
+  }
+  if (reason == unavailableShown_) return;
+  if (!reason.empty()) {
+    ShowHelpText(true, reason);
+  } else if (SharedHelpText() == unavailableShown_) {
+    ShowHelpText(false, unavailableShown_);
+  }
+  unavailableShown_ = std::move(reason);
 }
 
 LRESULT CALLBACK SettingsPageWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -357,6 +416,9 @@ LRESULT SettingsPageWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_MOUSEMOVE:
     case WM_MOUSELEAVE:
+      surface_->Route(msg, wp, lp);
+      if (update_ != nullptr) ShowWhyUnavailable(msg == WM_MOUSEMOVE, lp);
+      return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:

@@ -17,9 +17,14 @@ Fn Entry(const wchar_t* library, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+bool (*g_shellOpenForTest)(const wchar_t*) = nullptr;
+
 }  // namespace
 
+void SetShellOpenForTest(bool (*open)(const wchar_t* what)) { g_shellOpenForTest = open; }
+
 bool ShellOpen(const wchar_t* what) {
+  if (g_shellOpenForTest != nullptr) return g_shellOpenForTest(what);
   using Fn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
   static const Fn shellExecute = Entry<Fn>(L"shell32.dll", "ShellExecuteW");
   if (shellExecute == nullptr) return false;

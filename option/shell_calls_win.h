@@ -9,6 +9,8 @@ namespace sarn::win {
 
 // ShellExecuteW (nullptr, "open", what, ...): true when the shell took it.
 bool ShellOpen(const wchar_t* what);
+// Tests: what ShellOpen is given goes to `open` instead of the shell (nullptr: the shell again).
+void SetShellOpenForTest(bool (*open)(const wchar_t* what));
 // The user's desktop folder; false (and an empty text) when it cannot be told.
 bool DesktopFolder(wchar_t (&path)[MAX_PATH]);
 BOOL OpenFileDialog(OPENFILENAMEW* ofn);

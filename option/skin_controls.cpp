@@ -197,11 +197,18 @@ NumberBoxUpdate NumberBoxOnEdit(std::string_view text, unsigned code, int minimu
   return u;
 }
 
-MenuItemSize MeasureMenuItem(unsigned command, std::string_view text, int menuWidth) {
+MenuItemSize MeasureMenuItem(unsigned command, std::string_view text, int menuWidth, int dpi,
+                             const TextWidth& textWidth) {
+  const auto scaled = [dpi](int pixels) { return (pixels * std::max(dpi, 1) + 48) / 96; };
   MenuItemSize size;
-  size.height = command == 0 ? 5 : 18;
-  // Room for the 2-pixel left margin and the submenu arrow on the right.
-  size.width = menuWidth > 0 ? menuWidth : static_cast<int>(text.size()) * 8 + 30;
+  size.height = scaled(command == 0 ? 5 : 18);
+  if (menuWidth > 0) {
+    size.width = menuWidth;
+  } else {
+    // The text as drawn (a byte count would make a Chinese item three times too wide), with room for the
+    // 2-pixel left margin and the submenu arrow on the right.
+    size.width = (textWidth ? std::max(0, textWidth(text)) : 0) + scaled(30);
+  }
   return size;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,8 +93,13 @@ struct MenuItemSize {
   int height = 0;
 };
 inline constexpr int kFunctionMenuWidth = 140;
-// menuWidth 0 means "as wide as the text needs".
-[[nodiscard]] MenuItemSize MeasureMenuItem(unsigned command, std::string_view text, int menuWidth);
+// The width in pixels of a text (UTF-8) as the menu draws it: its font at the screen's dpi. The window
+// measures with the system; tests give their own.
+using TextWidth = std::function<int(std::string_view text)>;
+// A menu item's size at `dpi`. menuWidth 0 means "as wide as the text needs" (the text as drawn and the
+// margins); otherwise every item is menuWidth pixels wide (already scaled by the caller).
+[[nodiscard]] MenuItemSize MeasureMenuItem(unsigned command, std::string_view text, int menuWidth, int dpi,
+                                           const TextWidth& textWidth);
 
 struct PixelRect {
   std::int32_t left, top, right, bottom;

@@ -354,6 +354,24 @@ void SetEditText(NumberBoxData& d, const std::string& text) {
   d.updating = false;
 }
 
+// The number box's help text goes up while the pointer is over the box or its edit field (which covers all
+// of the box but its frame, so the box itself hardly ever sees the pointer) and down when it left both.
+void NumberBoxHover(NumberBoxData& d, HWND over, bool left) {
+  HWND box = GetParent(d.edit);
+  if (!left) {
+    TRACKMOUSEEVENT t = {sizeof t, TME_LEAVE, over, 0};
+    TrackMouseEvent(&t);
+    if (!d.help.empty() && g_helpText != d.help) NotifyHelp(true, d.help);
+    return;
+  }
+  POINT pt;
+  GetCursorPos(&pt);
+  RECT r;
+  GetWindowRect(box, &r);
+  if (PtInRect(&r, pt)) return;  // from the frame to the field or back: still over the box
+  if (!d.help.empty() && g_helpText == d.help) NotifyHelp(false, d.help);
+}
+
 LRESULT CALLBACK FilteredEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   HWND box = GetParent(hwnd);
   auto* d = DataOf<NumberBoxData>(box);
@@ -372,6 +390,10 @@ LRESULT CALLBACK FilteredEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_KILLFOCUS:
       PostMessageW(box, EditKillFocusMessage(), 0, 0);
+      break;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+      NumberBoxHover(*d, hwnd, msg == WM_MOUSELEAVE);
       break;
     case WM_GETDLGCODE:
       return CallWindowProcW(d->editProc, hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
@@ -411,7 +433,8 @@ LRESULT CALLBACK NumberBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
       return reinterpret_cast<LRESULT>(d->white);
     case WM_MOUSEMOVE:
-      if (!d->help.empty() && g_helpText != d->help) NotifyHelp(true, d->help);
+    case WM_MOUSELEAVE:
+      NumberBoxHover(*d, hwnd, msg == WM_MOUSELEAVE);
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -1126,9 +1149,26 @@ LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (m->CtlType != ODT_MENU) break;
       const auto* item = reinterpret_cast<const SkinMenu::Item*>(m->itemData);
       if (item == nullptr) break;
-      // A submenu's item has no command of its own (0 here) but is a full row, not a separator.
-      const MenuItemSize size =
-          MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text), item->owner->width_);
+      // A submenu's item has no command of its own (0 here) but is a full row, not a separator. The text is
+      // measured in the font the item is drawn with, at the screen's dpi (the fonts are made at that dpi).
+      HDC screen = GetDC(nullptr);
+      const int dpi = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
+      const auto drawnWidth = [&](std::string_view text) {
+        const std::wstring wide = Utf8ToWide(text);
+        HGDIOBJ old = SelectObject(screen, item->owner->font_ != nullptr ? item->owner->font_ : CaptionFont());
+        SIZE extent = {};
+        GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &extent);
+        int width = extent.cx;
+        if (item->trademark) {
+          SelectObject(screen, TrademarkFont());
+          if (GetTextExtentPoint32W(screen, L"TM", 2, &extent)) width += 1 + extent.cx;
+        }
+        SelectObject(screen, old);
+        return static_cast<int>(width);
+      };
+      const MenuItemSize size = MeasureMenuItem(item->submenu ? 1u : item->command, WideToUtf8(item->text),
+                                                item->owner->width_, dpi, drawnWidth);
+      ReleaseDC(nullptr, screen);
       m->itemWidth = static_cast<UINT>(size.width);
       m->itemHeight = static_cast<UINT>(size.height);
       return TRUE;

@@ -143,6 +143,8 @@ constexpr UiText kTexts[] = {
     {3463, "Edit Delay"},
     {3464, "Timeline (drag the edges of a bar)"},
     {3470, "No supported mouse was found. See README.txt, \"My mouse is not found\"."},
+    {3475, "Not set in this build"},
+    {3476, "The manual (README.txt) is not in the program folder"},
 };
 
 }  // namespace

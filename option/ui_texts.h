@@ -55,6 +55,8 @@ inline constexpr int kAddMacroSet = 3430, kNewSetName = 3431, kMacroSet = 3432, 
                      kInsertMouseEvent = 3462, kEditDelay = 3463, kTimelineNote = 3464;
 // The help line when the monitor found no mouse.
 inline constexpr int kNoMouse = 3470;
+// Why a support page button is unavailable.
+inline constexpr int kNotInThisBuild = 3475, kManualMissing = 3476;
 }  // namespace ui
 
 // Every label, in number order.

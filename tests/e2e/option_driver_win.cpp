@@ -5,6 +5,7 @@
 //   option_driver click ID [PAGE]     a real click at the middle of control ID (of the main window, or of a page)
 //   option_driver dblclick ID PAGE    a real double click there
 //   option_driver click-at X Y        a real click at a screen point (an open menu's item)
+//   option_driver move-to X Y         the pointer moved to a screen point, no click, no window brought forward
 //   option_driver drag X0 Y0 X1 Y1    press at one screen point, move to the other in steps, release
 //   option_driver move-to X Y         the pointer to a screen point, no button
 //   option_driver record-keys SECONDS [timed] [COUNT]  records every key event of the desktop with a
@@ -422,12 +423,15 @@ int main(int argc, char** argv) {
   if (is("state", 0)) return State();
   if (is("click", 1)) return ClickControl(std::atoi(argv[2]), argc >= 4 ? std::atoi(argv[3]) : -1, 1);
   if (is("dblclick", 2)) return ClickControl(std::atoi(argv[2]), std::atoi(argv[3]), 2);
-  if (is("move-to", 2)) {
-    MouseAt(std::atoi(argv[2]), std::atoi(argv[3]), 0);
-    return 0;
-  }
   if (is("click-at", 2)) {
     ClickAt(std::atoi(argv[2]), std::atoi(argv[3]), 1);
+    return 0;
+  }
+  if (is("move-to", 2)) {
+    MouseAt(std::atoi(argv[2]) - 3, std::atoi(argv[3]), 0);
+    Sleep(60);
+    MouseAt(std::atoi(argv[2]), std::atoi(argv[3]), 0);
+    Sleep(60);
     return 0;
   }
   if (is("record-keys", 1)) {
@@ -506,7 +510,7 @@ int main(int argc, char** argv) {
     PostMessageW(f.first, WM_CLOSE, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
+  std::fprintf(stderr, "usage: option_driver state | click ID [PAGE] | click-at X Y | move-to X Y | dblclick ID PAGE | drag X0 Y0 X1 Y1 | "
                        "record-keys SECONDS [timed] [COUNT] | key VK [ctrl] [shift] | key-sequence STEP... | file-dialog PATH | dialog-ok | dialog-cancel | dialog-title | dialog-rect | dialog-click ID | inner-dialog-ok | "
                        "doubleclick-time | close | stalled-describe ID\n");
   return 2;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "option/skin_controls.h"
+#include "option/ui_texts.h"
 
 namespace sarn {
 namespace {
@@ -231,22 +232,60 @@ TEST(SettingsPages, PollingRateAndSound) {
   EXPECT_EQ(p.LightSwitch, 1);
 }
 
-TEST(SettingsPages, SupportButtonsAndVersions) {
+TEST(SettingsPages, SupportButtonsOpenTheBuildsAddressesOrStayUnavailable) {
   UpdatePage page;
   auto w = Block();
-  const SupportAddresses a = BuildSupportAddresses();
-  EXPECT_EQ(page.Click(*w, update_page::kUpdate, false).openAddress, a.download);
-  EXPECT_NE(a.download.find("/Support/ZORVAN-SarnPlus/Driver-Download/"), std::string::npos);
-  EXPECT_EQ(page.Click(*w, update_page::kSupportForm, false).openAddress, a.form);
-  EXPECT_EQ(page.Click(*w, update_page::kSupportMail, false).openAddress, a.mail);
-  EXPECT_EQ(page.Click(*w, update_page::kMailRequest, false).openAddress, a.mail);
-  EXPECT_EQ(a.mail.rfind("mailto:", 0), 0u);
-  for (int id : {update_page::kMailRequest, update_page::kSupportForm, update_page::kSupportMail}) {
-    EXPECT_TRUE(FindSpec(page, id)->linkPointer) << id;
+  using namespace update_page;
+  // A build without addresses: every button unavailable, saying why, and a click opens nothing.
+  for (int id : {kUpdate, kHelp, kMailRequest, kSupportForm, kSupportMail}) {
+    EXPECT_FALSE(ViewOf(page, *w, id).enabled) << id;
+    EXPECT_EQ(page.Click(*w, id, false).openAddress, "") << id;
+    EXPECT_EQ(page.UnavailableReason(id), id == kHelp ? ui::kManualMissing : ui::kNotInThisBuild) << id;
   }
-  EXPECT_FALSE(FindSpec(page, update_page::kUpdate)->linkPointer);
+  const SupportLinks links = ParseSupportLinks(
+      "[Links]\r\nSupport=https://help.example.org/form?lang=en\r\nUpdate=https://dl.example.org/\r\n"
+      "Mail=team@example.org\r\n");
+  page.SetAddresses(BuildSupportAddresses(links, "C:\\Sarn\\README.txt"));
+  EXPECT_EQ(page.Click(*w, kUpdate, false).openAddress, "https://dl.example.org/");
+  EXPECT_EQ(page.Click(*w, kHelp, false).openAddress, "C:\\Sarn\\README.txt");
+  // The upper support-form button opens the form; the lower one, like the mail request, starts a mail.
+  EXPECT_EQ(page.Click(*w, kSupportForm, false).openAddress, "https://help.example.org/form?lang=en");
+  EXPECT_EQ(page.Click(*w, kSupportMail, false).openAddress, "mailto:team@example.org");
+  EXPECT_EQ(page.Click(*w, kMailRequest, false).openAddress, "mailto:team@example.org");
+  for (int id : {kUpdate, kHelp, kMailRequest, kSupportForm, kSupportMail}) {
+    EXPECT_TRUE(ViewOf(page, *w, id).enabled) << id;
+    EXPECT_EQ(page.UnavailableReason(id), 0) << id;
+  }
+  for (int id : {kMailRequest, kSupportForm, kSupportMail}) EXPECT_TRUE(FindSpec(page, id)->linkPointer) << id;
+  EXPECT_FALSE(FindSpec(page, kUpdate)->linkPointer);
   EXPECT_EQ(VersionLabel("1.28"), "V1.28");
   EXPECT_EQ(VersionLabel("N/A"), "VN/A");
+}
+
+TEST(SettingsPages, AddressFileWithJunkGivesOnlyUsableAddresses) {
+  EXPECT_EQ(ParseSupportLinks(""), SupportLinks{});
+  EXPECT_EQ(ParseSupportLinks(std::string("\0\xFF[Links\nSupport\n=\n", 19)), SupportLinks{});
+  // Another section, or keys without a usable value, give nothing.
+  EXPECT_EQ(ParseSupportLinks("[Other]\nSupport=https://a.example/\n"), SupportLinks{});
+  const SupportLinks mixed = ParseSupportLinks(
+      "[links]\nsupport = \"https://a.example/x\"\nUpdate=file:///C:/Windows/System32/calc.exe\n"
+      "Mail=mailto:Team.Lead+sarn@mail.example.co\n");
+  EXPECT_EQ(mixed.support, "https://a.example/x");
+  EXPECT_EQ(mixed.update, "");
+  EXPECT_EQ(mixed.mail, "mailto:Team.Lead+sarn@mail.example.co");
+
+  for (const char* bad : {"https://", "https:///path", "http:/a.example", "ftp://a.example/", "https://a b.example/",
+                          "https://a.example/\"x\"", "https://a.example/<x>", "https://a.example/\xC3\xA9",
+                          "https://a.example/\t", "C:\\Windows\\notepad.exe", "javascript:alert(1)"}) {
+    EXPECT_FALSE(UsableWebAddress(bad)) << bad;
+  }
+  EXPECT_TRUE(UsableWebAddress("HTTP://a.example"));
+  EXPECT_FALSE(UsableWebAddress("https://a.example/" + std::string(2000, 'a')));
+  for (const char* bad : {"", "@a.example", "team@", "team@example", "team@@a.example", "a@b@c.example",
+                          "te am@a.example", "team@a..example", "team@.a.example", "team@a.example.",
+                          "team@a.example?subject=x", "team@a_b.example", "mailto:", "t\xC3\xA9@a.example"}) {
+    EXPECT_FALSE(UsableMailAddress(bad)) << bad;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "option/skin_controls.h"
@@ -145,11 +146,31 @@ TEST(NumberBox, ValuesShownTextsAndNotifications) {
 }
 
 TEST(Menu, SeparatorsAreThinAndFunctionMenusFixedWidth) {
-  EXPECT_EQ(MeasureMenuItem(0, "", kFunctionMenuWidth).height, 5);
-  EXPECT_EQ(MeasureMenuItem(1001, "Click", kFunctionMenuWidth).height, 18);
-  EXPECT_EQ(MeasureMenuItem(1001, "Click", kFunctionMenuWidth).width, 140);
-  EXPECT_GT(MeasureMenuItem(1001, "A much longer item text", 0).width,
-            MeasureMenuItem(1001, "Short", 0).width);
+  const TextWidth eight = [](std::string_view t) { return static_cast<int>(t.size()) * 8; };
+  EXPECT_EQ(MeasureMenuItem(0, "", kFunctionMenuWidth, 96, eight).height, 5);
+  EXPECT_EQ(MeasureMenuItem(1001, "Click", kFunctionMenuWidth, 96, eight).height, 18);
+  EXPECT_EQ(MeasureMenuItem(1001, "Click", kFunctionMenuWidth, 96, eight).width, 140);
+  EXPECT_GT(MeasureMenuItem(1001, "A much longer item text", 0, 96, eight).width,
+            MeasureMenuItem(1001, "Short", 0, 96, eight).width);
+}
+
+TEST(Menu, TextWidthIsTheDrawnWidthNotTheByteCount) {
+  // A measure that draws every character (not byte) 12 pixels wide, as a 12-pixel CJK face does.
+  std::vector<std::string> asked;
+  const TextWidth perCharacter = [&](std::string_view t) {
+    asked.emplace_back(t);
+    int characters = 0;
+    for (const char c : t) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return characters * 12;
+  };
+  const std::string chinese = "\xE7\x81\xAF\xE5\x85\x89\xE5\xBC\x80\xE5\x90\xAF";  // four characters
+  EXPECT_EQ(MeasureMenuItem(1001, chinese, 0, 96, perCharacter).width, 4 * 12 + 30);
+  EXPECT_EQ(asked, std::vector<std::string>{chinese});
+  // At 150 % the margins and the row grow with the screen; the text comes measured at that scale already.
+  const MenuItemSize large = MeasureMenuItem(1001, chinese, 0, 144, perCharacter);
+  EXPECT_EQ(large.width, 4 * 12 + 45);
+  EXPECT_EQ(large.height, 27);
+  EXPECT_EQ(MeasureMenuItem(0, "", 0, 144, perCharacter).height, 8);
 }
 
 TEST(Shapes, WhiteBordersAndKeyColourAreCutAway) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace sarn::win {
@@ -150,6 +152,65 @@ TEST_F(ControlWindows, ToggleButtonFlipsItsLookAndTellsTheParent) {
   EnableWindow(push, FALSE);
   SendMessageW(push, BM_CLICK, 0, 0);  // a disabled button sends nothing
   EXPECT_EQ(recorder_.commands, (std::vector<int>{7, 7, 8}));
+}
+
+// While the menu is open: its window's width, and (with SARN_MENU_SHOT set to a .bmp path) its picture.
+int g_menuWidth = 0;
+void CALLBACK MeasureOpenMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  if (menu != nullptr && IsWindowVisible(menu)) {
+    RECT r;
+    GetWindowRect(menu, &r);
+    g_menuWidth = r.right - r.left;
+    char path[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("SARN_MENU_SHOT", path, MAX_PATH) > 0) {
+      const int w = r.right - r.left, h = r.bottom - r.top;
+      std::uint32_t* bits = nullptr;
+      Bitmap shot = CreatePixelBitmap(w, h, &bits);
+      HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+      HGDIOBJ old = SelectObject(mem, shot.handle);
+      BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+      GdiFlush();
+      BITMAPFILEHEADER f = {0x4D42, static_cast<DWORD>(54 + w * h * 4), 0, 0, 54};
+      BITMAPINFOHEADER i = {sizeof i, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      if (FILE* out = std::fopen(path, "wb")) {
+        std::fwrite(&f, sizeof f, 1, out);
+        std::fwrite(&i, sizeof i, 1, out);
+        std::fwrite(bits, 4, static_cast<std::size_t>(w) * static_cast<std::size_t>(h), out);
+        std::fclose(out);
+      }
+      SelectObject(mem, old);
+      DeleteDC(mem);
+      ReleaseDC(nullptr, screen);
+    }
+  }
+  EndMenu();
+}
+
+TEST_F(ControlWindows, ChineseMenuIsAsWideAsItsDrawnText) {
+  const std::wstring longest = L"\u706F\u5149\u5F00\u542F\u8BBE\u7F6E";  // six characters, 18 bytes in UTF-8
+  SkinMenu menu(nullptr);
+  menu.AppendItem(1, longest);
+  menu.AppendItem(2, L"\u5B8F");
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, SkinCaptionFont());
+  SIZE text = {};
+  GetTextExtentPoint32W(screen, longest.c_str(), static_cast<int>(longest.size()), &text);
+  SelectObject(screen, old);
+  const int margins = MulDiv(30, GetDeviceCaps(screen, LOGPIXELSY), 96);
+  ReleaseDC(nullptr, screen);
+  ShowWindow(parent_, SW_SHOW);
+  InstallMenuFrameHook();
+  g_menuWidth = 0;
+  SetTimer(nullptr, 0, 300, MeasureOpenMenu);
+  menu.Show(parent_, POINT{40, 40});
+  RemoveMenuFrameHook();
+  ASSERT_GT(g_menuWidth, 0) << "the menu did not open";
+  // The item is the text and its margins wide; the frame and the system's own room around owner-drawn
+  // items add some 20 pixels (a byte count made this one 72 pixels wider).
+  EXPECT_GE(g_menuWidth, text.cx + margins);
+  EXPECT_LE(g_menuWidth, text.cx + margins + 24) << "text " << text.cx << " pixels";
 }
 
 }  // namespace

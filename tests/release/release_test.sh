@@ -33,7 +33,9 @@ done
 check "17 language libraries" '[ "$(ls "$build"/stage/help/*_help.dll | wc -l)" -eq 17 ]'
 
 # 2. Silent install into a fresh prefix.
-SARN_RELEASE_BUILD="$build" "$root/scripts/release" "$work/out" >"$work/release.log" 2>&1 || { cat "$work/release.log"; exit 1; }
+SARN_RELEASE_BUILD="$build" "$root/scripts/release" --support-url https://support.example.org/form \
+  --update-url https://example.org/download/ --mail support@example.org "$work/out" >"$work/release.log" 2>&1 ||
+  { cat "$work/release.log"; exit 1; }
 installer=$(ls "$work"/out/Sarn-Setup-*.exe)
 zip_file=$(ls "$work"/out/Sarn-*.zip)
 check "a release without --mouse ships a device list naming no mouse, and says so" \
@@ -51,6 +53,9 @@ wine "$installer" /S /NOSTART >/dev/null 2>&1
 check "installed programs" '[ -f "$folder/Sarn[+]Monitor.exe" ] && [ -f "$folder/Sarn[+]Option.exe" ] && [ -f "$folder/uninstall.exe" ]'
 check "installed the real hidport.dll" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
 check "installed 17 help libraries" '[ "$(ls "$folder"/help/*_help.dll | wc -l)" -eq 17 ]'
+links=$'[Links]\nSupport=https://support.example.org/form\nUpdate=https://example.org/download/\nMail=support@example.org'
+check "installed the support addresses and the manual" \
+  '[ "$(tr -d "\r" <"$folder/links.ini")" = "$links" ] && [ -f "$folder/README.txt" ]'
 check "no settings shipped" '[ ! -e "$folder/config.ini" ] && [ ! -e "$folder/config" ]'
 check "Start-menu entries" '[ -f "$startmenu/ZORVAN Sarn[+] configuration.lnk" ] && [ -f "$startmenu/Uninstall ZORVAN Sarn[+].lnk" ]'
 run=$(wine reg query "$runkey" /v 'Sarn[+]Monitor' 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
