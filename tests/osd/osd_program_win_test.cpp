@@ -191,11 +191,11 @@ TEST_F(OsdProgramTest, ShowsADpiChangeWithoutTakingTheFocus) {
 }
 
 TEST_F(OsdProgramTest, QuickChangesLeaveOneWindowWithTheLast) {
-  const long codes[] = {1, 2, 4, 7, 1, 2, 4, 2, 1, 7};
+  // Posted messages are handled in order, so 3200 (only the last) shows once all ten were handled.
+  const long codes[] = {1, 2, 4, 1, 2, 4, 2, 1, 4, 7};
   for (long code : codes) PostMessageW(main_, kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kDpi), code);
   HWND display = WaitForDisplayText(L"3200", std::chrono::seconds(5));
   ASSERT_NE(display, nullptr);
-  Send(WM_NULL, 0, 0);
   EXPECT_EQ(WindowText(display), L"3200 DPI");
   DWORD pid = 0;
   GetWindowThreadProcessId(display, &pid);
@@ -225,6 +225,26 @@ TEST_F(OsdProgramTest, FadesAwayAfterItsDurationAndObeysTheOffSwitch) {
   Send(kMsgApplyAll, 0, 0);
   Send(kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kDpi), 2);
   EXPECT_FALSE(IsWindowVisible(display));
+}
+
+// No monitor runs here, so the name comes from the slot file; the language follows config.ini on each reload.
+TEST_F(OsdProgramTest, ProfileNamesInTheChosenLanguage) {
+  std::filesystem::copy(ModuleFolder(nullptr) / L"help", folder_ / L"help");
+  std::filesystem::create_directories(folder_ / L"config");
+  std::ofstream(folder_ / L"config" / L"Default2.zmp", std::ios::binary) << "[Setting]\r\nProFileName=Sniper\r\n";
+  WriteConfig("[Setting]\r\nQuickHelpLan=1\r\n[OnScreenDisplay]\r\nDuration=30000\r\n");
+  Send(kMsgOsdSettings, 0, 0);
+  Send(kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kWindowsProfile), 2);
+  HWND display = DisplayWindow();
+  ASSERT_NE(display, nullptr);
+  EXPECT_EQ(WindowText(display), L"Windows profile: Profile 3: Sniper");
+
+  WriteConfig("[Setting]\r\nQuickHelpLan=4\r\n[OnScreenDisplay]\r\nDuration=30000\r\n");  // German
+  Send(kMsgOsdSettings, 0, 0);
+  Send(kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kProfile), 2);
+  EXPECT_EQ(WindowText(display), L"Profil 3: Sniper");
+  Send(kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kProfile), 0);
+  EXPECT_EQ(WindowText(display), L"Profil 1");  // no slot file: no name
 }
 
 TEST_F(OsdProgramTest, ASecondStartEndsQuietly) {
