@@ -26,12 +26,12 @@ constexpr OsdLabel kLabels[] = {
 };
 
 // The DPI of each level code the configuration window names; the other codes are levels without a name.
-constexpr std::array<std::pair<long, long>, 4> kDpiOfCode = {{{1, 400}, {2, 800}, {4, 1600}, {7, 3200}}};
+constexpr std::array<std::pair<std::int64_t, std::int64_t>, 4> kDpiOfCode = {{{1, 400}, {2, 800}, {4, 1600}, {7, 3200}}};
 
-constexpr long kSlotCount = 5;
-constexpr long kSensitivityMin = 1, kSensitivityMax = 10;
-constexpr long kCountdownMax = 10;
-constexpr long kTimerMaxSeconds = 24 * 3600;
+constexpr std::int64_t kSlotCount = 5;
+constexpr std::int64_t kSensitivityMin = 1, kSensitivityMax = 10;
+constexpr std::int64_t kCountdownMax = 10;
+constexpr std::int64_t kTimerMaxSeconds = 24 * 3600;
 constexpr int kMaxMessageSeconds = 30;
 
 std::string Text(OsdEnvironment& env, int number, std::initializer_list<std::string> values) {
@@ -39,7 +39,7 @@ std::string Text(OsdEnvironment& env, int number, std::initializer_list<std::str
   return FillPlaceholders(label, std::span<const std::string>(values.begin(), values.size()));
 }
 
-std::string ProfileText(OsdEnvironment& env, long slot) {
+std::string ProfileText(OsdEnvironment& env, std::int64_t slot) {
   const std::string number = std::to_string(slot + 1);
   std::string name = env.ProfileName(static_cast<int>(slot));
   name = std::string(TrimName(name));
@@ -143,14 +143,14 @@ std::string FillPlaceholders(std::string_view text, std::span<const std::string>
   return out;
 }
 
-std::string ClockText(long seconds) {
+std::string ClockText(std::int64_t seconds) {
   if (seconds < 0) seconds = 0;
-  const long h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-  auto two = [](long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+  const std::int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+  auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
   return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(s) : std::to_string(m) + ":" + two(s);
 }
 
-std::optional<std::string> TextForEvent(OsdEvent event, long value, OsdEnvironment& env) {
+std::optional<std::string> TextForEvent(OsdEvent event, std::int64_t value, OsdEnvironment& env) {
   switch (event) {
     case OsdEvent::kProfile:
       if (value < 0 || value >= kSlotCount) return std::nullopt;
@@ -231,7 +231,12 @@ OsdAction OsdPresenter::Present(std::optional<std::string> text) {
   return {OsdAction::Kind::kShow, std::move(*text), 255, HoldMs()};
 }
 
-OsdAction OsdPresenter::OnEvent(OsdEvent event, long value) { return Present(TextForEvent(event, value, env_)); }
+OsdAction OsdPresenter::OnShowMessage(std::uint64_t wParam, std::int64_t lParam) {
+  if (wParam > UINT32_MAX) return {};
+  return OnEvent(static_cast<OsdEvent>(wParam), lParam);
+}
+
+OsdAction OsdPresenter::OnEvent(OsdEvent event, std::int64_t value) { return Present(TextForEvent(event, value, env_)); }
 
 OsdAction OsdPresenter::OnNotificationText() { return Present(OneLine(env_.NotificationText())); }
 

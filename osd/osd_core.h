@@ -8,6 +8,7 @@
 // One timer at a time, and none while nothing is shown: idle, the display costs nothing.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -85,9 +86,9 @@ class OsdEnvironment {
 // with fewer or other placeholders never reads past what was given, and "%%" stays a percent sign.
 [[nodiscard]] std::string FillPlaceholders(std::string_view text, std::span<const std::string> values);
 // A timer's length as a clock shows it: "0:45", "12:00", "1:00:00".
-[[nodiscard]] std::string ClockText(long seconds);
+[[nodiscard]] std::string ClockText(std::int64_t seconds);
 // The text of an announced change; nothing for an event or value outside its range.
-[[nodiscard]] std::optional<std::string> TextForEvent(OsdEvent event, long value, OsdEnvironment& env);
+[[nodiscard]] std::optional<std::string> TextForEvent(OsdEvent event, std::int64_t value, OsdEnvironment& env);
 // A program name of the hidden-while list matches the foreground program: by file name, without case.
 [[nodiscard]] bool ProgramListed(const std::vector<std::string>& list, std::string_view program);
 
@@ -115,8 +116,10 @@ class OsdPresenter {
   [[nodiscard]] const OsdSettings& settings() const { return settings_; }
   [[nodiscard]] State state() const { return state_; }
 
-  // OsdShow (event, value) and OsdText.
-  [[nodiscard]] OsdAction OnEvent(OsdEvent event, long value);
+  // OsdShow as it arrives (wParam, lParam at their full width: a number that only fits when cut is no
+  // event and no value of ours), the event itself, and OsdText.
+  [[nodiscard]] OsdAction OnShowMessage(std::uint64_t wParam, std::int64_t lParam);
+  [[nodiscard]] OsdAction OnEvent(OsdEvent event, std::int64_t value);
   [[nodiscard]] OsdAction OnNotificationText();
   // The one timer's tick.
   [[nodiscard]] OsdAction OnTimer();

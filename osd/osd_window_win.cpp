@@ -225,8 +225,8 @@ class OsdProgram {
     handled = true;
     switch (message) {
       case kMsgOsdShow:
-        // The monitor's numbers are clamped where they are used: an unknown event or value shows nothing.
-        Carry(presenter_.OnEvent(static_cast<OsdEvent>(wParam), static_cast<long>(lParam)));
+        // The monitor's numbers are checked where they are used: an unknown event or value shows nothing.
+        Carry(presenter_.OnShowMessage(static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam)));
         return 0;
       case kMsgOsdText:
         Carry(presenter_.OnNotificationText());
@@ -256,7 +256,12 @@ class OsdProgram {
  private:
   void ReloadSettings() {
     IniDocument ini;
-    (void)LoadIniFile(SettingsFilePath(folder_), ini);
+    // A settings file held open by a backup or a scanner at this moment is not a missing one: the display
+    // keeps what it had (an "Enabled=0" must not turn into the default "on"), and the next reload reads it.
+    if (LoadIniFileState(SettingsFilePath(folder_), ini) == FileRead::kUnreadable) {
+      WriteDebugLine("OSD config.ini cannot be read now: settings kept\n");
+      return;
+    }
     presenter_.SetSettings(ReadOsdSettings(ini));
     int language = ini.GetInt("Setting", "QuickHelpLan", -1);
     if (language < 0 || language >= 17) language = DetectLanguage(LanguageIdSource{});

@@ -113,6 +113,16 @@ OsdAction Alpha(int alpha) { return {OsdAction::Kind::kAlpha, {}, alpha, kFadeSt
 const OsdAction kHide{OsdAction::Kind::kHide, {}, 0, 0};
 const OsdAction kNothing{};
 
+TEST(OsdPresenterMessage, NumbersThatOnlyFitWhenCutAreNoEvent) {
+  FakeEnvironment env;
+  OsdPresenter p(env);
+  p.SetSettings({});
+  EXPECT_EQ(p.OnShowMessage(0x100000003ull, 4), kNothing);  // event 3 (DPI) in the low half only
+  EXPECT_EQ(p.OnShowMessage(3, 0x100000004ll), kNothing);   // value 4 in the low half only
+  EXPECT_EQ(p.OnShowMessage(3, -0xFFFFFFFCll), kNothing);
+  EXPECT_EQ(p.OnShowMessage(3, 4).text, "1600 DPI");
+}
+
 TEST(OsdPresenter, HoldsThenFadesThenHidesAndStopsItsTimer) {
   FakeEnvironment env;
   OsdPresenter p(env);

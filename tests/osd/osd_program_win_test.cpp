@@ -247,6 +247,20 @@ TEST_F(OsdProgramTest, ProfileNamesInTheChosenLanguage) {
   EXPECT_EQ(WindowText(display), L"Profil 1");  // no slot file: no name
 }
 
+TEST_F(OsdProgramTest, ASettingsFileHeldOpenKeepsTheSettings) {
+  WriteConfig("[OnScreenDisplay]\r\nEnabled=0\r\n");
+  Send(kMsgOsdSettings, 0, 0);
+  // Held without sharing, as a backup program may hold it while the monitor forwards an Apply.
+  HANDLE held = CreateFileW((folder_ / L"config.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Send(kMsgOsdSettings, 0, 0);
+  Send(kMsgOsdShow, static_cast<WPARAM>(OsdEvent::kDpi), 2);
+  CloseHandle(held);
+  HWND display = DisplayWindow();
+  ASSERT_NE(display, nullptr);
+  EXPECT_FALSE(IsWindowVisible(display)) << "the off switch was lost while the file could not be read";
+}
+
 TEST_F(OsdProgramTest, ASecondStartEndsQuietly) {
   PROCESS_INFORMATION second = StartDisplay();
   ASSERT_NE(second.hProcess, nullptr);
