@@ -95,17 +95,6 @@ TEST(OsdText, ClockText) {
   EXPECT_EQ(ClockText(3725), "1:02:05");
 }
 
-TEST(OsdText, EveryLabelInItsNumbers) {
-  int previous = osd_text::kFirst - 1;
-  for (const OsdLabel& label : OsdLabels()) {
-    EXPECT_GT(label.number, previous);
-    EXPECT_LE(label.number, osd_text::kLast);
-    previous = label.number;
-  }
-  EXPECT_EQ(EnglishOsdText(osd_text::kDpi), "%d DPI");
-  EXPECT_EQ(EnglishOsdText(3529), "");
-}
-
 // --- Showing, replacing, fading ----------------------------------------------------------------------------
 
 OsdAction Show(const std::string& text, int timerMs) { return {OsdAction::Kind::kShow, text, 255, timerMs}; }
