@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "common/debug_output.h"
 #include "common/name_match.h"
 #include "common/value_range.h"
 
@@ -226,7 +227,7 @@ OsdAction OsdPresenter::Present(std::optional<std::string> text) {
     Reset();
     return {OsdAction::Kind::kHide, {}, 0, 0};
   }
-  state_ = State::kHolding;
+  MoveTo(State::kHolding);
   fadeStep_ = 0;
   return {OsdAction::Kind::kShow, std::move(*text), 255, HoldMs()};
 }
@@ -245,7 +246,7 @@ OsdAction OsdPresenter::OnTimer() {
     case State::kHidden:
       return {OsdAction::Kind::kHide, {}, 0, 0};  // a tick that was already queued: stop the timer
     case State::kHolding:
-      state_ = State::kFading;
+      MoveTo(State::kFading);
       fadeStep_ = 1;
       return {OsdAction::Kind::kAlpha, {}, 255 * (kFadeSteps - fadeStep_) / kFadeSteps, kFadeStepMs};
     case State::kFading:
@@ -259,8 +260,14 @@ OsdAction OsdPresenter::OnTimer() {
 }
 
 void OsdPresenter::Reset() {
-  state_ = State::kHidden;
+  MoveTo(State::kHidden);
   fadeStep_ = 0;
+}
+
+void OsdPresenter::MoveTo(State next) {
+  if (next == state_) return;
+  WriteDebugLine(std::string("OSD ") + to_string(state_) + " -> " + to_string(next) + "\n");
+  state_ = next;
 }
 
 }  // namespace sarn

@@ -132,6 +132,7 @@ class OsdPresenter {
  private:
   [[nodiscard]] OsdAction Present(std::optional<std::string> text);
   [[nodiscard]] bool MayShow();
+  void MoveTo(State next);  // every change of state goes to the debug channel
 
   OsdEnvironment& env_;
   OsdSettings settings_;

@@ -282,7 +282,9 @@ class OsdProgram {
         return;
       case OsdAction::Kind::kShow:
         if (!Show(Utf8ToWide(action.text))) {
+          // Nothing half-shown stays up without its timer: the text before this one goes too.
           presenter_.Reset();
+          Hide();
           KillTimer(main_, kTimerId);
           return;
         }
