@@ -5,6 +5,7 @@
 //               ▲  │                     │
 //               └──┴──── Show ◄──────────┘     a new text replaces the shown one at once, timers restarted
 //
+// A change that may not show (off, full-screen game, listed program ...) takes a shown text away at once.
 // One timer at a time, and none while nothing is shown: idle, the display costs nothing.
 #pragma once
 
