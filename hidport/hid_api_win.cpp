@@ -8,8 +8,10 @@ extern "C" {
 }
 
 #include <future>
+#include <type_traits>
 #include <vector>
 
+#include "common/late_library_win.h"
 #include "hidport/hid_api_win.h"
 
 namespace sarn::hid {
@@ -23,12 +25,50 @@ struct Device {
 
 Device* AsDevice(HidHandle handle) { return reinterpret_cast<Device*>(handle); }
 
+// hid.dll is no KnownDLL: imported, it would be taken from the folder of whatever program links this layer
+// (sarnctl), or from the current folder. So it is loaded from the system folder on first use. Without it
+// there is no HID at all: nothing is enumerated and every report fails.
+struct HidCalls {
+  void(WINAPI* getHidGuid)(LPGUID) = nullptr;
+  BOOLEAN(WINAPI* getAttributes)(HANDLE, PHIDD_ATTRIBUTES) = nullptr;
+  BOOLEAN(WINAPI* getPreparsedData)(HANDLE, PHIDP_PREPARSED_DATA*) = nullptr;
+  BOOLEAN(WINAPI* freePreparsedData)(PHIDP_PREPARSED_DATA) = nullptr;
+  NTSTATUS(WINAPI* getCaps)(PHIDP_PREPARSED_DATA, PHIDP_CAPS) = nullptr;
+  BOOLEAN(WINAPI* setFeature)(HANDLE, PVOID, ULONG) = nullptr;
+  BOOLEAN(WINAPI* getFeature)(HANDLE, PVOID, ULONG) = nullptr;
+
+  [[nodiscard]] bool complete() const {
+    return getHidGuid && getAttributes && getPreparsedData && freePreparsedData && getCaps && setFeature &&
+           getFeature;
+  }
+};
+
+const HidCalls& Hid() {
+  static const HidCalls calls = [] {
+    HidCalls c;
+    const auto load = [](auto& function, const char* name) {
+      function = LateFunction<std::remove_reference_t<decltype(function)>>(L"hid.dll", name);
+    };
+    load(c.getHidGuid, "HidD_GetHidGuid");
+    load(c.getAttributes, "HidD_GetAttributes");
+    load(c.getPreparsedData, "HidD_GetPreparsedData");
+    load(c.freePreparsedData, "HidD_FreePreparsedData");
+    load(c.getCaps, "HidP_GetCaps");
+    load(c.setFeature, "HidD_SetFeature");
+    load(c.getFeature, "HidD_GetFeature");
+    return c.complete() ? c : HidCalls{};
+  }();
+  return calls;
+}
+
 }  // namespace
 
 std::vector<HidDeviceInfo> WinHidApi::Enumerate() {
   std::vector<HidDeviceInfo> devices;
+  const HidCalls& hid = Hid();
+  if (!hid.complete()) return devices;
   GUID guid;
-  HidD_GetHidGuid(&guid);
+  hid.getHidGuid(&guid);
   HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE) return devices;
   for (DWORD i = 0;; ++i) {
@@ -52,9 +92,9 @@ std::vector<HidDeviceInfo> WinHidApi::Enumerate() {
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
     PHIDP_PREPARSED_DATA preparsed = nullptr;
-    if (HidD_GetAttributes(file, &attributes) && HidD_GetPreparsedData(file, &preparsed)) {
+    if (hid.getAttributes(file, &attributes) && hid.getPreparsedData(file, &preparsed)) {
       HIDP_CAPS caps{};
-      if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS) {
+      if (hid.getCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS) {
         info.vendorId = attributes.VendorID;
         info.productId = attributes.ProductID;
         info.usagePage = caps.UsagePage;
@@ -63,7 +103,7 @@ std::vector<HidDeviceInfo> WinHidApi::Enumerate() {
         info.featureReportLength = caps.FeatureReportByteLength;
         devices.push_back(info);
       }
-      HidD_FreePreparsedData(preparsed);
+      hid.freePreparsedData(preparsed);
     }
     CloseHandle(file);
   }
@@ -92,12 +132,13 @@ void WinHidApi::Close(HidHandle handle) {
 }
 
 bool WinHidApi::SetFeature(HidHandle handle, const std::uint8_t* buffer, int length) {
+  if (!Hid().complete()) return false;
   std::vector<std::uint8_t> copy(buffer, buffer + length);
-  return HidD_SetFeature(AsDevice(handle)->file, copy.data(), static_cast<ULONG>(length)) != FALSE;
+  return Hid().setFeature(AsDevice(handle)->file, copy.data(), static_cast<ULONG>(length)) != FALSE;
 }
 
 bool WinHidApi::GetFeature(HidHandle handle, std::uint8_t* buffer, int length) {
-  return HidD_GetFeature(AsDevice(handle)->file, buffer, static_cast<ULONG>(length)) != FALSE;
+  return Hid().complete() && Hid().getFeature(AsDevice(handle)->file, buffer, static_cast<ULONG>(length)) != FALSE;
 }
 
 int WinHidApi::ReadInput(HidHandle handle, std::uint8_t* buffer, int length) {
@@ -147,7 +188,7 @@ void HidWatcher::Start(std::function<void()> changed) {
       DEV_BROADCAST_DEVICEINTERFACE_A filter{};
       filter.dbcc_size = sizeof filter;
       filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-      HidD_GetHidGuid(&filter.dbcc_classguid);
+      if (Hid().complete()) Hid().getHidGuid(&filter.dbcc_classguid);
       notify = RegisterDeviceNotificationA(hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
     MSG msg;
