@@ -5,10 +5,11 @@
 //     that process's window shown, nothing else;
 //   - posts the same DPI change as a DeviceEvent to the monitor's window, which tells the display: the
 //     monitor's handling, its post to the display and the display's own work on top of the same path;
-// and takes the time until the window is shown. "Shown" is seen two ways, whichever comes first: an
-// EVENT_OBJECT_SHOW WinEvent hooked out of context, and IsWindowVisible polled in a tight loop that yields
-// between looks. Only the hidden-to-shown step can be seen from outside whatever the display paints with,
-// so the display hides between rounds (the run script sets its duration to 500 ms).
+// and takes the time until a window of that program is shown: the titled window is only how it is found (a
+// display may keep it hidden and show another window of its own). "Shown" is seen two ways, whichever comes
+// first: an EVENT_OBJECT_SHOW WinEvent hooked out of context, and IsWindowVisible polled in a tight loop that
+// yields between looks. Only the hidden-to-shown step can be seen from outside whatever the display paints
+// with, so the display hides between rounds (the run script sets its duration to 500 ms).
 #include <windows.h>
 
 #include <algorithm>
@@ -33,11 +34,42 @@ double Micros(std::int64_t ticks) {
   return static_cast<double>(ticks) * 1e6 / static_cast<double>(g_frequency.QuadPart);
 }
 
-HWND g_watched = nullptr;
+// The top-level windows of one program, found from its titled window.
+struct Program {
+  DWORD processId = 0;
+  std::vector<HWND> windows;
+  [[nodiscard]] bool AnyVisible() const {
+    for (HWND w : windows) {
+      if (IsWindowVisible(w)) return true;
+    }
+    return false;
+  }
+  [[nodiscard]] bool Owns(HWND w) const { return std::find(windows.begin(), windows.end(), w) != windows.end(); }
+};
+
+BOOL CALLBACK AddWindow(HWND hwnd, LPARAM lParam) {
+  auto* program = reinterpret_cast<Program*>(lParam);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(hwnd, &processId);
+  if (processId == program->processId) program->windows.push_back(hwnd);
+  return TRUE;
+}
+
+Program ProgramOf(HWND titled) {
+  Program program;
+  GetWindowThreadProcessId(titled, &program.processId);
+  EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&program));
+  return program;
+}
+
+const Program* g_watched = nullptr;
 std::int64_t g_shownAt = 0;
 
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG, DWORD, DWORD) {
-  if (event == EVENT_OBJECT_SHOW && hwnd == g_watched && object == OBJID_WINDOW && g_shownAt == 0) g_shownAt = Now();
+  if (event == EVENT_OBJECT_SHOW && object == OBJID_WINDOW && g_shownAt == 0 && g_watched != nullptr &&
+      g_watched->Owns(hwnd)) {
+    g_shownAt = Now();
+  }
 }
 
 struct Stats {
@@ -55,30 +87,29 @@ void Pump() {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-bool WaitHidden(HWND window, DWORD timeoutMs) {
+// A display may create its windows as it first needs them: they are looked up afresh outside the timed part.
+bool WaitHidden(HWND titled, DWORD timeoutMs) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs;) {
     Pump();
-    if (!IsWindowVisible(window)) return true;
+    if (!ProgramOf(titled).AnyVisible()) return true;
     Sleep(5);
   }
   return false;
 }
 
-// One round: post, then look until `window` is shown (or 2 s pass).
-void Round(HWND window, HWND target, UINT message, WPARAM wParam, LPARAM lParam, Stats& stats) {
-  HWINEVENTHOOK hook = nullptr;
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWinEvent, processId, 0,
-                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-  g_watched = window;
+// One round: post, then look until a window of the titled window's program is shown (or 2 s pass).
+void Round(HWND titled, HWND target, UINT message, WPARAM wParam, LPARAM lParam, Stats& stats) {
+  const Program program = ProgramOf(titled);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWinEvent, program.processId,
+                                       0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  g_watched = &program;
   g_shownAt = 0;
   const std::int64_t start = Now();
   PostMessageA(target, message, wParam, lParam);
   std::int64_t seen = 0;
   for (;;) {
     Pump();
-    if (IsWindowVisible(window)) {
+    if (program.AnyVisible()) {
       seen = Now();
       break;
     }
