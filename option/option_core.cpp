@@ -24,10 +24,6 @@ int LanguagePictureIndex(int quickHelpLan) {
   return quickHelpLan >= 0 && quickHelpLan < kLanguageCount ? quickHelpLan : 1;
 }
 
-std::filesystem::path LanguageLibraryPath(const std::filesystem::path& programFolder, int quickHelpLan) {
-  return programFolder / "help" / (std::string(LanguageName(quickHelpLan)) + "_help.dll");
-}
-
 namespace {
 
 constexpr std::array<std::string_view, kLanguageCount> kLanguageListLayouts = {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/language_texts.h"
 #include "common/messages.h"
 #include "common/profile_record.h"
 #include "common/settings_file.h"
@@ -33,9 +34,6 @@ inline constexpr int kProfileNameMaxChars = 20;
 
 // The picture set the language button shows: language n, or language 1 for anything outside 0..16.
 [[nodiscard]] int LanguagePictureIndex(int quickHelpLan);
-// "help\<Language>_help.dll" under the program folder.
-[[nodiscard]] std::filesystem::path LanguageLibraryPath(const std::filesystem::path& programFolder,
-                                                       int quickHelpLan);
 
 // The drop-down language list: entry rectangles relative to the list, hit test with the entries narrowed by
 // 6 pixels on each side (so a press between the columns closes the list), and the list's top-left corner

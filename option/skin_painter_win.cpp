@@ -315,12 +315,6 @@ void PaintMouse(HDC dc, const RECT& area, const MouseDrawing& mouse, int dpi) {
   DeleteObject(number);
 }
 
-HFONT SkinFont(int pixelHeight96, int dpi, bool bold, const wchar_t* face) {
-  return CreateFontW(-MulDiv(pixelHeight96, dpi, 96), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                     face != nullptr ? face : LabelFace());
-}
-
 namespace {
 
 // The headings and notes of a design with the box each is painted in (pixels at its dpi): painting and the

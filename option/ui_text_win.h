@@ -9,16 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/language_library_win.h"
+
 namespace sarn::win {
 
-// Frees the library loaded so far and loads `path` as data (none when it cannot be loaded); `language` is the
-// index of the language table, which chooses the face of the labels.
-void LoadLanguageLibrary(const std::filesystem::path& path, int language);
-void FreeLanguageLibrary();
-[[nodiscard]] bool LanguageLibraryLoaded();
-
-// String `number` of the library, or `fallback` (UTF-8) when the library or the string is missing.
-[[nodiscard]] std::wstring LanguageText(int number, std::string_view fallback);
 // A label by number (option/ui_texts.h), English when the library lacks it.
 [[nodiscard]] std::wstring Label(int number);
 // A label named by its English text, as the page tables name them; a text without a number stays as it is.
@@ -26,7 +20,5 @@ void FreeLanguageLibrary();
 // A label with its one placeholder (%d or %s) replaced by `value`. Replaced as text, never formatted: a
 // translation whose placeholder differs must not be able to read past the arguments.
 [[nodiscard]] std::wstring LabelWith(int number, std::wstring_view value);
-// The face labels and help texts are drawn in for the loaded language.
-[[nodiscard]] const wchar_t* LabelFace();
 
 }  // namespace sarn::win

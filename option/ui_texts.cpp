@@ -162,15 +162,4 @@ int UiTextNumber(std::string_view english) {
   return 0;
 }
 
-const char* LanguageFace(int language) {
-  switch (language) {
-    case 6: return "Meiryo";               // Japanese
-    case 7: return "Malgun Gothic";        // Korean
-    case 10: return "Microsoft YaHei";     // Simplified Chinese
-    case 13: return "Leelawadee";          // Thai
-    case 14: return "Microsoft JhengHei";  // Traditional Chinese
-    default: return "Tahoma";
-  }
-}
-
 }  // namespace sarn

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "common/language_texts.h"
+
 namespace sarn {
 
 struct UiText {
@@ -61,9 +63,5 @@ inline constexpr int kAddMacroSet = 3430, kNewSetName = 3431, kMacroSet = 3432, 
 [[nodiscard]] std::string_view EnglishUiText(int number);
 // The number whose English text is `english` (the page tables name their labels by text); 0 for none.
 [[nodiscard]] int UiTextNumber(std::string_view english);
-
-// The face the labels and help texts of a language (index of the language table) are drawn in. The skin's
-// own face has no Chinese, Japanese, Korean or Thai glyphs; these are faces Windows has for those scripts.
-[[nodiscard]] const char* LanguageFace(int language);
 
 }  // namespace sarn

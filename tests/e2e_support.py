@@ -105,3 +105,24 @@ class MonitorFolder(ProgramFolder):
         osd = os.environ.get("SARN_OSD_EXE", "")
         if osd and os.path.isfile(osd):
             shutil.copy(osd, os.path.join(self.dir, "Sarn[+]OSD.exe"))
+
+
+def run_osd_probe(folder, probe, *args, timeout=60):
+    """Runs osd_probe in `folder` (a ProgramFolder); (exit code, what it printed). The output goes through a file,
+    not a pipe: the first Wine program of a session starts Wine's own services, which keep a pipe open after
+    the program ended."""
+    out = os.path.join(folder.dir, "osd-probe.txt")
+    with open(out, "w") as f:
+        code = subprocess.run([WINE_RUN, probe, *args], cwd=folder.dir, env=folder.env, stdout=f,
+                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+    with open(out, encoding="utf-8", errors="replace") as f:
+        return code, f.read().strip()
+
+
+def wait_for_osd_text(folder, probe, text, timeout=5.0):
+    """Waits until the on-screen display shows a text containing `text` (osd_probe, run in `folder`, a
+    ProgramFolder); returns the whole shown text, or raises Failure with what it showed instead."""
+    code, shown = run_osd_probe(folder, probe, "wait", text, str(int(timeout * 1000)), timeout=timeout + 60)
+    if code != 0:
+        raise Failure("the display did not show %r (it showed %r)" % (text, shown))
+    return shown

@@ -5,8 +5,8 @@ For every language: the string numbers equal English_help.rc's; each text read b
 (UTF-16) equals the source text (UTF-8, "" for a quote), so a wrong code page or a broken escape shows; no line
 still carries the English text with the "// en" marker; placeholders (%d, %s, ...) match English in kind and order;
 no text is empty (an empty string is left out of the library, so the window would fall back to English). The window's
-labels (option/ui_texts.cpp, the English fallbacks) are in English_help.rc with the same texts, so every library holds
-every label number too.
+labels (option/ui_texts.cpp, the English fallbacks) and the on-screen display's (osd/osd_core.cpp) are in English_help.rc
+with the same texts, so every library holds every label number too.
 """
 import re
 import struct
@@ -103,6 +103,15 @@ def main():
             fail(f"label {number}: English_help.rc has {english.get(number)!r}, the window's fallback {text!r}")
     for number in sorted(n for n in english if 3300 <= n <= 3499 and n not in labels):
         fail(f"label {number}: in English_help.rc but not a label of the window")
+    # The on-screen display's texts (osd/osd_core.cpp), 3500..3529, the same way.
+    osd = {int(n): t.replace('\\"', '"') for n, t in LABEL.findall((source / "osd" / "osd_core.cpp").read_text())}
+    if not osd:
+        fail("no labels read from osd/osd_core.cpp")
+    for number, text in sorted(osd.items()):
+        if english.get(number) != text:
+            fail(f"display text {number}: English_help.rc has {english.get(number)!r}, the display's {text!r}")
+    for number in sorted(n for n in english if 3500 <= n <= 3529 and n not in osd):
+        fail(f"display text {number}: in English_help.rc but not a text of the display")
 
     rc_files = sorted((source / "help").glob("*_help.rc"))
     for rc in rc_files:
