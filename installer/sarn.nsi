@@ -8,6 +8,8 @@
 ; monitor through its own Exit), the programs are replaced, and whatever the programs wrote (config.ini,
 ; config\) is never touched.
 ; Silent: Sarn-Setup-<version>.exe /S [/D=folder]; uninstall: uninstall.exe /S [/REMOVESETTINGS].
+; WITH_WAVE and WITH_OSD (defined by scripts/release when the folder has them) add the sound cues and the
+; on-screen display program.
 ; A 64-bit installer for 64-bit programs (it also runs where Wine has no 32-bit part).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -26,8 +28,10 @@ RequestExecutionLevel user
 !define PRODUCT "ZORVAN Sarn[+]"
 !define MONITOR "Sarn[+]Monitor.exe"
 !define OPTION "Sarn[+]Option.exe"
+!define OSD "Sarn[+]OSD.exe"
 !define MONITOR_TITLE "ZORVAN Sarn[+] Mouse Monitor"
 !define OPTION_TITLE "ZORVAN Sarn[+] Mouse Option"
+!define OSD_TITLE "ZORVAN Sarn[+] Mouse OSD"
 !define CMD_EXIT 6002
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "Sarn[+]Monitor"
@@ -162,6 +166,12 @@ Function ${un}FreeFolder
     DetailPrint "Closing the configuration window"
     System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
   ${EndIf}
+  ; The monitor closes the display as it ends; one left without a monitor is asked the same way.
+  FindWindow $0 "" "${OSD_TITLE}"
+  ${If} $0 <> 0
+    DetailPrint "Closing the on-screen display"
+    System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
+  ${EndIf}
   Call ${un}EndMonitor
   StrCpy $R0 0
   StrCpy $1 0
@@ -225,6 +235,9 @@ Section "Programs"
   SetOverwrite on
   File "${SOURCE}\${MONITOR}"
   File "${SOURCE}\${OPTION}"
+  !ifdef WITH_OSD
+  File "${SOURCE}\${OSD}"
+  !endif
   File "${SOURCE}\hidport.dll"
   File "${SOURCE}\mice.ini"
   File "${SOURCE}\sarnctl.exe"

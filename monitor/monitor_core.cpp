@@ -258,6 +258,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       char text[32];
       std::snprintf(text, sizeof text, "Profile Id: %u \n", value);
       host_.Debug(text);
+      ShowProfile(OsdEvent::kProfile);
       if (block_.SoundProfile == 1) Announce(kTimerSoundProfile);
       changed = true;
     }
@@ -268,6 +269,7 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
     if (type == kTypeDpi && value >= 1 && value <= 7) {
       p.Cpi_X = p.Cpi_Y = static_cast<int>(value);
       changes_.SettingsChanged(block_.CurrentProfile, kKeepDpi);
+      host_.ShowOnDisplay(OsdEvent::kDpi, p.Cpi_X);
       if (block_.SoundDpi == 1) Announce(kTimerSoundDpi);
       changed = true;
     } else if (type == kTypeSensitivity) {
@@ -278,6 +280,8 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
       if (x >= 1 && x <= 10) { p.Sensitivity_X = x; changed = true; }
       if (y >= 1 && y <= 10) { p.Sensitivity_Y = y; changed = true; }
       if (changed) changes_.SettingsChanged(block_.CurrentProfile, kKeepSensitivity);
+      if (up) host_.ShowOnDisplay(OsdEvent::kSensitivityUp, p.Sensitivity_X);
+      else if (down) host_.ShowOnDisplay(OsdEvent::kSensitivityDown, p.Sensitivity_X);
       if (block_.SoundSens == 1) {
         if (up) Announce(kTimerSoundSensUp);
         else if (down) Announce(kTimerSoundSensDown);
@@ -297,6 +301,10 @@ void MonitorCore::SettingChange(unsigned type, unsigned value) {
   } else {
     host_.PostToOption(kMsgSensorChanged);
   }
+}
+
+void MonitorCore::ShowProfile(OsdEvent event) {
+  if (ActiveProfileValid()) host_.ShowOnDisplay(event, block_.CurrentProfile);
 }
 
 void MonitorCore::StopSoundTimers() {
@@ -342,6 +350,7 @@ bool MonitorCore::OnTimer(unsigned id) {
     case kTimerCountdown:
       --countdown_;
       if (countdown_ <= 5 && !finalSeconds_) finalSeconds_ = true;
+      if (countdown_ >= 1 && countdown_ <= 10) host_.ShowOnDisplay(OsdEvent::kTimerCountdown, countdown_);
       if (countdown_ == 10) host_.PlaySoundCue(kCueTenSeconds);
       if (countdown_ >= 1 && countdown_ <= 5) host_.PlaySoundCue(countdown_);
       if (countdown_ <= 0) {
@@ -381,11 +390,13 @@ void MonitorCore::TimerButton(std::uint32_t code) {
     timers_.StopTimer(kTimerCountdown);
     timerRunning_ = false;
     finalSeconds_ = false;
+    host_.ShowOnDisplay(OsdEvent::kTimerStopped, 0);
     host_.PlaySoundCue(kCueTimerStopped);
   } else if (slot.functionCode == kFnTimer) {
     if (timerRunning_) timers_.StopTimer(kTimerCountdown);
     timerRunning_ = true;
     countdown_ = static_cast<int>(slot.timerValue);
+    host_.ShowOnDisplay(OsdEvent::kTimerStarted, countdown_);
     host_.PlaySoundCue(kCueTimerActivated);
     timers_.StartTimer(kTimerCountdown, 1000);
     if (countdown_ == 10) host_.PlaySoundCue(kCueTenSeconds);
@@ -398,6 +409,7 @@ void MonitorCore::GameCheck(std::string_view foregroundExecutable) {
   if (slot >= 0) {
     if (slot == block_.CurrentProfile) return;
     SwitchProfile(slot);
+    ShowProfile(OsdEvent::kProfile);
     soundTimer = kTimerSoundProfile;
   } else {
     int windows = block_.WindowsProfile;
@@ -405,6 +417,7 @@ void MonitorCore::GameCheck(std::string_view foregroundExecutable) {
       return;
     }
     SwitchProfile(windows);
+    ShowProfile(OsdEvent::kWindowsProfile);
     soundTimer = kTimerSoundWindowsProfile;
   }
   if (block_.SoundProfile == 1) Announce(soundTimer);

@@ -7,6 +7,10 @@
 // changes is announced once, with the state at the last tick:
 //
 //   event ──> stop 601..605, start 60x (500 ms) ──tick──> stop 60x, play cue computed now
+//
+// The on-screen display is told at once instead, with the value as it stands after the change, whether or
+// not the cue's sound is switched on: it replaces what it shows in place, so a burst simply ends on the last
+// value, and a timer would only delay it.
 #pragma once
 
 #include <atomic>
@@ -101,6 +105,7 @@ class MonitorHost {
   virtual void PostOwnCommand(unsigned command) = 0;   // WM_COMMAND to the monitor's own window
   virtual void SetTrayIcon(bool shown) = 0;
   virtual void PlaySoundCue(int cue) = 0;
+  virtual void ShowOnDisplay(OsdEvent event, int value) = 0;  // posted to the display when it runs
   virtual void Debug(std::string_view text) = 0;
 };
 
@@ -168,6 +173,7 @@ class MonitorCore {
   void SettingChange(unsigned type, unsigned value);
   void ButtonFunction(std::uint32_t code);
   void Announce(unsigned timer);
+  void ShowProfile(OsdEvent event);
   void StopSoundTimers();
   void OpenAttachedMouse();
   void MouseOpened();

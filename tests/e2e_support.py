@@ -90,7 +90,8 @@ class ProgramFolder:
 
 class MonitorFolder(ProgramFolder):
     """A fresh program folder (a factory-fresh mouse) with the monitor, the virtual mouse's hidport.dll and
-    sarnctl."""
+    sarnctl, and the on-screen display beside the monitor when the build has it (SARN_OSD_EXE, set by CMake),
+    as an installed folder has it."""
 
     def __init__(self, work, monitor, hidport, sarnctl):
         super().__init__(os.path.abspath(work))
@@ -101,6 +102,9 @@ class MonitorFolder(ProgramFolder):
         shutil.copy(hidport, os.path.join(self.dir, "hidport.dll"))
         self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
         shutil.copy(sarnctl, self.sarnctl)
+        osd = os.environ.get("SARN_OSD_EXE", "")
+        if osd and os.path.isfile(osd):
+            shutil.copy(osd, os.path.join(self.dir, "Sarn[+]OSD.exe"))
 
 
 def run_osd_probe(folder, probe, *args, timeout=60):

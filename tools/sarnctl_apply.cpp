@@ -42,6 +42,11 @@ class MonitorWindows final : public sarn::MonitorLink {
     for (const char* title : sarn::kDisplayWindowTitles) {
       if (HWND w = FindWindowA(nullptr, title)) PostMessageA(w, sarn::kMsgApplyAll, 0, 0);
     }
+    // The display's main window reloads its settings on the monitor's OsdSettings after ApplyAll; without a
+    // monitor nothing else would tell it that its section changed.
+    if (!found) {
+      if (HWND w = FindWindowA(nullptr, sarn::kOsdWindowTitle)) PostMessageA(w, sarn::kMsgApplyAll, 0, 0);
+    }
   }
   bool found = false;
   bool answered = false;

@@ -94,6 +94,10 @@ int SettingsHelp() {
       "set changes the application settings in config.ini:\n"
       "  CurrentProfile 1..5 (the active slot)   WindowsProfile 1..5, or 0 for none   QuickHelpLan 0..16\n"
       "  SoundProfile, SoundDpi, SoundSens 0|1 (sound on profile, DPI, sensitivity change)   SoundVolume 0..4\n"
+      "and the on-screen display's, in its section OnScreenDisplay:\n"
+      "  OsdEnabled 0|1   OsdDuration 0 (the system's message duration) or 500..30000 ms\n"
+      "  OsdPosition top|center|bottom   OsdMonitor 0 (the one under the pointer) or 1..16\n"
+      "  OsdHiddenWhile \"a.exe;b.exe\" (nothing is shown while one of them is in front; at most 32 names)\n"
       "Run sarnctl apply, or add --apply, to hand the change to the monitor (a running monitor otherwise\n"
       "replaces it at its next read of the mouse).\n",
       stdout);

@@ -10,6 +10,7 @@
 #include "common/private_profile.h"
 #include "common/profile_file.h"
 #include "common/profile_record.h"
+#include "common/osd_settings.h"
 #include "common/settings_file.h"
 #include "common/text_encoding.h"
 #include "common/timer_list.h"
@@ -135,6 +136,19 @@ int SettingsShow(const Args& args) {
   json.BeginObject();
   WriteBlockMembers(json, *block);
   json.Member("FWVersion", sarn::ReadFirmwareVersion(folder));
+  // The display's settings as it reads them: a missing or damaged key shows its default.
+  sarn::IniDocument ini;
+  (void)sarn::LoadIniFile(sarn::SettingsFilePath(folder), ini);
+  const sarn::OsdSettings osd = sarn::ReadOsdSettings(ini);
+  json.Key(sarn::kOsdSection).BeginObject();
+  json.Member("Enabled", osd.enabled ? 1 : 0);
+  json.Member("Duration", osd.durationMs);
+  json.Member("Position", sarn::OsdPositionName(osd.position));
+  json.Member("Monitor", osd.monitor);
+  json.Key("HiddenWhile").BeginInlineArray();
+  for (const auto& name : osd.hiddenWhile) json.String(name);
+  json.EndArray();
+  json.EndObject();
   json.EndObject();
   Print(json);
   return 0;

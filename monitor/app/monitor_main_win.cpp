@@ -151,6 +151,12 @@ class MonitorWindow final : public WindowTimers, public MonitorDevice, public Mo
     Debug(trace.c_str());
     (void)PlaySoundLate(path.c_str(), SND_FILENAME | SND_NOWAIT | SND_ASYNC);
   }
+  // Posted, never sent: a display that hangs must not hold up the mouse's events.
+  void ShowOnDisplay(OsdEvent event, int value) override {
+    if (HWND osd = FindTitled(kOsdWindowTitle)) {
+      PostMessageA(osd, kMsgOsdShow, static_cast<WPARAM>(event), static_cast<LPARAM>(value));
+    }
+  }
   void Debug(std::string_view text) override { sarn::Debug(std::string(text).c_str()); }
 
   // ButtonActions: the functions take the active profile's slot.

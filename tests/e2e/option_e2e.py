@@ -75,6 +75,10 @@ class Stage(ProgramFolder):
             shutil.copy(args.hidport, os.path.join(self.dir, "hidport.dll"))
             self.sarnctl = os.path.join(self.dir, "sarnctl.exe")
             shutil.copy(args.sarnctl, self.sarnctl)
+            # The on-screen display beside the monitor, as installed, once the build has it (set by CMake).
+            osd = os.environ.get("SARN_OSD_EXE", "")
+            if osd and os.path.isfile(osd):
+                shutil.copy(osd, os.path.join(self.dir, "Sarn[+]OSD.exe"))
 
     def state(self):
         try:

@@ -25,6 +25,10 @@
 //                       the same, each event with the hook's millisecond stamp ("118+@123456").
 //   post MSG W L        posts message MSG with wParam W and lParam L (numbers, 0x for hex) to the monitor, as
 //                       any program of the session can; exits 0 when it was posted.
+//   display READY STOP  stands in for the on-screen display: a window of its title (a display already running is
+//                       asked to close first) that prints each OsdShow ("show EVENT VALUE"), OsdSettings
+//                       ("settings") and ApplyAll ("applyall") it is posted; writes READY once the window exists
+//                       and exits 0 when the file STOP appears.
 //   exit-within MS      asks the monitor to end (its Exit command, as the tray and the installer do) and waits
 //                       for its window to go, as the installer does; prints the milliseconds taken and exits 0
 //                       when the window went within MS.
@@ -106,6 +110,44 @@ int EndSession() {
     return 1;
   }
   std::printf("query %llu ms, end %llu ms\n", queried - start, GetTickCount64() - queried);
+  return 0;
+}
+
+LRESULT CALLBACK DisplayWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == sarn::kMsgOsdShow) {
+    std::printf("show %u %ld\n", static_cast<unsigned>(wParam), static_cast<long>(lParam));
+  } else if (message == sarn::kMsgOsdSettings) {
+    std::puts("settings");
+  } else if (message == sarn::kMsgApplyAll) {
+    std::puts("applyall");
+  } else if (message == WM_TIMER && GetFileAttributesA(g_stop.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    PostQuitMessage(0);
+  } else {
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+int Display(const char* ready, const char* stop) {
+  g_stop = stop;
+  if (HWND running = FindWindowA(nullptr, sarn::kOsdWindowTitle)) {
+    PostMessageA(running, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 500 && IsWindow(running); ++i) Sleep(20);
+    if (IsWindow(running)) return 1;
+  }
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DisplayWindow;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "SarnDisplayPeer";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, sarn::kOsdWindowTitle, WS_POPUP, 0, 0,
+                                10, 10, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window == nullptr) return 1;
+  SetTimer(window, 1, 50, nullptr);
+  if (FILE* f = std::fopen(ready, "w")) std::fclose(f);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;
 }
 
@@ -239,6 +281,7 @@ int Lock(const char* file, const char* ready, const char* stop) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  if (mode == "display" && argc == 4) return Display(argv[2], argv[3]);
   if (mode == "keys" && argc == 4) return WatchKeys(argv[2], argv[3]);
   if (mode == "timed-keys" && argc == 4) {
     g_timed = true;

@@ -8,6 +8,9 @@ profile-up` then `apply` sends report 7 for slot 1; pressing that button is foll
 profile switch; an import of an export changes nothing on the mouse; edits beside a monitor that receives
 profile switches lose none of them; apply and import with a file held open by another program write nothing;
 exports leave the mail password out; an edit while the monitor runs warns, or with --apply reaches the mouse;
+the on-screen display's keys are set and shown back, and a refused one writes nothing; a display window is
+told of a DPI change on the mouse with its sound off, and to reload after an edit with --apply (by the monitor,
+or by sarnctl when no monitor runs);
 without a monitor, apply says so. Every wait polls with a deadline.
 """
 import argparse
@@ -93,12 +96,12 @@ class Lines:
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("monitor", "hidport", "sarnctl", "holder", "work"):
+    for name in ("monitor", "hidport", "sarnctl", "holder", "peer", "work"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     stage = Stage(args)
     monitor = stage.start(stage.monitor)
-    follower = None
+    follower = display = None
     try:
         wait_for("host mode on", lambda: any(op == "SET" and d[:3] == [0x0A, 3, 1] for op, d in stage.reports()), 90)
         wait_for("config.ini written", lambda: stage.ini("FWVersion") == "128")
@@ -244,6 +247,29 @@ def main():
         rc, out, err = stage.ctl_err("profile", "2", "set", "Cpi_X=2", "--apply")
         check(rc == 0 and "warning" not in err, "profile set --apply: %d %s %s" % (rc, out, err))
         check(stage.mouse_state()["profiles"][1]["Cpi_X"] == 2, "--apply did not reach the mouse")
+        # The on-screen display's keys, set beside a running monitor and shown back; a refused one writes nothing.
+        rc, out, err = stage.ctl_err("settings", "set", "OsdPosition=top", "OsdHiddenWhile=A.exe; b.exe", "--apply")
+        check(rc == 0, "settings set of the display's keys --apply: %d %s" % (rc, err))
+        shown = json.loads(stage.ctl("settings", "show")[1])["OnScreenDisplay"]
+        check(shown["Position"] == "top" and shown["HiddenWhile"] == ["a.exe", "b.exe"], "settings show: %s" % shown)
+        before_files = stage.files()
+        rc, out, err = stage.ctl_err("settings", "set", "SoundVolume=1", "OsdDuration=10")
+        check(rc == 1 and "OsdDuration" in err and stage.files() == before_files, "a refused display key: %d %s" % (rc, err))
+
+        # The display is told: with its sound off, a DPI change on the mouse reaches the display's window, and an
+        # edit with --apply makes it reload (OsdSettings, from the monitor's ApplyAll).
+        told = os.path.join(stage.dir, "display.txt")
+        display = stage.start(args.peer, "display", "display-ready", "display-stop", output=open(told, "w"))
+        wait_for("the display's window", lambda: os.path.exists(os.path.join(stage.dir, "display-ready")), 60)
+        rc, out, err = stage.ctl_err("settings", "set", "SoundDpi=0", "OsdPosition=center", "--apply")
+        check(rc == 0, "settings set SoundDpi=0 --apply: %d %s" % (rc, err))
+        wait_for("the display told to reload", lambda: "settings" in open(told).read().split("\n"), 30)
+        rc, out = stage.ctl("mouse", "event", "0xB0000001")
+        check(rc == 0, "mouse event: %s" % out)
+        wait_for("OsdShow of DPI level 1", lambda: "show 3 1" in open(told).read(), 30)
+        open(os.path.join(stage.dir, "display-stop"), "w").close()
+        check(display.wait(timeout=60) == 0, "the display stand-in failed: %s" % open(told).read())
+        check("applyall" not in open(told).read(), "the display was sent ApplyAll beside a monitor")
 
         # 11. Without a monitor, apply says so.
         rc, _ = stage.ctl("monitor", "exit")
@@ -254,13 +280,22 @@ def main():
         p = subprocess.run([WINE_RUN, stage.sarnctl, "apply"], cwd=stage.dir, env=stage.env, capture_output=True,
                            text=True, timeout=60)
         check(p.returncode == 1 and "no monitor is running" in p.stderr, "apply without a monitor: %s" % p.stderr)
+        # Without a monitor to forward it, the display's window gets ApplyAll from sarnctl itself.
+        told = os.path.join(stage.dir, "display2.txt")
+        display = stage.start(args.peer, "display", "display2-ready", "display2-stop", output=open(told, "w"))
+        wait_for("the display's window", lambda: os.path.exists(os.path.join(stage.dir, "display2-ready")), 60)
+        rc, out, err = stage.ctl_err("settings", "set", "OsdPosition=bottom", "--apply")
+        check(rc == 1 and "no monitor is running" in err, "settings set --apply without a monitor: %d %s" % (rc, err))
+        wait_for("the display told to reload without a monitor", lambda: "applyall" in open(told).read(), 30)
+        open(os.path.join(stage.dir, "display2-stop"), "w").close()
+        check(display.wait(timeout=60) == 0, "the display stand-in failed: %s" % open(told).read())
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("--- report log ---")
         print(tail(stage.log))
         return 1
     finally:
-        end_processes(monitor, follower)
+        end_processes(monitor, follower, display)
     print("sarnctl end to end: passed")
     return 0
 

@@ -78,6 +78,12 @@ struct Recorder final : MonitorDevice, MonitorHost, ButtonActions {
   void PlaySoundCue(int cue) override {
     Add("@" + std::to_string(clock->now()) + " " + SoundCueFile(cue));
   }
+  // Kept apart from the log: the display is told beside everything else, and its order is its own.
+  std::vector<std::string> displayed;
+  void ShowOnDisplay(OsdEvent event, int value) override {
+    displayed.push_back("@" + std::to_string(clock->now()) + " " + std::to_string(static_cast<unsigned>(event)) +
+                    "=" + std::to_string(value));
+  }
   void Debug(std::string_view) override {}
   void TiltScroll(int d) override { Add("tilt " + std::to_string(d)); }
   void LaunchProgram(int b) override { Add("launch " + std::to_string(b)); }
@@ -335,6 +341,65 @@ TEST_F(MonitorCoreTest, CountdownOfTenRestartAndStop) {
   EXPECT_FALSE(timers.Running(kTimerCountdown));
   Advance(20000);
   EXPECT_TRUE(rec.Sounds().empty());
+}
+
+// The display is told at the change itself with the value after it, sounds on or off; "event=value" with
+// OsdEvent numbers: 1 profile, 2 Windows profile, 3 DPI, 4/5 sensitivity up/down, 6 started, 7 stopped, 8 left.
+TEST_F(MonitorCoreTest, DisplayIsToldAtEveryChangeAtOnceWhateverTheSounds) {
+  block->SoundProfile = block->SoundDpi = block->SoundSens = 0;
+  core->OnDeviceEvent(0x30000004);  // profile 4 on the mouse: slot 3
+  core->OnDeviceEvent(0xB0000001);
+  Advance(100);
+  core->OnDeviceEvent(0xB0000007);  // a burst: each value at once, the last one stays
+  core->OnDeviceEvent(0xC0000807);  // sensitivity 5 -> 7
+  core->OnDeviceEvent(0xC0000903);
+  core->OnDeviceEvent(0xC0000A03);  // same X: no direction, nothing shown
+  core->OnDeviceEvent(0xB0000008);  // out of range: nothing
+  core->OnDeviceEvent(0x30000000);
+  Advance(1000);
+  EXPECT_EQ(rec.displayed, (Log{"@0 1=3", "@0 3=1", "@100 3=7", "@100 4=7", "@100 5=3"}));
+  EXPECT_TRUE(rec.Sounds().empty());
+
+  // With the sounds on, the display is told the same and the sounds keep their 500 ms burst rule.
+  rec.displayed.clear();
+  block->SoundProfile = block->SoundDpi = block->SoundSens = 1;
+  core->OnDeviceEvent(0xB0000002);
+  Advance(200);
+  core->OnDeviceEvent(0xB0000004);
+  Advance(1000);
+  EXPECT_EQ(rec.displayed, (Log{"@1100 3=2", "@1300 3=4"}));
+  EXPECT_EQ(rec.Sounds(), (Log{"@1800 1600_dpi.wav"}));
+}
+
+TEST_F(MonitorCoreTest, DisplayIsToldOfGameAndWindowsProfileSwitches) {
+  block->SoundProfile = 0;
+  CopyTextField(block->profiles[2].GameFile0, "game.exe");
+  block->WindowsProfile = 4;
+  rec.optionOpen = false;
+  core->GameCheck("game.exe");
+  core->GameCheck("game.exe");      // no switch: nothing shown
+  core->GameCheck("explorer.exe");
+  EXPECT_EQ(rec.displayed, (Log{"@0 1=2", "@0 2=4"}));
+}
+
+TEST_F(MonitorCoreTest, DisplayIsToldOfTheCountdown) {
+  Slot(0, 6).functionCode = kFnTimer;
+  Slot(0, 6).timerValue = 12;
+  Slot(0, 7).functionCode = kFnStopTimer;
+  core->OnDeviceEvent(Button(0x9000, 7, false));
+  Advance(9000);
+  core->OnDeviceEvent(0xB0000004);  // no sound in the last seconds, but the display shows the change
+  Advance(4000);
+  EXPECT_EQ(rec.displayed, (Log{"@0 6=12", "@2000 8=10", "@3000 8=9", "@4000 8=8", "@5000 8=7", "@6000 8=6",
+                            "@7000 8=5", "@8000 8=4", "@9000 8=3", "@9000 3=4", "@10000 8=2", "@11000 8=1"}));
+  rec.displayed.clear();
+  core->OnDeviceEvent(Button(0x9000, 8, false));  // nothing runs: nothing to show
+  Slot(0, 6).timerValue = 10;
+  core->OnDeviceEvent(Button(0x9000, 7, false));
+  Advance(1000);
+  core->OnDeviceEvent(Button(0x9000, 8, false));
+  Advance(5000);
+  EXPECT_EQ(rec.displayed, (Log{"@13000 6=10", "@14000 8=9", "@14000 7=0"}));
 }
 
 TEST_F(MonitorCoreTest, AttachWaitsThenOpensAndRemovalCloses) {

@@ -8,6 +8,8 @@
 #     files, the macro store and the timer list byte for byte; a second one, with the configuration window
 #     open on its own, closes that window before it replaces the programs;
 #  5. a silent uninstall removes programs, shortcuts and the Run key and keeps the settings;
+#  With the on-screen display in the tree (osd/), it is shipped, started by the monitor, ended by each upgrade,
+#  replaced, and removed by uninstall.
 #  6. install into a folder holding the user's own files (as Wine's elevated token: the monitor is not started)
 #     and uninstall with /REMOVESETTINGS: only ours go.
 set -uo pipefail
@@ -42,6 +44,21 @@ check "a release without --mouse ships a device list naming no mouse, and says s
   '[ -f "$work"/out/Sarn-*/mice.ini ] && ! grep -q "^\[" "$work"/out/Sarn-*/mice.ini && grep -q "NO mouse" "$work/release.log"'
 check "zip holds no virtual mouse and no settings" \
   '! unzip -l "$zip_file" | grep -Eqi "config\.ini|/config/|virtual|_test"'
+with_osd=0
+[ -f "$root/osd/CMakeLists.txt" ] && with_osd=1
+# A display of this test's prefix (other prefixes on the machine may run one). No grep -q at the end of a pipe:
+# pipefail would count the listing it cut short as a failure.
+osd_runs() {
+  local pid
+  for pid in $(pgrep -f 'Sarn\[\+\]OSD\.exe'); do
+    [ -n "$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -x "WINEPREFIX=$WINEPREFIX")" ] && return 0
+  done
+  return 1
+}
+if [ "$with_osd" -eq 1 ]; then
+  # Captured first: grep -q would end the listing early, which pipefail counts as a failure.
+  check "zip holds the on-screen display" '[ -n "$(unzip -Z1 "$zip_file" | grep -F "Sarn[+]OSD.exe")" ]'
+fi
 sarn_ensure_display || exit 1
 sarn_wine_env
 "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1
@@ -52,6 +69,7 @@ runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 wine "$installer" /S /NOSTART >/dev/null 2>&1
 check "installed programs" '[ -f "$folder/Sarn[+]Monitor.exe" ] && [ -f "$folder/Sarn[+]Option.exe" ] && [ -f "$folder/uninstall.exe" ]'
 check "installed the real hidport.dll" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
+[ "$with_osd" -eq 0 ] || check "installed the on-screen display" '[ -f "$folder/Sarn[+]OSD.exe" ]'
 check "installed 17 help libraries" '[ "$(ls "$folder"/help/*_help.dll | wc -l)" -eq 17 ]'
 links=$'[Links]\nSupport=https://support.example.org/form\nUpdate=https://example.org/download/\nMail=support@example.org'
 check "installed the support addresses and the manual" \
@@ -71,6 +89,10 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 check "monitor from the Run key read the virtual mouse" 'grep -qs "^Device=1" "$folder/config.ini"'
+if [ "$with_osd" -eq 1 ]; then
+  for _ in $(seq 1 50); do osd_runs && break; sleep 0.2; done
+  check "monitor started the on-screen display" 'osd_runs'
+fi
 
 # 4. Edited settings, then an upgrade over the running monitor.
 ctl="$build/tools/sarnctl.exe"
@@ -94,6 +116,7 @@ after=$(cd "$folder" && find config.ini config -type f | sort | xargs -d '\n' sh
 check "upgrade kept settings, slot files, macro store and timers byte for byte" '[ "$before" = "$after" ]'
 check "upgrade put the real hidport.dll back" 'cmp -s "$folder/hidport.dll" "$build/hidport/real/hidport.dll"'
 check "upgrade ended sarnctl events" '! kill -0 "$events" 2>/dev/null'
+[ "$with_osd" -eq 0 ] || check "upgrade ended the on-screen display" '! osd_runs'
 
 # 4b. The configuration window started on its own (no monitor, which would close it as it ends) keeps its
 #     program open: a silent upgrade must end it and replace its files.
@@ -103,19 +126,21 @@ optionwin='^ZORVAN Sarn\[\+\] Mouse Option$'
 for _ in $(seq 1 100); do xdotool search --name "$optionwin" >/dev/null 2>&1 && break; sleep 0.2; done
 check "configuration window runs on its own" 'xdotool search --name "$optionwin" >/dev/null 2>&1'
 # An old date on the installed programs: the installer writes the build's date, so a newer one means replaced.
-touch -d 2001-01-01 "$folder/Sarn[+]Option.exe" "$folder/Sarn[+]Monitor.exe" "$folder/sarnctl.exe"
+programs=("$folder/Sarn[+]Option.exe" "$folder/Sarn[+]Monitor.exe" "$folder/sarnctl.exe")
+[ "$with_osd" -eq 0 ] || programs+=("$folder/Sarn[+]OSD.exe")
+touch -d 2001-01-01 "${programs[@]}"
 wine "$installer" /S /NOSTART >/dev/null 2>&1
 upgrade=$?
 check "upgrade with the configuration window open succeeded" '[ "$upgrade" -eq 0 ]'
 check "upgrade replaced the programs" \
-  '[ -z "$(find "$folder/Sarn[+]Option.exe" "$folder/Sarn[+]Monitor.exe" "$folder/sarnctl.exe" ! -newermt 2001-01-02)" ]'
+  '[ -z "$(find "${programs[@]}" ! -newermt 2001-01-02)" ]'
 for _ in $(seq 1 10); do kill -0 "$option" 2>/dev/null || break; sleep 0.2; done
 check "upgrade ended the configuration window" '! kill -0 "$option" 2>/dev/null'
 
 # 5. Uninstall (the uninstaller runs from a temporary copy: wait for the folder to empty).
 wine "$folder/uninstall.exe" /S >/dev/null 2>&1
 for _ in $(seq 1 100); do [ -e "$folder/uninstall.exe" ] || break; sleep 0.2; done
-check "uninstall removed the programs" '[ ! -e "$folder/Sarn[+]Monitor.exe" ] && [ ! -e "$folder/hidport.dll" ] && [ ! -e "$folder/help" ] && [ ! -e "$folder/uninstall.exe" ]'
+check "uninstall removed the programs" '[ ! -e "$folder/Sarn[+]Monitor.exe" ] && [ ! -e "$folder/Sarn[+]OSD.exe" ] && [ ! -e "$folder/hidport.dll" ] && [ ! -e "$folder/help" ] && [ ! -e "$folder/uninstall.exe" ]'
 check "uninstall removed the shortcuts" '[ ! -e "$startmenu" ]'
 check "uninstall removed the Run key" '! wine reg query "$runkey" /v "Sarn[+]Monitor" >/dev/null 2>&1'
 kept=$(cd "$folder" && find config.ini config -type f 2>/dev/null | sort | xargs -d '\n' sha256sum)

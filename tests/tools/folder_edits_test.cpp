@@ -9,6 +9,7 @@
 
 #include "common/file_lock.h"
 #include "common/json_reader.h"
+#include "common/osd_settings.h"
 #include "common/private_profile.h"
 #include "common/profile_file.h"
 #include "common/settings_file.h"
@@ -119,6 +120,52 @@ TEST(FolderEdits, RefusedOrUnreadableWritesNothing) {
   error.clear();
   EXPECT_FALSE(CheckFolderReadable(folder.path(), error));
   EXPECT_NE(error.find("config.ini"), std::string::npos) << error;
+}
+
+// The display's keys go through the same edit: checked with the others, written only when all are taken, and
+// only the keys named.
+TEST(FolderEdits, DisplaySettingsAreSetBesideTheOthers) {
+  TempFolder folder;
+  const auto config = sarn::SettingsFilePath(folder.path());
+  WriteBytes(config, "[Setting]\r\nSoundVolume=4\r\n[OnScreenDisplay]\r\nPosition=sideways\r\nDuration=2000\r\n");
+  Problems problems;
+  std::string error;
+  ASSERT_TRUE(SetSettingsInFolder(folder.path(), {"SoundVolume=2", "OsdEnabled=0", "osdhiddenwhile= Game.EXE ; b.exe;"},
+                                  problems, error)) << error;
+  sarn::IniDocument doc;
+  ASSERT_TRUE(sarn::LoadIniFile(config, doc));
+  EXPECT_EQ(doc.GetInt("Setting", "SoundVolume", -1), 2);
+  EXPECT_EQ(doc.GetString("OnScreenDisplay", "Enabled", ""), "0");
+  EXPECT_EQ(doc.GetString("OnScreenDisplay", "HiddenWhile", ""), "game.exe;b.exe");
+  EXPECT_EQ(doc.GetString("OnScreenDisplay", "Position", ""), "sideways");  // not named: left as it was
+  EXPECT_FALSE(doc.HasKey("OnScreenDisplay", "Monitor"));
+  EXPECT_EQ(sarn::ReadOsdSettings(doc).durationMs, 2000);
+
+  // Each refused value is named; nothing at all is written, the accepted keys beside them included.
+  const std::string before = ReadBytes(config);
+  std::string names(33 * 6, ';');
+  for (int i = 0; i < 33; ++i) names.replace(static_cast<std::size_t>(i) * 6, 5, "g" + std::to_string(100 + i) + "x");
+  struct Refused {
+    std::vector<std::string> words;
+    std::string says;
+  };
+  const Refused cases[] = {
+      {{"SoundVolume=3", "OsdDuration=100"}, "OsdDuration: '100' refused: takes 0"},
+      {{"OsdPosition=left", "OsdMonitor=3"}, "top, center or bottom"},
+      {{"OsdMonitor=17"}, "OsdMonitor"},
+      {{"OsdEnabled=yes"}, "OsdEnabled"},
+      {{"OsdColour=1"}, "OsdColour: no such setting"},
+      {{"OsdMonitor=2", "SoundVolume=9"}, "SoundVolume"},
+      {{"OsdHiddenWhile=" + names}, "at most 32 program names"},
+      {{"OsdHiddenWhile=" + std::string(2100, 'a')}, "2047 characters"},
+  };
+  for (const auto& c : cases) {
+    problems.clear();
+    EXPECT_FALSE(SetSettingsInFolder(folder.path(), c.words, problems, error)) << c.words[0];
+    ASSERT_EQ(problems.size(), 1u) << c.words[0];
+    EXPECT_NE(problems[0].find(c.says), std::string::npos) << problems[0];
+    EXPECT_EQ(ReadBytes(config), before) << c.words[0];
+  }
 }
 
 // --- import ----------------------------------------------------------------------------------------------------

@@ -17,6 +17,7 @@ namespace sarnctl {
 namespace {
 
 constexpr const char* kStateSection = "sarnctl";
+constexpr std::string_view kOsdPrefix = "Osd";
 
 bool ParseInt(const std::string& text, std::int64_t& value) {
   std::string_view s = text;
@@ -133,6 +134,69 @@ void SetProfileFields(sarn::ProfileRecord& profile, const std::vector<std::strin
   CheckHeader(*edited, now);
   KeepNew(was, now, problems);
   if (problems.size() == before) profile = *edited;
+}
+
+namespace {
+
+// The display drops names past its limit and reads at most this much of a value: a longer list would come
+// back shorter than it was set, one name cut in the middle.
+constexpr std::size_t kIniValueLimit = 2047;
+
+bool HiddenWhileFits(std::string_view value) {
+  std::size_t names = 0;
+  std::size_t length = 0;
+  for (std::size_t start = 0; start <= value.size();) {
+    const std::size_t cut = std::min(value.find(';', start), value.size());
+    std::string_view name = value.substr(start, cut - start);
+    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);
+    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+    if (!name.empty()) {
+      ++names;
+      length += name.size() + (names > 1 ? 1 : 0);
+    }
+    start = cut + 1;
+  }
+  return names <= sarn::kOsdHiddenWhileLimit && length <= kIniValueLimit;
+}
+
+}  // namespace
+
+bool IsOsdAssignment(const std::string& word) {
+  return word.size() >= 3 && SameWord(std::string_view(word).substr(0, 3), kOsdPrefix);
+}
+
+void SetOsdFields(sarn::OsdSettings& settings, const std::vector<std::string>& assignments,
+                  std::vector<std::string>& named, Problems& problems) {
+  constexpr const char* kKeys[] = {"Enabled", "Duration", "Position", "Monitor", "HiddenWhile"};
+  sarn::OsdSettings edited = settings;
+  const std::size_t before = problems.size();
+  for (const std::string& word : assignments) {
+    std::string key, value;
+    if (!SplitAssignment(word, key, value, problems)) continue;
+    const std::string inner = key.substr(std::min<std::size_t>(key.size(), 3));
+    const char* sectionKey = nullptr;
+    for (const char* k : kKeys) {
+      if (SameWord(inner, k)) sectionKey = k;
+    }
+    if (!IsOsdAssignment(key) || sectionKey == nullptr) {
+      problems.push_back(key + ": no such setting (see sarnctl settings --help)");
+      continue;
+    }
+    std::string error;
+    if (SameWord(inner, "HiddenWhile") && !HiddenWhileFits(value)) {
+      problems.push_back(key + ": refused: at most " + std::to_string(sarn::kOsdHiddenWhileLimit) +
+                         " program names and " + std::to_string(kIniValueLimit) + " characters in all");
+    } else if (auto changed = sarn::SetOsdSetting(edited, sectionKey, value, error)) {
+      edited = std::move(*changed);
+      if (std::find(named.begin(), named.end(), sectionKey) == named.end()) named.emplace_back(sectionKey);
+    } else {
+      // "Duration takes ..." reads as "OsdDuration: takes ..." under the name the user typed.
+      const std::string own = std::string(sectionKey) + " ";
+      if (error.rfind(own, 0) == 0) error.erase(0, own.size());
+      problems.push_back(key + ": '" + value + "' refused: " + error);
+    }
+  }
+  if (problems.size() == before) settings = std::move(edited);
 }
 
 void SetSettingFields(sarn::SharedBlock& block, const std::vector<std::string>& assignments, Problems& problems) {

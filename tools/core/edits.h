@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/button_functions.h"
+#include "common/osd_settings.h"
 #include "common/private_profile.h"
 #include "common/profile_record.h"
 #include "common/timer_list.h"
@@ -22,6 +23,14 @@ void SetProfileFields(sarn::ProfileRecord& profile, const std::vector<std::strin
 // KEY=VALUE words onto the settings of a block (CurrentProfile as slot 1..5, WindowsProfile 0 for none or 1..5,
 // QuickHelpLan, SoundProfile, SoundDpi, SoundSens, SoundVolume).
 void SetSettingFields(sarn::SharedBlock& block, const std::vector<std::string>& assignments, Problems& problems);
+
+// The on-screen display's keys take "Osd" before its section's key: OsdEnabled, OsdDuration, OsdPosition,
+// OsdMonitor, OsdHiddenWhile.
+[[nodiscard]] bool IsOsdAssignment(const std::string& word);
+// KEY=VALUE words onto the display's settings, each checked by the display's own rules; `named` gets the
+// section's keys named, so that only those are written. Unchanged on any problem.
+void SetOsdFields(sarn::OsdSettings& settings, const std::vector<std::string>& assignments,
+                  std::vector<std::string>& named, Problems& problems);
 
 // A button name: "B1".."B18" or "1".."18"; -1 otherwise.
 [[nodiscard]] int ParseButton(const std::string& word);

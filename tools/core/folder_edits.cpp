@@ -58,14 +58,25 @@ bool EditSlotProfile(const std::filesystem::path& folder, int slot,
 
 bool SetSettingsInFolder(const std::filesystem::path& folder, const std::vector<std::string>& assignments,
                          Problems& problems, std::string& error) {
+  std::vector<std::string> settings, display;
+  for (const auto& word : assignments) (IsOsdAssignment(word) ? display : settings).push_back(word);
   return EditSettingsFile(folder, [&](sarn::IniDocument& doc) {
     auto block = std::make_unique<sarn::SharedBlock>();
     for (const auto& k : sarn::kSettingInts) block.get()->*k.field = doc.GetInt("Setting", k.key, -1);
     auto before = std::make_unique<sarn::SharedBlock>(*block);
-    SetSettingFields(*block, assignments, problems);
+    SetSettingFields(*block, settings, problems);
+    sarn::OsdSettings osd = sarn::ReadOsdSettings(doc);
+    std::vector<std::string> named;
+    SetOsdFields(osd, display, named, problems);
     if (!problems.empty()) return false;
     for (const auto& k : sarn::kSettingInts) {
       if (block.get()->*k.field != before.get()->*k.field) doc.SetInt("Setting", k.key, block.get()->*k.field);
+    }
+    // Only the display's keys named: a hand-edited key beside them stays as it is.
+    sarn::IniDocument written;
+    sarn::WriteOsdSettings(written, osd);
+    for (const auto& key : named) {
+      doc.SetString(sarn::kOsdSection, key, written.GetString(sarn::kOsdSection, key, ""));
     }
     return true;
   }, error);
