@@ -182,7 +182,8 @@ class PanelBitmap {
 double OutlineDistance(double x, double y, double width, double height, double radius) {
   const double qx = std::abs(x - width / 2) - (width / 2 - radius);
   const double qy = std::abs(y - height / 2) - (height / 2 - radius);
-  const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
+  // Only the corners need the square root: along a side one of the two is not positive.
+  const double outside = qx > 0 && qy > 0 ? std::hypot(qx, qy) : std::max(qx, 0.0) + std::max(qy, 0.0);
   return outside + std::min(std::max(qx, qy), 0.0) - radius;
 }
 
@@ -214,6 +215,11 @@ class OsdProgram {
  public:
   explicit OsdProgram(std::filesystem::path folder)
       : folder_(std::move(folder)), environment_(folder_), presenter_(environment_) {}
+  ~OsdProgram() {
+    if (font_ != nullptr) DeleteObject(font_);
+  }
+  OsdProgram(const OsdProgram&) = delete;
+  OsdProgram& operator=(const OsdProgram&) = delete;
 
   void Attach(HWND main, HWND display) {
     main_ = main;
@@ -312,7 +318,7 @@ class OsdProgram {
     const int dpi = static_cast<int>(MonitorDpi(monitor));
     auto scaled = [dpi](int pixels96) { return MulDiv(pixels96, dpi, 96); };
 
-    HFONT font = SkinFont(kTextHeight96, dpi, true);
+    HFONT font = FontFor(dpi);
     HDC measure = CreateCompatibleDC(nullptr);
     HGDIOBJ oldFont = SelectObject(measure, font);
     RECT textBox{0, 0, 0, 0};
@@ -329,10 +335,7 @@ class OsdProgram {
     const int height = static_cast<int>(textBox.bottom) + 2 * padY;
 
     auto panel = std::make_unique<PanelBitmap>(width, height);
-    if (!panel->ok()) {
-      DeleteObject(font);
-      return false;
-    }
+    if (!panel->ok()) return false;
     HDC dc = panel->dc();
     HBRUSH background = CreateSolidBrush(palette::kPanel);
     RECT all{0, 0, width, height};
@@ -349,7 +352,6 @@ class OsdProgram {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textArea,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(dc, oldFont);
-    DeleteObject(font);
     GdiFlush();
     ShapePanel(*panel, scaled(kRadius96));
 
@@ -358,11 +360,24 @@ class OsdProgram {
                                      width, height, presenter_.settings().position, scaled(kMargin96));
     panel_ = std::move(panel);
     origin_ = {place.left, place.top};
-    SetWindowTextW(display_, text.c_str());
     if (!SetAlpha(255)) return false;
     // Topmost again on every show: another topmost window may have come up since.
     SetWindowPos(display_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // The text for readers right after the pixels: the panel is what the player waits for.
+    SetWindowTextW(display_, text.c_str());
     return true;
+  }
+
+  // The panel's font, kept while the scale and the language (whose face it takes) stay: a font made anew for
+  // every change would be realized, and its glyphs rasterized, anew each time the user presses a button.
+  HFONT FontFor(int dpi) {
+    if (font_ == nullptr || fontDpi_ != dpi || fontLanguage_ != language_) {
+      if (font_ != nullptr) DeleteObject(font_);
+      font_ = SkinFont(kTextHeight96, dpi, true);
+      fontDpi_ = dpi;
+      fontLanguage_ = language_;
+    }
+    return font_;
   }
 
   bool SetAlpha(BYTE alpha) {
@@ -394,6 +409,9 @@ class OsdProgram {
   int language_ = -2;
   std::unique_ptr<PanelBitmap> panel_;
   POINT origin_{0, 0};
+  HFONT font_ = nullptr;
+  int fontDpi_ = 0;
+  int fontLanguage_ = -2;
 };
 
 OsdProgram* g_program = nullptr;
