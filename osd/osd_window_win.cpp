@@ -122,6 +122,9 @@ HMONITOR ChosenMonitor(int number) {
     if (search.found != nullptr) return search.found;
     // A monitor that was unplugged: the one under the pointer, where the user looks.
   }
+  // One monitor leaves nothing to choose, and asking for the pointer can cost a round trip to the display
+  // server on the way to the screen.
+  if (GetSystemMetrics(SM_CMONITORS) <= 1) return MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   POINT cursor{};
   GetCursorPos(&cursor);
   return MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
