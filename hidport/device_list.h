@@ -32,6 +32,11 @@ class IniDocument;
 
 namespace sarn::hid {
 
+// What an entry that does not say otherwise takes: the vendor collection and the event report of our mice.
+inline constexpr std::uint16_t kVendorUsagePage = 0xFF00;
+inline constexpr std::uint16_t kVendorUsage = 0x01;
+inline constexpr std::uint8_t kEventReportId = 0x11;
+
 inline constexpr char kDeviceListFile[] = "mice.ini";
 inline constexpr char kUserDeviceListFile[] = "mice.user.ini";
 
@@ -39,9 +44,9 @@ struct MouseEntry {
   std::string name;
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
-  std::uint16_t usagePage = 0xFF00;
-  std::uint16_t usage = 0x01;
-  std::uint8_t eventReportId = 0x11;
+  std::uint16_t usagePage = kVendorUsagePage;
+  std::uint16_t usage = kVendorUsage;
+  std::uint8_t eventReportId = kEventReportId;
   int eventCodeOffset = 1;
   std::string origin;  // "mice.ini [Sarn]": where it was read, for the user and the debug output
 };

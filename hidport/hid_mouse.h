@@ -29,9 +29,6 @@
 
 namespace sarn::hid {
 
-inline constexpr std::uint16_t kVendorUsagePage = 0xFF00;
-inline constexpr std::uint16_t kVendorUsage = 0x01;
-inline constexpr std::uint8_t kEventReportId = 0x11;
 inline constexpr int kEventReportMinLength = 5;
 
 struct HidDeviceInfo {
